@@ -1,0 +1,26 @@
+#!/usr/bin/env bash
+# Installs the Debian packages KEVRA needs to build, run and test; does nothing when all are present.
+set -euo pipefail
+
+packages=(
+  build-essential cmake ninja-build pkg-config
+  qt6-base-dev qt6-base-dev-tools libqt6svg6
+  libminizip-dev zlib1g-dev libcurl4-openssl-dev
+  googletest libgtest-dev libgmock-dev
+  vsftpd python3-pyftpdlib
+  xvfb xauth imagemagick fonts-wqy-microhei
+  curl lftp
+)
+
+missing=()
+for p in "${packages[@]}"; do
+  dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q 'install ok installed' || missing+=("$p")
+done
+[ ${#missing[@]} -eq 0 ] && exit 0
+
+echo "installing: ${missing[*]}"
+sudo=""
+[ "$(id -u)" -ne 0 ] && sudo="sudo"
+export DEBIAN_FRONTEND=noninteractive
+$sudo apt-get update -qq
+$sudo apt-get install -y -qq --no-install-recommends "${missing[@]}"

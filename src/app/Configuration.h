@@ -1,0 +1,26 @@
+#pragma once
+
+#include <QString>
+#include <QStringList>
+
+// What the program reads from ftp.ini in its work folder at start-up.
+struct Configuration {
+    QString workFolder;      // documents folder + "/ftpwork"
+    QString configPath;      // workFolder + "/ftp.ini"
+    QStringList addresses;   // remembered servers in display order: most recent first
+    int addressCount = 0;    // "AddresCount"/"Count" as read
+    QString workPath;        // local work path, always ending with "/"
+    int updateMode = 2;      // "UPdata"/"mode": 1 automatic, 2 notify, 3 never
+    bool documentsFolderMissing = false; // the caller tells the user "获取路径失败"
+};
+
+// Reads ftp.ini from documentsFolder + "/ftpwork", creating that folder when missing.
+Configuration LoadConfiguration(const QString& documentsFolder);
+// Uses the user's documents folder.
+Configuration LoadConfiguration();
+
+// Appends host to the remembered servers unless exactly this text is already there.
+void RememberServer(Configuration& config, const QString& host);
+
+// Stores the chosen local work path (kept with a trailing "/").
+void StoreWorkPath(Configuration& config, const QString& folder);

@@ -1,0 +1,82 @@
+#pragma once
+
+#include "ftp/LogonInfo.h"
+#include "platform/TextCodec.h"
+
+#include <QByteArray>
+#include <QString>
+
+#include <atomic>
+#include <chrono>
+#include <memory>
+
+class Prompt;
+class TcpSocket;
+class LineReader;
+
+// The FTP engine: one object per control connection. Calls block the calling thread and are
+// not synchronised: one thread at a time uses an object. Failures are a false result with the
+// error text in replyLine. Only the atomic fields below are meant to be read (and
+// abortRequested written) from another thread while the owner runs a transfer.
+class FtpClient {
+public:
+    explicit FtpClient(Prompt* prompt = nullptr);
+    ~FtpClient();
+    FtpClient(const FtpClient&) = delete;
+    FtpClient& operator=(const FtpClient&) = delete;
+
+    bool Connect(const QString& hostName, int portNumber);
+    void Disconnect();
+    bool SendCommand(const QString& text);
+    bool ReadLine();
+    bool ReadReply();
+    bool Command(const QString& text);
+    bool Logon(const LogonInfo& info);
+    QString QueryPwd();
+    QString QuerySize(const QString& name);
+
+    bool List(const QString& argument);
+    bool NextListLine(qsizetype& position);
+    bool TransferFile(const QString& remote, const QString& local, bool passive, bool download,
+                      const QString& extra);
+
+    bool isConnected() const;
+    // Bound for every wait on the network: connect, reply lines, accept and data blocks.
+    void setTimeout(std::chrono::milliseconds timeout);
+    std::chrono::milliseconds timeout() const { return timeout_; }
+    // Names on the wire: GBK until the server announces UTF8 in FEAT after logon.
+    const TextCodec& codec() const { return codec_; }
+
+    QString replyLine;
+    QString replyText;
+    QString logonLog;
+    QByteArray listBuffer;
+    QString listLine;
+    std::atomic<int> abortRequested{0};
+    std::atomic<int> transferDone{0};
+    std::atomic<int> transferActive{0};
+    std::atomic<quint64> bytesDone{0};
+    QString remoteSizeText;
+    QString host;
+    int port = 0;
+    QString user;
+    QString password;
+    std::atomic<int> workerFinished{0};
+    std::atomic<quint64> totalBytes{0};
+    std::atomic<quint64> folderTotalBytes{0};
+    std::atomic<quint64> folderDoneBytes{0};
+    int serverKind = 0;
+    int replyClass = 0;
+    QString lastRemote;
+    QString lastLocal;
+    bool lastPassive = false;
+    bool lastDownload = false;
+    QString lastExtra;
+
+private:
+    Prompt* prompt_;
+    std::chrono::milliseconds timeout_{30000};
+    TextCodec codec_;
+    std::unique_ptr<TcpSocket> controlSocket_;
+    std::unique_ptr<LineReader> reader_;
+};

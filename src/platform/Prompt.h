@@ -1,0 +1,24 @@
+#pragma once
+
+#include <QString>
+
+enum class PromptButtons { Ok, YesNo };
+enum class PromptAnswer { Ok, Yes, No };
+
+// Every question or notice for the user goes through this interface. The GUI shows a message
+// box on its own thread (blocking the asking thread until answered); tests script the answers.
+class Prompt {
+public:
+    virtual ~Prompt() = default;
+    virtual PromptAnswer ask(const QString& text, const QString& caption,
+                             PromptButtons buttons) = 0;
+
+    void tell(const QString& text, const QString& caption = QString())
+    {
+        ask(text, caption, PromptButtons::Ok);
+    }
+    bool confirm(const QString& text, const QString& caption)
+    {
+        return ask(text, caption, PromptButtons::YesNo) == PromptAnswer::Yes;
+    }
+};
