@@ -1,0 +1,174 @@
+#include "view/SessionThread.h"
+
+#include "ftp/FtpClient.h"
+#include "platform/NamedMutex.h"
+#include "view/RemoteBrowserState.h"
+#include "view/RemoteOperations.h"
+#include "view/SessionMessages.h"
+#include "view/SessionRegistry.h"
+
+#include <algorithm>
+#include <mutex>
+
+namespace {
+std::atomic<int> nextSessionId{1000};
+
+// How long the loop waits for a request at most, so a stop request is seen promptly even
+// when the keep-alive interval is long.
+constexpr std::chrono::milliseconds longestIdleWait{250};
+} // namespace
+
+SessionThread::SessionThread(LogonRecord logon, SessionEnvironment environment, QObject* parent)
+    : QObject(parent), logon_(std::move(logon)), env_(environment), id_(nextSessionId++),
+      mailbox_(std::make_shared<Mailbox>())
+{
+}
+
+SessionThread::~SessionThread()
+{
+    if (thread_.joinable()) {
+        post(QM_QUIT);
+        thread_.join();
+    }
+}
+
+void SessionThread::start()
+{
+    running_ = true;
+    thread_ = std::thread([this] { run(); });
+}
+
+void SessionThread::post(int message, std::unique_ptr<MailPayload> payload)
+{
+    mailbox_->post(message, std::move(payload));
+}
+
+void SessionThread::run()
+{
+    if (logOn())
+        serve();
+    running_ = false;
+    Q_EMIT finished(id_);
+}
+
+bool SessionThread::logOn()
+{
+    {
+        std::lock_guard<NamedMutex> hold(*env_.engineLock);
+        client_ = std::make_unique<FtpClient>(env_.prompt);
+        client_->setTimeout(env_.networkTimeout);
+        env_.registry->add(logon_.host, id_);
+        env_.registry->setCurrent(id_);
+    }
+    LogonInfo info;
+    info.host = logon_.host;
+    info.port = logon_.port;
+    info.user = logon_.user;
+    info.password = logon_.password;
+    if (!client_->Logon(info)) {
+        Q_EMIT logAppended(QStringLiteral("连接失败,请检查用户/密码是否正确\r\n"));
+        {
+            std::lock_guard<NamedMutex> hold(*env_.engineLock);
+            env_.registry->remove(id_);
+        }
+        client_->Disconnect();
+        Q_EMIT logonFailed(id_);
+        return false;
+    }
+    Q_EMIT logAppended(QStringLiteral("连接成功\r\n"));
+    Q_EMIT logAppended(client_->logonLog);
+
+    remoteOps_ = std::make_unique<RemoteOperations>(
+        *client_, *env_.remote, *env_.engineLock, *env_.prompt,
+        RemoteOperations::Output{
+            [this](const QVector<CListItem>& rows) { Q_EMIT remoteListReady(rows); },
+            [this](const QString& text) { Q_EMIT logAppended(text); },
+            [this](const QString& path) { Q_EMIT remotePathShown(path); }});
+
+    sessionDirectory_ = client_->QueryPwd();
+    if (sessionDirectory_ == env_.remote->currentFolder())
+        remoteOps_->RefreshRemoteList();
+    env_.remote->setCurrentFolder(sessionDirectory_);
+    Q_EMIT remotePathShown(sessionDirectory_);
+    Q_EMIT loggedOn(id_, logon_.host);
+    return true;
+}
+
+void SessionThread::serve()
+{
+    keepAliveDue_ = std::chrono::steady_clock::now() + env_.keepAliveInterval;
+    for (;;) {
+        const auto untilKeepAlive = std::chrono::duration_cast<std::chrono::milliseconds>(
+            keepAliveDue_ - std::chrono::steady_clock::now());
+        const auto wait = std::clamp(untilKeepAlive, std::chrono::milliseconds(0), longestIdleWait);
+        std::optional<Mail> mail = mailbox_->take(wait);
+        sendKeepAliveWhenDue();
+        if (!mail)
+            continue;
+        if (mail->message == QM_QUIT) {
+            quit();
+            return;
+        }
+        if (mail->message < QM_RENAME || mail->message > 0x488)
+            continue;
+        client_->Command(QStringLiteral("CWD ") + sessionDirectory_);
+        env_.registry->setCurrent(id_);
+        handle(*mail);
+        sessionDirectory_ = client_->QueryPwd();
+    }
+}
+
+// The keep-alive counts from the last NOOP, not from the last request, so a steady stream of
+// requests still lets it through between them.
+void SessionThread::sendKeepAliveWhenDue()
+{
+    if (std::chrono::steady_clock::now() < keepAliveDue_)
+        return;
+    client_->Command(QStringLiteral("NOOP"));
+    keepAliveDue_ = std::chrono::steady_clock::now() + env_.keepAliveInterval;
+}
+
+void SessionThread::handle(Mail& mail)
+{
+    switch (mail.message) {
+    case QM_REFRESH:
+        remoteOps_->RefreshRemoteList();
+        break;
+    case QM_NAVIGATE:
+        remoteOps_->NavigateRemote();
+        break;
+    case QM_ACTIVATE:
+        activate();
+        break;
+    case QM_LOGON_REQUEST:
+        answerLogonRequest(mail.payload.get());
+        break;
+    default:
+        break;
+    }
+}
+
+void SessionThread::activate()
+{
+    sessionDirectory_ = client_->QueryPwd();
+    if (sessionDirectory_ == env_.remote->currentFolder())
+        remoteOps_->RefreshRemoteList();
+    env_.remote->setCurrentFolder(sessionDirectory_);
+    Q_EMIT remotePathShown(sessionDirectory_);
+    Q_EMIT activated(id_, logon_);
+}
+
+void SessionThread::answerLogonRequest(MailPayload* payload)
+{
+    auto* request = dynamic_cast<LogonRequest*>(payload);
+    if (!request)
+        return;
+    if (auto worker = request->replyTo.lock())
+        worker->post(QM_LOGON, std::make_unique<LogonPayload>(logon_));
+}
+
+void SessionThread::quit()
+{
+    client_->SendCommand(QStringLiteral("QUIT"));
+    client_->Disconnect();
+}

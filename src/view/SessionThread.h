@@ -1,0 +1,81 @@
+#pragma once
+
+#include "platform/Mailbox.h"
+#include "view/CListItem.h"
+#include "view/LogonRecord.h"
+
+#include <QObject>
+#include <QString>
+#include <QVector>
+
+#include <atomic>
+#include <chrono>
+#include <memory>
+#include <thread>
+
+class FtpClient;
+class NamedMutex;
+class Prompt;
+class RemoteBrowserState;
+class RemoteOperations;
+class SessionRegistry;
+
+// What every session shares with the others and with the view.
+struct SessionEnvironment {
+    SessionRegistry* registry = nullptr;
+    RemoteBrowserState* remote = nullptr;
+    NamedMutex* engineLock = nullptr; // "mutex1": publication and listing refreshes
+    Prompt* prompt = nullptr;
+    std::chrono::milliseconds keepAliveInterval{10000};
+    std::chrono::milliseconds networkTimeout{30000};
+};
+
+// One connection tab's worker: logs on with its own FtpClient, then serves the requests posted
+// to its mailbox in order, sending NOOP when idle. All use of its FtpClient happens on its own
+// thread, which is what serialises it. Results reach the view only through the signals.
+class SessionThread : public QObject {
+    Q_OBJECT
+public:
+    SessionThread(LogonRecord logon, SessionEnvironment environment, QObject* parent = nullptr);
+    // Ends the session (QUIT) and waits for its thread; a blocked network wait is interrupted.
+    ~SessionThread() override;
+
+    void start();
+    int id() const { return id_; }
+    const LogonRecord& logon() const { return logon_; }
+    void post(int message, std::unique_ptr<MailPayload> payload = {});
+    bool isRunning() const { return running_; }
+
+Q_SIGNALS:
+    void logAppended(const QString& text);
+    void loggedOn(int sessionId, const QString& host);
+    void logonFailed(int sessionId);
+    // The remote path box is to show this path (which starts a navigation).
+    void remotePathShown(const QString& path);
+    // A rebuilt remote list, in display order.
+    void remoteListReady(const QVector<CListItem>& rows);
+    // The session became the current one: the view takes over its connection fields.
+    void activated(int sessionId, const LogonRecord& logon);
+    void finished(int sessionId);
+
+private:
+    void run();
+    bool logOn();
+    void serve();
+    void handle(Mail& mail);
+    void sendKeepAliveWhenDue();
+    void activate();
+    void answerLogonRequest(MailPayload* payload);
+    void quit();
+
+    const LogonRecord logon_;
+    const SessionEnvironment env_;
+    const int id_;
+    std::shared_ptr<Mailbox> mailbox_;
+    std::unique_ptr<FtpClient> client_;          // used only on the session thread
+    std::unique_ptr<RemoteOperations> remoteOps_; // likewise
+    QString sessionDirectory_;                    // likewise
+    std::chrono::steady_clock::time_point keepAliveDue_;
+    std::atomic<bool> running_{false};
+    std::thread thread_;
+};
