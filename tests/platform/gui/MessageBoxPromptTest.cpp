@@ -1,0 +1,115 @@
+#include "platform/gui/MessageBoxPrompt.h"
+
+#include "support/ModalDialogs.h"
+
+#include <QAbstractButton>
+#include <QApplication>
+#include <QElapsedTimer>
+#include <QMessageBox>
+#include <QThread>
+#include <QWidget>
+#include <gtest/gtest.h>
+
+#include <atomic>
+#include <thread>
+
+namespace {
+
+struct Seen {
+    QString text;
+    QString title;
+    QMessageBox::StandardButtons buttons;
+    bool onGuiThread = false;
+};
+
+// Answers the next message box with the given button and notes what it showed.
+void answerNextBox(QMessageBox::StandardButton answer, Seen& seen)
+{
+    OnNextModal<QMessageBox>([answer, &seen](QMessageBox& box) {
+        seen = {box.text(), box.windowTitle(), box.standardButtons(),
+                QThread::currentThread() == qApp->thread()};
+        box.button(answer)->click();
+    });
+}
+
+TEST(MessageBoxPromptTest, ShowsTheTextWithAnOkButton)
+{
+    MessageBoxPrompt prompt;
+    Seen seen;
+    answerNextBox(QMessageBox::Ok, seen);
+    EXPECT_EQ(
+        prompt.ask(QStringLiteral("添加失败"), QStringLiteral("KEVRA test"), PromptButtons::Ok),
+        PromptAnswer::Ok);
+    EXPECT_EQ(seen.text, QStringLiteral("添加失败"));
+    EXPECT_EQ(seen.title, QStringLiteral("KEVRA test"));
+    EXPECT_EQ(seen.buttons, QMessageBox::StandardButtons(QMessageBox::Ok));
+}
+
+TEST(MessageBoxPromptTest, BoxWithoutCaptionTakesTheApplicationName)
+{
+    const QString savedName = QApplication::applicationDisplayName();
+    QApplication::setApplicationDisplayName(QStringLiteral("KEVRA"));
+    MessageBoxPrompt prompt;
+    Seen seen;
+    answerNextBox(QMessageBox::Ok, seen);
+    prompt.tell(QStringLiteral("端口不能为空"));
+    QApplication::setApplicationDisplayName(savedName);
+    EXPECT_EQ(seen.title, QStringLiteral("KEVRA"));
+}
+
+class MessageBoxPromptAnswerTest
+    : public testing::TestWithParam<std::pair<QMessageBox::StandardButton, PromptAnswer>> {};
+
+TEST_P(MessageBoxPromptAnswerTest, YesNoQuestionGivesTheChosenAnswer)
+{
+    QWidget window;
+    MessageBoxPrompt prompt(&window);
+    Seen seen;
+    answerNextBox(GetParam().first, seen);
+    EXPECT_EQ(prompt.ask(QStringLiteral("是否覆盖?"), QStringLiteral("提示"), PromptButtons::YesNo),
+              GetParam().second);
+    EXPECT_EQ(seen.buttons, QMessageBox::Yes | QMessageBox::No);
+}
+
+INSTANTIATE_TEST_SUITE_P(Buttons, MessageBoxPromptAnswerTest,
+                         testing::Values(std::pair{QMessageBox::Yes, PromptAnswer::Yes},
+                                         std::pair{QMessageBox::No, PromptAnswer::No}),
+                         [](const auto& test) {
+                             return std::string(test.param.second == PromptAnswer::Yes ? "Yes"
+                                                                                       : "No");
+                         });
+
+TEST(MessageBoxPromptTest, WorkerThreadWaitsForTheAnswerGivenOnTheGuiThread)
+{
+    MessageBoxPrompt prompt;
+    std::atomic<bool> answered{false};
+    bool answeredBeforeClick = true;
+    Seen seen;
+    OnNextModal<QMessageBox>([&](QMessageBox& box) {
+        QThread::msleep(50);
+        answeredBeforeClick = answered;
+        seen = {box.text(), box.windowTitle(), box.standardButtons(),
+                box.thread() == qApp->thread()};
+        box.button(QMessageBox::Yes)->click();
+    });
+    PromptAnswer answer = PromptAnswer::No;
+    std::thread worker([&] {
+        answer = prompt.ask(QStringLiteral("删除?"), QString(), PromptButtons::YesNo);
+        answered = true;
+    });
+    QElapsedTimer waited;
+    waited.start();
+    while (!answered && waited.elapsed() < 5000)
+        QApplication::processEvents(QEventLoop::AllEvents, 10);
+    const bool finished = answered;
+    if (QWidget* stillOpen = QApplication::activeModalWidget(); !finished && stillOpen)
+        stillOpen->close();
+    worker.join();
+    ASSERT_TRUE(finished);
+    EXPECT_FALSE(answeredBeforeClick) << "the worker waits while the box is open";
+    EXPECT_TRUE(seen.onGuiThread);
+    EXPECT_EQ(seen.text, QStringLiteral("删除?"));
+    EXPECT_EQ(answer, PromptAnswer::Yes);
+}
+
+} // namespace
