@@ -11,6 +11,7 @@
 #include <memory>
 
 class Prompt;
+class QFile;
 class TcpSocket;
 class LineReader;
 
@@ -74,6 +75,29 @@ public:
     QString lastExtra;
 
 private:
+    struct DataChannel;
+
+    bool exchange(const QString& text);
+    bool fail(const QString& text);
+    bool runLogonTable(const LogonInfo& info, const QString& hostText);
+    bool negotiateEncoding();
+    bool readUntilCode(QLatin1String wanted, bool refusalEnds);
+
+    bool openDataChannel(bool passive, DataChannel& channel);
+    bool openActiveChannel(DataChannel& channel);
+    bool openPassiveChannel(DataChannel& channel);
+    bool connectPassive(DataChannel& channel);
+    bool acceptDataConnection(DataChannel& channel);
+    bool receiveListing(TcpSocket& socket);
+
+    bool downloadInto(const QString& remote, const QString& local, DataChannel& channel);
+    bool uploadFrom(const QString& remote, const QString& local, DataChannel& channel);
+    bool receiveFile(QFile& file, TcpSocket& socket, quint64 start);
+    bool sendFile(QFile& file, TcpSocket& socket, quint64 start, quint64 length);
+    void finishTransfer(quint64 position);
+    bool failDataIo(const TcpSocket& socket);
+    void tellCannotAccess(const QString& local);
+
     Prompt* prompt_;
     std::chrono::milliseconds timeout_{30000};
     TextCodec codec_;

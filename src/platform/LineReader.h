@@ -1,0 +1,36 @@
+#pragma once
+
+#include <QByteArray>
+
+#include <chrono>
+
+class TcpSocket;
+
+// Buffered line reading and command writing on a control connection. A line ends at LF; a CR
+// just before the LF is dropped too, so CRLF and bare-LF peers read alike.
+//
+// A line longer than maxLineLength is a failure (Status::TooLong), not truncated: the bytes
+// buffered so far are dropped, so a hostile peer cannot make the reader hold more than about
+// maxLineLength plus one receive block, and the caller treats the connection as broken because
+// it no longer knows where the next reply starts.
+class LineReader {
+public:
+    enum class Status { Line, Closed, TimedOut, Failed, TooLong };
+
+    static constexpr qsizetype maxLineLength = 64 * 1024;
+    static constexpr qsizetype receiveBlock = 4096;
+
+    explicit LineReader(TcpSocket& socket) : socket_(socket) {}
+
+    // The time-out bounds the whole line, so a peer dribbling bytes cannot stretch it.
+    Status readLine(QByteArray& line, std::chrono::milliseconds timeout);
+    // Sends the text followed by CR LF in one write.
+    bool writeLine(const QByteArray& text, std::chrono::milliseconds timeout);
+
+private:
+    bool takeLine(QByteArray& line);
+
+    TcpSocket& socket_;
+    QByteArray buffer_;
+    qsizetype scanned_ = 0; // bytes of buffer_ already known to hold no LF
+};

@@ -1,0 +1,131 @@
+#include "platform/SocketSupport.h"
+
+#include <arpa/inet.h>
+#include <cerrno>
+#include <climits>
+#include <cstring>
+#include <netdb.h>
+#include <netinet/in.h>
+#include <poll.h>
+
+namespace socketsupport {
+
+std::vector<ResolvedAddress> resolve(const QString& host, int port, bool forListening)
+{
+    std::vector<ResolvedAddress> result;
+    if (port < 0 || port > 65535)
+        return result;
+    addrinfo hints{};
+    hints.ai_family = AF_UNSPEC;
+    hints.ai_socktype = SOCK_STREAM;
+    hints.ai_flags = AI_NUMERICSERV | (forListening ? AI_PASSIVE : AI_ADDRCONFIG);
+    const QByteArray name = host.toUtf8();
+    const QByteArray service = QByteArray::number(port);
+    addrinfo* list = nullptr;
+    if (getaddrinfo(name.isEmpty() ? nullptr : name.constData(), service.constData(), &hints,
+                    &list) != 0)
+        return result;
+    for (const addrinfo* entry = list; entry != nullptr; entry = entry->ai_next) {
+        ResolvedAddress resolved;
+        std::memcpy(&resolved.address, entry->ai_addr, entry->ai_addrlen);
+        resolved.length = entry->ai_addrlen;
+        resolved.family = entry->ai_family;
+        result.push_back(resolved);
+    }
+    freeaddrinfo(list);
+    return result;
+}
+
+Clock::time_point deadlineAfter(std::chrono::milliseconds timeout)
+{
+    return Clock::now() + timeout;
+}
+
+WaitResult waitFor(int descriptor, short events, Clock::time_point deadline)
+{
+    for (;;) {
+        const auto left =
+            std::chrono::duration_cast<std::chrono::milliseconds>(deadline - Clock::now());
+        if (left.count() < 0)
+            return WaitResult::TimedOut;
+        pollfd entry{descriptor, events, 0};
+        const auto slice = std::min<long long>(left.count(), INT_MAX);
+        const int ready = ::poll(&entry, 1, static_cast<int>(slice));
+        if (ready > 0)
+            return WaitResult::Ready; // errors and hang-ups show up in the following call
+        if (ready == 0 && left.count() == 0)
+            return WaitResult::TimedOut;
+        if (ready < 0 && errno != EINTR)
+            return WaitResult::Failed;
+    }
+}
+
+QString addressText(const sockaddr_storage& address, socklen_t length)
+{
+    char text[NI_MAXHOST] = {};
+    if (getnameinfo(reinterpret_cast<const sockaddr*>(&address), length, text, sizeof text, nullptr,
+                    0, NI_NUMERICHOST) != 0)
+        return QString();
+    const QString result = QString::fromLatin1(text);
+    if (address.ss_family == AF_INET6 && result.startsWith(QLatin1String("::ffff:")) &&
+        result.contains(QLatin1Char('.')))
+        return result.mid(7);
+    return result;
+}
+
+quint16 addressPort(const sockaddr_storage& address)
+{
+    if (address.ss_family == AF_INET)
+        return ntohs(reinterpret_cast<const sockaddr_in&>(address).sin_port);
+    if (address.ss_family == AF_INET6)
+        return ntohs(reinterpret_cast<const sockaddr_in6&>(address).sin6_port);
+    return 0;
+}
+
+namespace {
+
+bool localName(int descriptor, sockaddr_storage& address, socklen_t& length)
+{
+    length = sizeof address;
+    return descriptor >= 0 &&
+           ::getsockname(descriptor, reinterpret_cast<sockaddr*>(&address), &length) == 0;
+}
+
+bool peerName(int descriptor, sockaddr_storage& address, socklen_t& length)
+{
+    length = sizeof address;
+    return descriptor >= 0 &&
+           ::getpeername(descriptor, reinterpret_cast<sockaddr*>(&address), &length) == 0;
+}
+
+} // namespace
+
+QString localAddressOf(int descriptor)
+{
+    sockaddr_storage address{};
+    socklen_t length = 0;
+    return localName(descriptor, address, length) ? addressText(address, length) : QString();
+}
+
+quint16 localPortOf(int descriptor)
+{
+    sockaddr_storage address{};
+    socklen_t length = 0;
+    return localName(descriptor, address, length) ? addressPort(address) : 0;
+}
+
+QString peerAddressOf(int descriptor)
+{
+    sockaddr_storage address{};
+    socklen_t length = 0;
+    return peerName(descriptor, address, length) ? addressText(address, length) : QString();
+}
+
+quint16 peerPortOf(int descriptor)
+{
+    sockaddr_storage address{};
+    socklen_t length = 0;
+    return peerName(descriptor, address, length) ? addressPort(address) : 0;
+}
+
+} // namespace socketsupport

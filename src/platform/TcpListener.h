@@ -1,0 +1,34 @@
+#pragma once
+
+#include "platform/TcpSocket.h"
+
+#include <QString>
+
+#include <chrono>
+
+// A listening TCP socket that owns its descriptor. accept waits at most the given time-out.
+// Move-only; closed on destruction.
+class TcpListener {
+public:
+    TcpListener() = default;
+    ~TcpListener();
+    TcpListener(TcpListener&& other) noexcept;
+    TcpListener& operator=(TcpListener&& other) noexcept;
+    TcpListener(const TcpListener&) = delete;
+    TcpListener& operator=(const TcpListener&) = delete;
+
+    // Binds to a numeric local address (empty: every address) and port (0: any free port).
+    bool listen(const QString& address, quint16 port = 0, int backlog = 5);
+    // The next connection, or a closed socket on failure or time-out (error() tells which).
+    TcpSocket accept(std::chrono::milliseconds timeout);
+    void close();
+
+    bool isListening() const { return descriptor_ >= 0; }
+    TcpSocket::Error error() const { return error_; }
+    QString address() const;
+    quint16 port() const;
+
+private:
+    int descriptor_ = -1;
+    TcpSocket::Error error_ = TcpSocket::Error::None;
+};

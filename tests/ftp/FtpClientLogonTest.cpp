@@ -1,0 +1,381 @@
+#include "FakeServerFixture.h"
+
+#include "platform/TextCodec.h"
+
+#include <gmock/gmock.h>
+
+#include <vector>
+
+namespace {
+
+using ::testing::ElementsAre;
+using ::testing::IsEmpty;
+
+struct Exchange {
+    const char* command;
+    const char* reply;
+};
+
+struct LogonCase {
+    const char* name;
+    int logonType;
+    int serverPort; // 0: the fake server's own port
+    std::vector<Exchange> exchanges;
+    bool loggedOn;
+    const char* failureText; // replyLine after a failed logon
+};
+
+// Types other than 0 reach the fake server as the firewall; the target host is a name that is
+// only ever sent as text.
+LogonInfo logonFor(const LogonCase& c, const FakeFtpServer& server)
+{
+    LogonInfo info;
+    info.logonType = c.logonType;
+    info.user = QStringLiteral("u");
+    info.password = QStringLiteral("p");
+    info.firewallUser = QStringLiteral("fu");
+    info.firewallPassword = QStringLiteral("fp");
+    if (c.logonType == 0) {
+        info.host = server.address();
+        info.port = server.port();
+    } else {
+        info.host = QStringLiteral("ftp.example.com");
+        info.port = c.serverPort == 0 ? 21 : c.serverPort;
+        info.firewallHost = server.address();
+        info.firewallPort = server.port();
+    }
+    return info;
+}
+
+class LogonTableTest : public ::testing::TestWithParam<LogonCase> {};
+
+TEST_P(LogonTableTest, SendsTheRowsCommandsAndEndsAsTheTableSays)
+{
+    const LogonCase& c = GetParam();
+    FakeFtpServer server;
+    server.start([&c](FakeFtpSession& s) {
+        s.send("220 proxy ready");
+        for (const Exchange& step : c.exchanges)
+            s.exchange(step.command, step.reply);
+        if (c.loggedOn)
+            s.answerFeat();
+    });
+    FtpClient client;
+    const bool result = client.Logon(logonFor(c, server));
+    client.Disconnect();
+    ASSERT_TRUE(server.finish());
+    EXPECT_TRUE(server.succeeded()) << server.failures().join(QLatin1Char('\n')).toStdString();
+
+    EXPECT_EQ(result, c.loggedOn) << client.replyLine.toStdString();
+    QList<QByteArray> expected;
+    for (const Exchange& step : c.exchanges)
+        expected.append(step.command);
+    if (c.loggedOn) {
+        expected.append("FEAT");
+        EXPECT_EQ(client.replyLine, QString::fromLatin1(c.exchanges.back().reply));
+    } else {
+        EXPECT_EQ(client.replyLine, QString::fromUtf8(c.failureText));
+    }
+    EXPECT_EQ(server.commands(), expected);
+}
+
+const char* const noFailure = "";
+
+INSTANTIATE_TEST_SUITE_P(
+    Rows, LogonTableTest,
+    ::testing::Values(
+        LogonCase{
+            "Type0Plain", 0, 0, {{"USER u", "331 pw"}, {"PASS p", "230 in"}}, true, noFailure},
+        LogonCase{
+            "Type0UserAloneLogsOn", 0, 0, {{"USER u", "230 no password needed"}}, true, noFailure},
+        LogonCase{"Type0AccountAfter332",
+                  0,
+                  0,
+                  {{"USER u", "331 pw"}, {"PASS p", "332 account?"}, {"ACCT ", "230 in"}},
+                  true,
+                  noFailure},
+        LogonCase{"Type0AccountAnsweredWith3xxFails",
+                  0,
+                  0,
+                  {{"USER u", "331 pw"}, {"PASS p", "332 account?"}, {"ACCT ", "332 still?"}},
+                  false,
+                  "登录失败"},
+        LogonCase{"Type0WrongPassword",
+                  0,
+                  0,
+                  {{"USER u", "331 pw"}, {"PASS p", "530 Login incorrect."}},
+                  false,
+                  "530 Login incorrect."},
+        LogonCase{"Type1FirewallThenSite",
+                  1,
+                  0,
+                  {{"USER fu", "331 fw pw"},
+                   {"PASS fp", "230 fw ok"},
+                   {"SITE ftp.example.com", "331 connected"},
+                   {"USER u", "331 pw"},
+                   {"PASS p", "230 in"}},
+                  true,
+                  noFailure},
+        LogonCase{"Type1SiteCarriesPort2121",
+                  1,
+                  2121,
+                  {{"USER fu", "230 fw ok"},
+                   {"SITE ftp.example.com:2121", "331 connected"},
+                   {"USER u", "230 in"}},
+                  true,
+                  noFailure},
+        LogonCase{"Type1Site2xxIsAnError",
+                  1,
+                  0,
+                  {{"USER fu", "230 fw ok"}, {"SITE ftp.example.com", "200 ok"}},
+                  false,
+                  "登录失败"},
+        LogonCase{"Type2UserAtHost",
+                  2,
+                  0,
+                  {{"USER fu", "331 fw pw"},
+                   {"PASS fp", "230 fw ok"},
+                   {"USER u@ftp.example.com", "331 pw"},
+                   {"PASS p", "230 in"}},
+                  true,
+                  noFailure},
+        LogonCase{
+            "Type3Open",
+            3,
+            0,
+            {{"OPEN ftp.example.com", "220 connected"}, {"USER u", "331 pw"}, {"PASS p", "230 in"}},
+            true,
+            noFailure},
+        LogonCase{"Type4FirewallThenPlain",
+                  4,
+                  0,
+                  {{"USER fu", "331 fw pw"},
+                   {"PASS fp", "230 fw ok"},
+                   {"USER u", "331 pw"},
+                   {"PASS p", "332 account?"},
+                   {"ACCT ", "230 in"}},
+                  true,
+                  noFailure},
+        LogonCase{"Type4FirewallPassword3xxIsAnError",
+                  4,
+                  0,
+                  {{"USER fu", "331 fw pw"}, {"PASS fp", "331 again?"}},
+                  false,
+                  "登录失败"},
+        LogonCase{"Type5UserAtHostWithoutFirewallLogon",
+                  5,
+                  0,
+                  {{"USER u@ftp.example.com", "331 pw"}, {"PASS p", "230 in"}},
+                  true,
+                  noFailure},
+        LogonCase{"Type6FirewallUserAtHost",
+                  6,
+                  0,
+                  {{"USER fu@ftp.example.com", "331 fw pw"},
+                   {"PASS fp", "230 fw ok"},
+                   {"USER u", "331 pw"},
+                   {"PASS p", "230 in"}},
+                  true,
+                  noFailure},
+        LogonCase{"Type7UserAtHostAndFirewallUser",
+                  7,
+                  0,
+                  {{"USER u@ftp.example.com fu", "331 pw"}, {"PASS p", "230 in"}},
+                  true,
+                  noFailure},
+        LogonCase{"Type7Combined2xxIsAnError",
+                  7,
+                  0,
+                  {{"USER u@ftp.example.com fu", "230 in already"}},
+                  false,
+                  "登录失败"},
+        LogonCase{"Type8UserAtFirewallUserAtHost",
+                  8,
+                  0,
+                  {{"USER u@fu@ftp.example.com", "331 pw"}, {"PASS p@fp", "230 in"}},
+                  true,
+                  noFailure}),
+    [](const ::testing::TestParamInfo<LogonCase>& row) { return std::string(row.param.name); });
+
+class GreetingRefusedTest : public ::testing::TestWithParam<const char*> {};
+
+TEST_P(GreetingRefusedTest, FailsWithoutSendingUser)
+{
+    const QByteArray greeting = GetParam();
+    FakeFtpServer server;
+    server.start([&greeting](FakeFtpSession& s) {
+        s.send(greeting);
+        s.expectClosed();
+    });
+    FtpClient client;
+    EXPECT_FALSE(client.Logon(fakeServerLogon(server)));
+    EXPECT_EQ(client.replyLine, QString::fromLatin1(greeting));
+    client.Disconnect();
+    ASSERT_TRUE(server.finish());
+    EXPECT_TRUE(server.succeeded()) << server.failures().join(QLatin1Char('\n')).toStdString();
+    EXPECT_THAT(server.commands(), IsEmpty());
+}
+
+INSTANTIATE_TEST_SUITE_P(Classes, GreetingRefusedTest,
+                         ::testing::Values("120 Service ready in 5 minutes.", "421 Too many users.",
+                                           "530 Not allowed."));
+
+struct ServerKindCase {
+    const char* greeting;
+    int kind;
+};
+
+class ServerKindTest : public ::testing::TestWithParam<ServerKindCase> {};
+
+TEST_P(ServerKindTest, ComesFromTheGreeting)
+{
+    const ServerKindCase& c = GetParam();
+    FakeFtpServer server;
+    server.start([&c](FakeFtpSession& s) {
+        s.sendRaw(c.greeting);
+        s.exchange("USER tester", "230 ok");
+        s.answerFeat();
+    });
+    FtpClient client;
+    ASSERT_TRUE(client.Logon(fakeServerLogon(server))) << client.replyLine.toStdString();
+    EXPECT_EQ(client.serverKind, c.kind);
+    client.Disconnect();
+    ASSERT_TRUE(server.finish());
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Greetings, ServerKindTest,
+    ::testing::Values(ServerKindCase{"220 (vsFTPd 3.0.3)\r\n", 0},
+                      ServerKindCase{"220 Microsoft FTP Service\r\n", 1},
+                      ServerKindCase{"220 Serv-U FTP Server v15.0 ready...\r\n", 2},
+                      ServerKindCase{"220-Microsoft gateway\r\n220 Serv-U behind it\r\n", 2}));
+
+class LogonTest : public FakeServerFixture {};
+
+TEST_F(LogonTest, LogonLogHoldsTheGreetingAndEveryLogonReply)
+{
+    server.start([](FakeFtpSession& s) {
+        s.send("220-Welcome");
+        s.send("220 ready");
+        s.exchange("USER tester", "331 Please specify the password.");
+        s.exchange("PASS secret", "230 Login successful.");
+        s.answerFeat();
+    });
+    ASSERT_TRUE(client.Logon(fakeServerLogon(server)));
+    EXPECT_EQ(client.logonLog, QStringLiteral("220-Welcome\r\n220 ready\r\n"
+                                              "331 Please specify the password.\r\n"
+                                              "230 Login successful.\r\n"));
+    EXPECT_EQ(client.replyText, QStringLiteral("230 Login successful.\r\n"));
+    EXPECT_EQ(client.replyClass, 2);
+    EXPECT_EQ(client.host, server.address());
+    EXPECT_EQ(client.port, server.port());
+    EXPECT_EQ(client.user, QStringLiteral("tester"));
+    EXPECT_EQ(client.password, QStringLiteral("secret"));
+    expectScriptDone();
+}
+
+TEST_F(LogonTest, LogonTypeBeyondTheTableFailsWithoutConnecting)
+{
+    for (const int type : {9, -1, 1000}) {
+        LogonInfo info = fakeServerLogon(server);
+        info.logonType = type;
+        client.replyLine = QStringLiteral("untouched");
+        EXPECT_FALSE(client.Logon(info));
+        EXPECT_EQ(client.replyLine, QStringLiteral("untouched"));
+        EXPECT_FALSE(client.isConnected());
+    }
+}
+
+TEST_F(LogonTest, ServerAnnouncingUtf8SwitchesTheConnectionToUtf8)
+{
+    startLoggedOn(
+        [](FakeFtpSession& s) {
+            s.exchange("CWD \xe4\xb8\xad\xe6\x96\x87", "250 ok"); // "中文" in UTF-8
+        },
+        true);
+    EXPECT_EQ(client.codec().encoding(), TextCodec::Encoding::Utf8);
+    EXPECT_TRUE(client.Command(QStringLiteral("CWD 中文")));
+    EXPECT_EQ(client.replyLine, QStringLiteral("250 ok"));
+    expectScriptDone();
+}
+
+TEST_F(LogonTest, RefusedOptsStillSwitchesToUtf8)
+{
+    server.start([](FakeFtpSession& s) {
+        s.send("220 ready");
+        s.exchange("USER tester", "230 ok");
+        s.answerFeat(true, "504 Unknown command.");
+    });
+    ASSERT_TRUE(client.Logon(fakeServerLogon(server))) << client.replyLine.toStdString();
+    EXPECT_EQ(client.codec().encoding(), TextCodec::Encoding::Utf8);
+    EXPECT_EQ(client.replyLine, QStringLiteral("230 ok"));
+    expectScriptDone();
+}
+
+TEST_F(LogonTest, WithoutUtf8TheConnectionSpeaksGbk)
+{
+    startLoggedOn([](FakeFtpSession& s) {
+        s.exchange("CWD \xd6\xd0\xce\xc4", "250 ok"); // "中文" in GBK
+    });
+    EXPECT_EQ(client.codec().encoding(), TextCodec::Encoding::Gbk);
+    EXPECT_TRUE(client.Command(QStringLiteral("CWD 中文")));
+    EXPECT_THAT(commandsAfterLogon(), ElementsAre(QByteArray("CWD \xd6\xd0\xce\xc4")));
+    expectScriptDone();
+}
+
+TEST_F(LogonTest, RefusedFeatLeavesGbkAndTheLogonStands)
+{
+    server.start([](FakeFtpSession& s) {
+        s.send("220 ready");
+        s.exchange("USER tester", "230 ok");
+        s.exchange("FEAT", "500 Unknown command.");
+    });
+    ASSERT_TRUE(client.Logon(fakeServerLogon(server)));
+    EXPECT_EQ(client.codec().encoding(), TextCodec::Encoding::Gbk);
+    EXPECT_EQ(client.replyLine, QStringLiteral("230 ok"));
+    expectScriptDone();
+}
+
+TEST_F(LogonTest, ConnectionLostDuringFeatFailsTheLogon)
+{
+    server.start([](FakeFtpSession& s) {
+        s.send("220 ready");
+        s.exchange("USER tester", "230 ok");
+        s.expect("FEAT");
+    });
+    EXPECT_FALSE(client.Logon(fakeServerLogon(server)));
+    EXPECT_EQ(client.replyLine, QStringLiteral("网络错误"));
+    expectScriptDone();
+}
+
+TEST_F(LogonTest, SilentServerTimesOutWithNetworkError)
+{
+    client.setTimeout(std::chrono::milliseconds(200));
+    server.start([](FakeFtpSession& s) { s.expectClosed(); });
+    EXPECT_FALSE(client.Logon(fakeServerLogon(server)));
+    EXPECT_EQ(client.replyLine, QStringLiteral("网络错误"));
+    client.Disconnect();
+    expectScriptDone();
+}
+
+TEST_F(LogonTest, ANewLogonStartsOverInGbkWithAFreshLog)
+{
+    FakeFtpServer second;
+    server.start([](FakeFtpSession& s) { greetAndLogOn(s, true); });
+    second.start([](FakeFtpSession& s) {
+        s.send("220 second");
+        s.exchange("USER tester", "230 ok");
+        s.answerFeat(false);
+    });
+    ASSERT_TRUE(client.Logon(fakeServerLogon(server)));
+    ASSERT_EQ(client.codec().encoding(), TextCodec::Encoding::Utf8);
+    ASSERT_TRUE(client.Logon(fakeServerLogon(second)));
+    EXPECT_EQ(client.codec().encoding(), TextCodec::Encoding::Gbk);
+    EXPECT_EQ(client.logonLog, QStringLiteral("220 second\r\n230 ok\r\n"));
+    client.Disconnect();
+    expectScriptDone();
+    ASSERT_TRUE(second.finish());
+    EXPECT_TRUE(second.succeeded());
+}
+
+} // namespace
