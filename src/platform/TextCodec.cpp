@@ -1,14 +1,35 @@
 #include "platform/TextCodec.h"
 
+#include <algorithm>
 #include <cerrno>
 #include <iconv.h>
 
 namespace {
 
+// How many input bytes make up the character at in that could not be converted.
+using UnitLength = size_t (*)(const char* in, size_t inLeft);
+
+size_t oneByte(const char*, size_t inLeft)
+{
+    return std::min<size_t>(inLeft, 1);
+}
+
+// A character outside the basic plane is a surrogate pair: one character, one substitute.
+size_t utf16Character(const char* in, size_t inLeft)
+{
+    const auto unitAt = [in](size_t offset) {
+        return static_cast<char16_t>(static_cast<uchar>(in[offset]) |
+                                     static_cast<uchar>(in[offset + 1]) << 8);
+    };
+    if (inLeft >= 4 && QChar::isHighSurrogate(unitAt(0)) && QChar::isLowSurrogate(unitAt(2)))
+        return 4;
+    return std::min<size_t>(inLeft, 2);
+}
+
 // Runs iconv over the whole input; a byte sequence the target cannot hold becomes the given
 // substitute and conversion goes on, so hostile or mixed input never stops a listing or a log.
 QByteArray convert(const char* to, const char* from, const QByteArray& input,
-                   const QByteArray& substitute, int unitWidth)
+                   const QByteArray& substitute, UnitLength unitLength)
 {
     iconv_t cd = iconv_open(to, from);
     if (cd == reinterpret_cast<iconv_t>(-1))
@@ -27,9 +48,9 @@ QByteArray convert(const char* to, const char* from, const QByteArray& input,
             break;
         if (errno == E2BIG)
             continue;
-        // EILSEQ or EINVAL (truncated sequence): substitute one input unit and go on.
+        // EILSEQ or EINVAL (truncated sequence): substitute one character and go on.
         output.append(substitute);
-        const size_t skip = std::min(inLeft, static_cast<size_t>(unitWidth));
+        const size_t skip = unitLength(in, inLeft);
         in += skip;
         inLeft -= skip;
     }
@@ -53,7 +74,7 @@ QByteArray TextCodec::toGbk(const QString& text)
 {
     if (text.isEmpty())
         return {};
-    return convert("GBK", "UTF-16LE", utf16Bytes(text), QByteArrayLiteral("?"), 2);
+    return convert("GBK", "UTF-16LE", utf16Bytes(text), QByteArrayLiteral("?"), utf16Character);
 }
 
 QString TextCodec::fromGbk(const QByteArray& bytes)
@@ -61,7 +82,7 @@ QString TextCodec::fromGbk(const QByteArray& bytes)
     if (bytes.isEmpty())
         return {};
     const QByteArray replacement = utf16Bytes(QString(QChar::ReplacementCharacter));
-    return fromUtf16Bytes(convert("UTF-16LE", "GBK", bytes, replacement, 1));
+    return fromUtf16Bytes(convert("UTF-16LE", "GBK", bytes, replacement, oneByte));
 }
 
 QByteArray TextCodec::encode(const QString& text) const

@@ -1,0 +1,119 @@
+#include "platform/TextCodec.h"
+
+#include <gtest/gtest.h>
+
+#include <ostream>
+
+namespace {
+
+QString text(const char* utf8)
+{
+    return QString::fromUtf8(utf8);
+}
+
+TEST(TextCodec, ChineseHasItsCodePage936Bytes)
+{
+    EXPECT_EQ(TextCodec::toGbk(text("中文测试")), QByteArray("\xD6\xD0\xCE\xC4\xB2\xE2\xCA\xD4"));
+    EXPECT_EQ(TextCodec::fromGbk("\xC4\xBF\xC2\xBC"), text("目录"));
+}
+
+class TextCodecRoundTrip : public ::testing::TestWithParam<const char*> {};
+
+TEST_P(TextCodecRoundTrip, GbkKeepsEveryCharacter)
+{
+    const QString original = text(GetParam());
+    EXPECT_EQ(TextCodec::fromGbk(TextCodec::toGbk(original)), original);
+}
+
+TEST_P(TextCodecRoundTrip, Utf8KeepsEveryCharacter)
+{
+    const TextCodec codec(TextCodec::Encoding::Utf8);
+    const QString original = text(GetParam());
+    EXPECT_EQ(codec.encode(original), original.toUtf8());
+    EXPECT_EQ(codec.decode(codec.encode(original)), original);
+}
+
+INSTANTIATE_TEST_SUITE_P(Texts, TextCodecRoundTrip,
+                         ::testing::Values("", "plain ascii 123", "下载完成", "等待中",
+                                           "/home/用户/文档/ftpwork/", "全角：，。！？（）",
+                                           "mixed 中文 and latin", "€", "繁體字也在GBK裡"));
+
+TEST(TextCodec, GbkIsTheDefaultEncoding)
+{
+    const TextCodec codec;
+    EXPECT_EQ(codec.encoding(), TextCodec::Encoding::Gbk);
+    EXPECT_EQ(codec.encode(text("中")), QByteArray("\xD6\xD0"));
+    EXPECT_EQ(codec.decode("\xD6\xD0"), text("中"));
+}
+
+TEST(TextCodec, EncodingCanBeSwitched)
+{
+    TextCodec codec;
+    codec.setEncoding(TextCodec::Encoding::Utf8);
+    EXPECT_EQ(codec.encode(text("中")), QByteArray("\xE4\xB8\xAD"));
+}
+
+struct InvalidBytesCase {
+    const char* name;
+    QByteArray bytes;
+    QString expected;
+};
+
+// Test output names the case instead of dumping its bytes.
+void PrintTo(const InvalidBytesCase& c, std::ostream* out)
+{
+    *out << c.name;
+}
+
+class TextCodecInvalidBytes : public ::testing::TestWithParam<InvalidBytesCase> {};
+
+TEST_P(TextCodecInvalidBytes, AreReplacedAndDecodingGoesOn)
+{
+    EXPECT_EQ(TextCodec::fromGbk(GetParam().bytes), GetParam().expected);
+}
+
+const QChar replacement = QChar::ReplacementCharacter;
+
+INSTANTIATE_TEST_SUITE_P(
+    Cases, TextCodecInvalidBytes,
+    ::testing::Values(
+        InvalidBytesCase{"LeadByteAtEnd", "ab\xD6", QStringLiteral("ab") + replacement},
+        InvalidBytesCase{"LeadByteBeforeAscii", "a\xD6 b",
+                         QStringLiteral("a") + replacement + QStringLiteral(" b")},
+        InvalidBytesCase{"ByteFF", "\xFFx", replacement + QStringLiteral("x")},
+        InvalidBytesCase{"InvalidThenChinese", "\xFF\xD6\xD0", replacement + text("中")},
+        InvalidBytesCase{"NulIsKept", QByteArray("a\0b", 3),
+                         QStringLiteral("a") + QChar(u'\0') + QStringLiteral("b")}),
+    [](const auto& testInfo) { return std::string(testInfo.param.name); });
+
+struct UnmappableCase {
+    const char* name;
+    QString text;
+    QByteArray expected;
+};
+
+// Test output names the case instead of dumping its bytes.
+void PrintTo(const UnmappableCase& c, std::ostream* out)
+{
+    *out << c.name;
+}
+
+class TextCodecUnmappable : public ::testing::TestWithParam<UnmappableCase> {};
+
+TEST_P(TextCodecUnmappable, BecomesOneQuestionMarkPerCharacter)
+{
+    EXPECT_EQ(TextCodec::toGbk(GetParam().text), GetParam().expected);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Cases, TextCodecUnmappable,
+    ::testing::Values(UnmappableCase{"Thai", text("a\xE0\xB8\x81z"), "a?z"},
+                      UnmappableCase{"Emoji", text("a\xF0\x9F\x98\x80z"), "a?z"},
+                      UnmappableCase{"TwoEmoji", text("\xF0\x9F\x98\x80\xF0\x9F\x98\x80"), "??"},
+                      UnmappableCase{"LoneHighSurrogate", QString(QChar(0xD83D)) + u'z', "?z"},
+                      UnmappableCase{"LoneLowSurrogate", u'a' + QString(QChar(0xDE00)), "a?"},
+                      UnmappableCase{"ChineseAroundEmoji", text("中\xF0\x9F\x98\x80文"),
+                                     "\xD6\xD0?\xCE\xC4"}),
+    [](const auto& testInfo) { return std::string(testInfo.param.name); });
+
+} // namespace
