@@ -1,0 +1,31 @@
+#include "app/gui/CftpApp.h"
+
+#include "app/Configuration.h"
+#include "app/gui/CMainFrame.h"
+#include "platform/Prompt.h"
+#include "view/gui/CftpView.h"
+
+#include <QCoreApplication>
+
+#include <utility>
+
+CftpApp::CftpApp(Prompt& prompt, QString documentsFolder)
+    : prompt_(prompt), documentsFolder_(std::move(documentsFolder))
+{
+}
+
+CftpApp::~CftpApp() = default;
+
+void CftpApp::InitInstance()
+{
+    QCoreApplication::setOrganizationName(QStringLiteral("KEVRA"));
+    QCoreApplication::setApplicationName(QStringLiteral("KEVRA"));
+    const Configuration config =
+        documentsFolder_.isEmpty() ? LoadConfiguration() : LoadConfiguration(documentsFolder_);
+    if (config.documentsFolderMissing)
+        prompt_.tell(QStringLiteral("获取路径失败"));
+    frame_ = std::make_unique<CMainFrame>();
+    frame_->view()->initialUpdate(config);
+    frame_->setWindowTitle(QStringLiteral("KEVRA"));
+    frame_->showMaximized();
+}

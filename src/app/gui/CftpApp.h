@@ -1,0 +1,25 @@
+#pragma once
+
+#include <QString>
+
+#include <memory>
+
+class CMainFrame;
+class Prompt;
+
+// Start-up of the program: names the application, reads ftp.ini (creating the work folder)
+// and opens the main window maximised. The QApplication itself belongs to main().
+class CftpApp {
+public:
+    // An empty documents folder means the user's own.
+    explicit CftpApp(Prompt& prompt, QString documentsFolder = QString());
+    ~CftpApp();
+
+    void InitInstance();
+    CMainFrame* mainFrame() const { return frame_.get(); }
+
+private:
+    Prompt& prompt_;
+    const QString documentsFolder_;
+    std::unique_ptr<CMainFrame> frame_;
+};

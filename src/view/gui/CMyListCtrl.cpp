@@ -1,0 +1,65 @@
+#include "view/gui/CMyListCtrl.h"
+
+#include <QContextMenuEvent>
+#include <QEvent>
+#include <QHeaderView>
+#include <QMenu>
+
+CMyListCtrl::CMyListCtrl(int widthMargin, QWidget* parent)
+    : QTreeView(parent), widthMargin_(widthMargin)
+{
+    setRootIsDecorated(false);
+    setItemsExpandable(false);
+    setUniformRowHeights(true);
+    setAllColumnsShowFocus(true);
+    setSelectionMode(QAbstractItemView::ExtendedSelection);
+    setSelectionBehavior(QAbstractItemView::SelectRows);
+    header()->setStretchLastSection(false);
+    header()->setSectionsMovable(false);
+    viewport()->installEventFilter(this);
+    connect(header(), &QHeaderView::sectionResized, this, &CMyListCtrl::noticeColumnResized);
+}
+
+void CMyListCtrl::setModel(QAbstractItemModel* model)
+{
+    QTreeView::setModel(model);
+    spreadColumns();
+}
+
+void CMyListCtrl::setContextMenu(QMenu* menu)
+{
+    contextMenu_ = menu;
+}
+
+bool CMyListCtrl::eventFilter(QObject* watched, QEvent* event)
+{
+    if (watched == viewport() && event->type() == QEvent::Resize)
+        spreadColumns();
+    return QTreeView::eventFilter(watched, event);
+}
+
+void CMyListCtrl::contextMenuEvent(QContextMenuEvent* event)
+{
+    if (contextMenu_ == nullptr)
+        return;
+    contextMenu_->popup(event->globalPos());
+    event->accept();
+}
+
+void CMyListCtrl::spreadColumns()
+{
+    const int columns = header()->count();
+    if (!columnsFollowWidth_ || columns == 0)
+        return;
+    const int width = qMax(0, (viewport()->width() - widthMargin_) / columns);
+    spreading_ = true;
+    for (int column = 0; column < columns; ++column)
+        header()->resizeSection(column, width);
+    spreading_ = false;
+}
+
+void CMyListCtrl::noticeColumnResized()
+{
+    if (!spreading_)
+        columnsFollowWidth_ = false;
+}

@@ -1,0 +1,31 @@
+#pragma once
+
+#include <QTreeView>
+
+class QMenu;
+
+// A report-style list of the main view. Its columns share the visible width evenly (less a
+// small margin) and follow every resize, until the user sizes a column himself.
+class CMyListCtrl : public QTreeView {
+    Q_OBJECT
+public:
+    explicit CMyListCtrl(int widthMargin, QWidget* parent = nullptr);
+
+    void setModel(QAbstractItemModel* model) override;
+    // Shown on a right click or the menu key; the list does not own it.
+    void setContextMenu(QMenu* menu);
+    bool columnsFollowWidth() const { return columnsFollowWidth_; }
+
+protected:
+    bool eventFilter(QObject* watched, QEvent* event) override;
+    void contextMenuEvent(QContextMenuEvent* event) override;
+
+private:
+    void spreadColumns();
+    void noticeColumnResized();
+
+    const int widthMargin_;
+    QMenu* contextMenu_ = nullptr;
+    bool columnsFollowWidth_ = true;
+    bool spreading_ = false;
+};
