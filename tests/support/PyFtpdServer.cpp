@@ -1,0 +1,112 @@
+#include "support/PyFtpdServer.h"
+
+#include "platform/LineReader.h"
+#include "platform/TcpSocket.h"
+
+#include <QDir>
+#include <QFile>
+
+#include <thread>
+
+namespace {
+
+using std::chrono::milliseconds;
+
+// A refused password is answered at once (pyftpdlib waits 3 s by default), so that tests of
+// wrong passwords stay fast. The server binds port 0 and reports the port it got through a file
+// renamed into place, so no port can be taken by someone else between choosing and binding it.
+const char* const serverScript = R"(
+import os, sys
+from pyftpdlib.authorizers import DummyAuthorizer
+from pyftpdlib.handlers import FTPHandler
+from pyftpdlib.servers import FTPServer
+user, password, home, permissions, port_file = sys.argv[1:6]
+authorizer = DummyAuthorizer()
+authorizer.add_user(user, password, home, perm=permissions)
+handler = FTPHandler
+handler.authorizer = authorizer
+handler.auth_failed_timeout = 0
+server = FTPServer(("127.0.0.1", 0), handler)
+with open(port_file + ".part", "w") as out:
+    out.write(str(server.socket.getsockname()[1]))
+os.rename(port_file + ".part", port_file)
+server.serve_forever()
+)";
+
+QByteArray readAll(const QString& path)
+{
+    QFile file(path);
+    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
+}
+
+} // namespace
+
+PyFtpdServer::PyFtpdServer(PyFtpdOptions options) : options_(std::move(options)) {}
+
+PyFtpdServer::~PyFtpdServer()
+{
+    stop();
+}
+
+QString PyFtpdServer::homePath() const
+{
+    return folder_ ? folder_->filePath(QStringLiteral("home")) : QString();
+}
+
+bool PyFtpdServer::start()
+{
+    stop();
+    folder_ = std::make_unique<TemporaryFolder>(QStringLiteral("pyftpd"));
+    if (!folder_->isValid() || !QDir().mkpath(homePath())) {
+        error_ = QStringLiteral("cannot prepare the home folder");
+        return false;
+    }
+    const QStringList arguments{QStringLiteral("-c"),
+                                QString::fromLatin1(serverScript),
+                                options_.user,
+                                options_.password,
+                                homePath(),
+                                options_.permissions,
+                                folder_->filePath(QStringLiteral("port"))};
+    if (!process_.start(QStringLiteral("/usr/bin/python3"), arguments,
+                        folder_->filePath(QStringLiteral("server.log")))) {
+        error_ = QStringLiteral("cannot start /usr/bin/python3");
+        return false;
+    }
+    return waitForPort() && waitForGreeting();
+}
+
+bool PyFtpdServer::waitForPort()
+{
+    const QString portFile = folder_->filePath(QStringLiteral("port"));
+    for (int attempt = 0; attempt < 500 && process_.isRunning(); ++attempt) {
+        port_ = readAll(portFile).toUShort();
+        if (port_ != 0)
+            return true;
+        std::this_thread::sleep_for(milliseconds(20));
+    }
+    error_ = QStringLiteral("pyftpdlib did not start: ") +
+             QString::fromLocal8Bit(readAll(folder_->filePath(QStringLiteral("server.log"))));
+    return false;
+}
+
+bool PyFtpdServer::waitForGreeting()
+{
+    TcpSocket probe;
+    if (probe.connect(host(), port_, milliseconds(2000))) {
+        LineReader reader(probe);
+        QByteArray line;
+        if (reader.readLine(line, milliseconds(5000)) == LineReader::Status::Line &&
+            line.startsWith("220"))
+            return true;
+    }
+    error_ = QStringLiteral("pyftpdlib gave no greeting");
+    return false;
+}
+
+void PyFtpdServer::stop()
+{
+    process_.stop();
+    folder_.reset();
+    port_ = 0;
+}

@@ -1,0 +1,67 @@
+#pragma once
+
+#include "support/ChildProcess.h"
+
+#include "support/TemporaryFolder.h"
+#include <QString>
+
+#include <memory>
+
+// What a VsftpdServer may do beyond the plain anonymous set-up.
+struct VsftpdOptions {
+    // utf8_filesystem=YES: the server announces UTF8 in FEAT and keeps names as UTF-8 bytes;
+    // without it names reach the disk as the bytes the client sent.
+    bool utf8Filesystem = false;
+    // anon_max_rate in bytes per second (0: unlimited), to make a transfer slow enough to
+    // interrupt at a chosen moment.
+    qint64 maxRate = 0;
+    // log_ftp_protocol into a file that protocolLog() reads (every command and reply).
+    bool protocolLog = false;
+};
+
+// A real vsftpd (/usr/sbin/vsftpd, run as root) for integration tests, listening on 127.0.0.1
+// at a free port with a free range of passive ports. Anonymous logon ("anonymous", any or no
+// password); the root folder is read-only to the server's user, its sub-folder "pub" is
+// writable (upload, append, mkdir, rename, delete). Everything lives in a temporary folder
+// that is removed with the object; the server and its session processes are stopped first.
+//
+//     VsftpdServer server;
+//     ASSERT_TRUE(server.start()) << server.errorText().toStdString();
+//     ... log on to server.host():server.port(), files under server.pubPath() ...
+class VsftpdServer {
+public:
+    explicit VsftpdServer(VsftpdOptions options = {});
+    ~VsftpdServer();
+    VsftpdServer(const VsftpdServer&) = delete;
+    VsftpdServer& operator=(const VsftpdServer&) = delete;
+
+    // Starts the server and waits for its "220" greeting; false with errorText() otherwise.
+    bool start();
+    void stop();
+
+    QString host() const { return QStringLiteral("127.0.0.1"); }
+    quint16 port() const { return port_; }
+    QString errorText() const { return error_; }
+    // The server's "/" and its writable "/pub" on the local disk.
+    QString rootPath() const;
+    QString pubPath() const;
+    QString protocolLog() const;
+
+    // Files a test creates under pubPath() belong to root; the server's user must own them to
+    // append to, rename or delete them.
+    static bool giveToServerUser(const QString& path);
+
+private:
+    bool prepareFolders();
+    bool writeConfiguration(quint16 passiveStart);
+    bool waitForGreeting();
+    void stopSessions();
+    QString configPath() const;
+    QString logPath() const;
+
+    VsftpdOptions options_;
+    std::unique_ptr<TemporaryFolder> folder_;
+    ChildProcess process_;
+    quint16 port_ = 0;
+    QString error_;
+};
