@@ -86,6 +86,6 @@ void RemoteOperations::NavigateRemote()
     if (!client_.Command(QStringLiteral("CWD ") + target))
         return;
     client_.Command(QStringLiteral("PWD"));
-    RefreshRemoteList();
     remote_.setLastVisited(target);
+    RefreshRemoteList();
 }
