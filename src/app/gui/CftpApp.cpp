@@ -20,8 +20,7 @@ void CftpApp::InitInstance()
 {
     QCoreApplication::setOrganizationName(QStringLiteral("KEVRA"));
     QCoreApplication::setApplicationName(QStringLiteral("KEVRA"));
-    const Configuration config =
-        documentsFolder_.isEmpty() ? LoadConfiguration() : LoadConfiguration(documentsFolder_);
+    const Configuration config = LoadConfiguration(documentsFolder_);
     if (config.documentsFolderMissing)
         prompt_.tell(QStringLiteral("获取路径失败"));
     frame_ = std::make_unique<CMainFrame>();

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "platform/Paths.h"
+
 #include <QString>
 
 #include <memory>
@@ -11,8 +13,8 @@ class Prompt;
 // and opens the main window maximised. The QApplication itself belongs to main().
 class CftpApp {
 public:
-    // An empty documents folder means the user's own.
-    explicit CftpApp(Prompt& prompt, QString documentsFolder = QString());
+    // The work folder goes into the documents folder; an empty one means it could not be found.
+    explicit CftpApp(Prompt& prompt, QString documentsFolder = Paths::documentsFolder());
     ~CftpApp();
 
     void InitInstance();

@@ -75,6 +75,14 @@ TEST_F(CftpAppTest, AFreshDocumentsFolderGetsItsWorkFolder)
     EXPECT_EQ(app.mainFrame()->view()->serverBox()->count(), 0);
 }
 
+TEST_F(CftpAppTest, TellsTheUserWhenThereIsNoDocumentsFolder)
+{
+    CftpApp app(prompt, QString());
+    app.InitInstance();
+    EXPECT_EQ(prompt.asked, QStringList{QStringLiteral("获取路径失败")});
+    EXPECT_TRUE(app.mainFrame()->isVisible());
+}
+
 TEST_F(CftpAppTest, StartsWithTheStoredLook)
 {
     VisualStyle::storeLook(218);

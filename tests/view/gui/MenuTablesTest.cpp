@@ -9,6 +9,7 @@
 #include <gtest/gtest.h>
 
 #include <memory>
+#include <ostream>
 
 namespace {
 
@@ -117,6 +118,11 @@ struct ContextMenuCase {
     MenuItem (*table)();
     QStringList lines;
 };
+
+void PrintTo(const ContextMenuCase& menu, std::ostream* out)
+{
+    *out << menu.name;
+}
 
 class ContextMenuTables : public ::testing::TestWithParam<ContextMenuCase> {};
 
