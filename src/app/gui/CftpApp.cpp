@@ -4,6 +4,7 @@
 #include "app/gui/CMainFrame.h"
 #include "platform/Prompt.h"
 #include "view/gui/CftpView.h"
+#include "view/gui/ViewFeatures.h"
 
 #include <QCoreApplication>
 
@@ -24,6 +25,7 @@ void CftpApp::InitInstance()
     if (config.documentsFolderMissing)
         prompt_.tell(QStringLiteral("获取路径失败"));
     frame_ = std::make_unique<CMainFrame>();
+    features_ = std::make_unique<ViewFeatures>(*frame_->view(), prompt_, config.workFolder);
     frame_->view()->initialUpdate(config);
     frame_->setWindowTitle(QStringLiteral("KEVRA"));
     frame_->showMaximized();

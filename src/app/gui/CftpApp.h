@@ -8,6 +8,7 @@
 
 class CMainFrame;
 class Prompt;
+class ViewFeatures;
 
 // Start-up of the program: names the application, reads ftp.ini (creating the work folder)
 // and opens the main window maximised. The QApplication itself belongs to main().
@@ -19,9 +20,11 @@ public:
 
     void InitInstance();
     CMainFrame* mainFrame() const { return frame_.get(); }
+    ViewFeatures* features() const { return features_.get(); }
 
 private:
     Prompt& prompt_;
     const QString documentsFolder_;
     std::unique_ptr<CMainFrame> frame_;
+    std::unique_ptr<ViewFeatures> features_; // refers to the frame's view: declared after it
 };

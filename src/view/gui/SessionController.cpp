@@ -1,0 +1,323 @@
+#include "view/gui/SessionController.h"
+
+#include "app/Configuration.h"
+#include "platform/Prompt.h"
+#include "view/SessionMessages.h"
+#include "view/SessionThread.h"
+#include "view/gui/CMyListCtrl.h"
+#include "view/gui/CftpView.h"
+#include "view/gui/CommandIds.h"
+#include "view/gui/FileListModel.h"
+
+#include <QComboBox>
+#include <QKeyEvent>
+#include <QLineEdit>
+#include <QTabBar>
+
+namespace {
+TextRowsModel::Row displayRow(const CListItem& item)
+{
+    return TextRowsModel::Row{{item.name, item.date, item.size, item.permissions}, item.isFolder};
+}
+
+bool isRootOrEndsWithSlash(const QString& folder)
+{
+    return folder == QLatin1String("/") || folder.endsWith(QLatin1Char('/'));
+}
+
+QString cutBeforeLastSlash(const QString& folder)
+{
+    const QString cut = folder.left(folder.lastIndexOf(QLatin1Char('/')));
+    return cut.isEmpty() ? QStringLiteral("/") : cut;
+}
+} // namespace
+
+SessionController::SessionController(CftpView& view, Prompt& prompt, const QString& lockFolder,
+                                     QObject* parent)
+    : QObject(parent), view_(view), prompt_(prompt),
+      engineLock_(QStringLiteral("mutex1"), lockFolder)
+{
+    connect(&view_, &CftpView::connectRequested, this, &SessionController::OnConnect);
+    connect(&view_, &CftpView::disconnectRequested, this, &SessionController::OnDisconnect);
+    connect(&view_, &CftpView::sessionTabSelected, this, &SessionController::onTabSelected);
+    connect(&view_, &CftpView::closeTabRequested, this, &SessionController::onCloseTab);
+    connect(view_.remotePathBox(), &QComboBox::editTextChanged, this,
+            &SessionController::onRemotePathEdited);
+    connect(view_.remoteList(), &QAbstractItemView::doubleClicked, this,
+            &SessionController::openRemoteRow);
+    registerCommands();
+    watchRemoteKeys();
+}
+
+SessionController::~SessionController()
+{
+    for (auto& [id, session] : sessions_)
+        session->post(QM_QUIT);
+    sessions_.clear();
+}
+
+void SessionController::registerCommands()
+{
+    auto& commands = view_.commands();
+    commands.setHandler(CommandId::Connect, [this] { OnConnect(); });
+    commands.setHandler(CommandId::Disconnect, [this] { OnDisconnect(); });
+    commands.setHandler(CommandId::RemoteRefresh, [this] { refreshRemote(); });
+    commands.setEnabledRule(CommandId::RemoteRefresh, [this] { return connected_; });
+}
+
+void SessionController::watchRemoteKeys()
+{
+    view_.remoteList()->installEventFilter(this);
+}
+
+bool SessionController::eventFilter(QObject* watched, QEvent* event)
+{
+    if (watched != view_.remoteList() || event->type() != QEvent::KeyPress)
+        return QObject::eventFilter(watched, event);
+    const int key = static_cast<QKeyEvent*>(event)->key();
+    if (key == Qt::Key_Return || key == Qt::Key_Enter) {
+        openRemoteRow();
+        return true;
+    }
+    if (key == Qt::Key_Backspace) {
+        remoteUp();
+        return true;
+    }
+    return QObject::eventFilter(watched, event);
+}
+
+SessionThread* SessionController::currentSession() const
+{
+    const auto it = sessions_.find(registry_.current());
+    return it == sessions_.end() ? nullptr : it->second.get();
+}
+
+bool SessionController::postToCurrent(int message, std::unique_ptr<MailPayload> payload)
+{
+    SessionThread* session = currentSession();
+    if (!session)
+        return false;
+    session->post(message, std::move(payload));
+    return true;
+}
+
+std::unique_ptr<LogonRecord> SessionController::logonFor(const QString& host) const
+{
+    for (const auto& [id, session] : sessions_) {
+        if (session->logon().host == host)
+            return std::make_unique<LogonRecord>(session->logon());
+    }
+    return nullptr;
+}
+
+void SessionController::OnConnect()
+{
+    const QString host = view_.host();
+    const std::optional<int> port = view_.port();
+    if (host.isEmpty()) {
+        prompt_.tell(QStringLiteral("请填入服务器地址"));
+        return;
+    }
+    if (!port) {
+        prompt_.tell(QStringLiteral("请输入一个整数。"));
+        return;
+    }
+    view_.AppendLog(QStringLiteral("连接服务器:") + host + QStringLiteral("\r\n"));
+    startSession(LogonRecord{host, view_.user(), *port, view_.password()});
+    RememberServer(view_.configuration(), host);
+}
+
+void SessionController::startSession(const LogonRecord& logon)
+{
+    SessionEnvironment environment;
+    environment.registry = &registry_;
+    environment.remote = &remote_;
+    environment.engineLock = &engineLock_;
+    environment.prompt = &prompt_;
+    environment.keepAliveInterval = keepAlive_;
+    environment.networkTimeout = networkTimeout_;
+    auto session = std::make_unique<SessionThread>(logon, environment);
+    SessionThread* raw = session.get();
+    const int id = raw->id();
+    connect(raw, &SessionThread::logAppended, &view_, &CftpView::AppendLog);
+    connect(raw, &SessionThread::loggedOn, this, &SessionController::onLoggedOn);
+    connect(raw, &SessionThread::logonFailed, this, &SessionController::onLogonFailed);
+    connect(raw, &SessionThread::finished, this, &SessionController::onFinished,
+            Qt::QueuedConnection);
+    connect(raw, &SessionThread::activated, this, &SessionController::onActivated);
+    connect(raw, &SessionThread::remoteListReady, this,
+            [this, id](const QVector<CListItem>& rows) { onRemoteList(id, rows); });
+    connect(raw, &SessionThread::remotePathShown, this,
+            [this, id](const QString& path) { onRemotePathShown(id, path); });
+    sessions_.emplace(id, std::move(session));
+    raw->start();
+}
+
+void SessionController::onLoggedOn(int sessionId, const QString& host)
+{
+    registry_.attachTab(sessionId);
+    view_.addSessionTab(host);
+    setConnected(true);
+}
+
+// The failed session no longer serves requests: they go to the selected tab's session again.
+void SessionController::onLogonFailed(int sessionId)
+{
+    if (registry_.current() == sessionId)
+        registry_.setCurrent(registry_.sessionAtTab(view_.sessionTabs()->currentIndex()));
+}
+
+void SessionController::onFinished(int sessionId)
+{
+    sessions_.erase(sessionId);
+}
+
+void SessionController::onRemoteList(int sessionId, const QVector<CListItem>& rows)
+{
+    if (sessionId != registry_.current())
+        return;
+    QVector<TextRowsModel::Row> display;
+    display.reserve(rows.size());
+    for (const CListItem& item : rows)
+        display.append(displayRow(item));
+    view_.remoteFiles()->setRows(std::move(display));
+}
+
+void SessionController::onRemotePathShown(int sessionId, const QString& path)
+{
+    if (sessionId == registry_.current())
+        showRemotePath(path);
+}
+
+// Showing a path in the box is what starts the navigation to it, as typing it would.
+void SessionController::showRemotePath(const QString& path)
+{
+    QComboBox* box = view_.remotePathBox();
+    box->addItem(path);
+    box->setCurrentIndex(box->count() - 1);
+    view_.setRemotePathText(path);
+}
+
+void SessionController::onRemotePathEdited(const QString& text)
+{
+    remote_.setPathBoxText(text);
+    postToCurrent(QM_NAVIGATE);
+}
+
+void SessionController::onActivated(int sessionId, const LogonRecord& logon)
+{
+    if (sessionId != registry_.current())
+        return;
+    view_.setHost(logon.host);
+    view_.setPort(logon.port);
+    view_.setUser(logon.user);
+    view_.setPassword(logon.password);
+}
+
+void SessionController::onTabSelected(int index)
+{
+    const int sessionId = registry_.sessionAtTab(index);
+    if (sessionId == SessionRegistry::None)
+        return;
+    registry_.setCurrent(sessionId);
+    view_.setHost(view_.sessionTabs()->tabText(index));
+    postToCurrent(QM_ACTIVATE);
+}
+
+void SessionController::endSession(int sessionId)
+{
+    const auto it = sessions_.find(sessionId);
+    if (it != sessions_.end())
+        it->second->post(QM_QUIT);
+    registry_.remove(sessionId);
+}
+
+void SessionController::OnDisconnect()
+{
+    if (!connected_) {
+        prompt_.tell(QStringLiteral("尚未连接"));
+        return;
+    }
+    const int tab = view_.sessionTabs()->currentIndex();
+    const int sessionId = registry_.sessionAtTab(tab);
+    const QString host = view_.sessionTabs()->tabText(tab);
+    endSession(sessionId);
+    view_.remoteFiles()->clear();
+    view_.remotePathBox()->clear();
+    view_.setUser(QString());
+    view_.setPassword(QString());
+    view_.setHost(QString());
+    remote_.setLastVisited(QString());
+    view_.removeSessionTab(tab);
+    if (view_.sessionTabs()->count() > 0) {
+        const int last = view_.sessionTabs()->count() - 1;
+        view_.selectSessionTab(last);
+        onTabSelected(last);
+    } else {
+        registry_.setCurrent(SessionRegistry::None);
+        setConnected(false);
+    }
+    view_.AppendLog(host + QStringLiteral("已断开连接\r\n"));
+}
+
+void SessionController::onCloseTab(int index)
+{
+    if (index < 0)
+        return;
+    if (index == view_.sessionTabs()->currentIndex()) {
+        OnDisconnect();
+        return;
+    }
+    const QString label = view_.sessionTabs()->tabText(index);
+    endSession(registry_.sessionAtTab(index));
+    view_.removeSessionTab(index);
+    view_.AppendLog(label + QStringLiteral("已断开连接\r\n"));
+}
+
+void SessionController::setConnected(bool connected)
+{
+    if (connected_ == connected)
+        return;
+    connected_ = connected;
+    Q_EMIT connectedChanged(connected);
+}
+
+void SessionController::openRemoteRow()
+{
+    const QModelIndexList selected = view_.remoteList()->selectionModel()->selectedRows();
+    if (selected.isEmpty())
+        return;
+    const auto& row = view_.remoteFiles()->rowAt(selected.first().row());
+    if (!row.folder) {
+        view_.commands().dispatch(CommandId::RemoteDownload);
+        return;
+    }
+    const QString name = row.texts.value(0);
+    const QString current = remote_.currentFolder();
+    QString target;
+    if (name.compare(QLatin1String(".."), Qt::CaseInsensitive) == 0) {
+        if (current == QLatin1String("/"))
+            return;
+        target = cutBeforeLastSlash(current);
+    } else {
+        target = current.endsWith(QLatin1Char('/')) ? current + name
+                                                    : current + QLatin1Char('/') + name;
+    }
+    remote_.setCurrentFolder(target);
+    showRemotePath(target);
+}
+
+void SessionController::remoteUp()
+{
+    const QString current = remote_.currentFolder();
+    if (isRootOrEndsWithSlash(current))
+        return;
+    const QString target = cutBeforeLastSlash(current);
+    remote_.setCurrentFolder(target);
+    showRemotePath(target);
+}
+
+void SessionController::refreshRemote()
+{
+    postToCurrent(QM_REFRESH);
+}

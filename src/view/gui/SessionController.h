@@ -1,0 +1,82 @@
+#pragma once
+
+#include "platform/NamedMutex.h"
+#include "view/CListItem.h"
+#include "view/LogonRecord.h"
+#include "view/RemoteBrowserState.h"
+#include "view/SessionRegistry.h"
+
+#include <QObject>
+#include <QVector>
+
+#include <chrono>
+#include <map>
+#include <memory>
+
+class CftpView;
+class MailPayload;
+class Prompt;
+class SessionThread;
+
+// Connects the main view to its sessions: connect and disconnect, the tab strip, the remote
+// list and path box, and navigation in the remote pane. Lives on the GUI thread; sessions
+// reach it only through their queued signals.
+class SessionController : public QObject {
+    Q_OBJECT
+public:
+    SessionController(CftpView& view, Prompt& prompt, const QString& lockFolder,
+                      QObject* parent = nullptr);
+    // Ends every session (QUIT) and waits for their threads.
+    ~SessionController() override;
+
+    void setKeepAliveInterval(std::chrono::milliseconds interval) { keepAlive_ = interval; }
+    void setNetworkTimeout(std::chrono::milliseconds timeout) { networkTimeout_ = timeout; }
+
+    bool isConnected() const { return connected_; }
+    SessionRegistry& registry() { return registry_; }
+    RemoteBrowserState& remote() { return remote_; }
+    NamedMutex& engineLock() { return engineLock_; }
+    // The session requests go to; null when there is none.
+    SessionThread* currentSession() const;
+    // Posts a request to the current session; false when there is none.
+    bool postToCurrent(int message, std::unique_ptr<MailPayload> payload = {});
+    // The logon record of a session by host, for transfers of queue entries.
+    std::unique_ptr<LogonRecord> logonFor(const QString& host) const;
+
+    void OnConnect();
+    void OnDisconnect();
+    void openRemoteRow();
+    void remoteUp();
+    void refreshRemote();
+
+Q_SIGNALS:
+    void connectedChanged(bool connected);
+
+private:
+    void startSession(const LogonRecord& logon);
+    void onLoggedOn(int sessionId, const QString& host);
+    void onLogonFailed(int sessionId);
+    void onFinished(int sessionId);
+    void onRemoteList(int sessionId, const QVector<CListItem>& rows);
+    void onRemotePathShown(int sessionId, const QString& path);
+    void onActivated(int sessionId, const LogonRecord& logon);
+    void onTabSelected(int index);
+    void onCloseTab(int index);
+    void onRemotePathEdited(const QString& text);
+    void endSession(int sessionId);
+    void setConnected(bool connected);
+    void showRemotePath(const QString& path);
+    void registerCommands();
+    void watchRemoteKeys();
+    bool eventFilter(QObject* watched, QEvent* event) override;
+
+    CftpView& view_;
+    Prompt& prompt_;
+    NamedMutex engineLock_;
+    SessionRegistry registry_;
+    RemoteBrowserState remote_;
+    std::map<int, std::unique_ptr<SessionThread>> sessions_;
+    std::chrono::milliseconds keepAlive_{10000};
+    std::chrono::milliseconds networkTimeout_{30000};
+    bool connected_ = false;
+};
