@@ -4,6 +4,7 @@
 
 #include <memory>
 
+class AccountController;
 class CftpView;
 class Prompt;
 class SessionController;
@@ -20,4 +21,5 @@ public:
 
 private:
     std::unique_ptr<SessionController> sessions_;
+    std::unique_ptr<AccountController> accounts_; // uses sessions_: declared after it
 };
