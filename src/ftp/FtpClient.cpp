@@ -174,6 +174,34 @@ struct FtpClient::DataChannel {
     TcpSocket socket;
 };
 
+// Makes a data channel reachable by Interrupt for as long as the call that owns it runs.
+class FtpClient::ChannelWatch {
+public:
+    ChannelWatch(FtpClient& client, DataChannel& channel) : client_(client)
+    {
+        std::lock_guard<std::mutex> hold(client_.interruptMutex_);
+        client_.activeChannel_ = &channel;
+        if (client_.interrupted_)
+            interruptChannel(channel);
+    }
+    ~ChannelWatch()
+    {
+        std::lock_guard<std::mutex> hold(client_.interruptMutex_);
+        client_.activeChannel_ = nullptr;
+    }
+    ChannelWatch(const ChannelWatch&) = delete;
+    ChannelWatch& operator=(const ChannelWatch&) = delete;
+
+    static void interruptChannel(DataChannel& channel)
+    {
+        channel.listener.interrupt();
+        channel.socket.interrupt();
+    }
+
+private:
+    FtpClient& client_;
+};
+
 FtpClient::FtpClient(Prompt* prompt) : prompt_(prompt) {}
 
 FtpClient::~FtpClient()
@@ -191,6 +219,9 @@ bool FtpClient::Connect(const QString& hostName, int portNumber)
     }
     // Commands go out as single lines and are often answered at once: no Nagle delay.
     socket->setNoDelay(true);
+    std::lock_guard<std::mutex> hold(interruptMutex_);
+    if (interrupted_)
+        return fail(errorText(ErrorText::CannotConnect));
     controlSocket_ = std::move(socket);
     reader_ = std::make_unique<LineReader>(*controlSocket_);
     return true;
@@ -199,7 +230,19 @@ bool FtpClient::Connect(const QString& hostName, int portNumber)
 void FtpClient::Disconnect()
 {
     reader_.reset();
+    std::lock_guard<std::mutex> hold(interruptMutex_);
     controlSocket_.reset();
+}
+
+void FtpClient::Interrupt()
+{
+    std::lock_guard<std::mutex> hold(interruptMutex_);
+    interrupted_ = true;
+    abortRequested = 1;
+    if (controlSocket_)
+        controlSocket_->interrupt();
+    if (activeChannel_)
+        ChannelWatch::interruptChannel(*activeChannel_);
 }
 
 bool FtpClient::isConnected() const
@@ -448,6 +491,7 @@ bool FtpClient::List(const QString& argument)
     if (!Command(QStringLiteral("TYPE I")))
         return false;
     DataChannel channel;
+    const ChannelWatch watch(*this, channel);
     if (!openActiveChannel(channel))
         return false;
     if (!SendCommand(QStringLiteral("LIST ") + argument) || !ReadReply())
@@ -519,6 +563,7 @@ bool FtpClient::TransferFile(const QString& remote, const QString& local, bool p
     if (!Command(QStringLiteral("TYPE I")))
         return false;
     DataChannel channel;
+    const ChannelWatch watch(*this, channel);
     if (!openDataChannel(passive, channel))
         return false;
     return download ? downloadInto(remote, local, channel) : uploadFrom(remote, local, channel);

@@ -9,6 +9,7 @@
 #include <atomic>
 #include <chrono>
 #include <memory>
+#include <mutex>
 
 class Prompt;
 class QFile;
@@ -42,6 +43,9 @@ public:
                       const QString& extra);
 
     bool isConnected() const;
+    // From any thread: ends the running call's network waits at once and makes every later
+    // call fail, so the owner can be stopped without waiting out a time-out.
+    void Interrupt();
     // Bound for every wait on the network: connect, reply lines, accept and data blocks.
     void setTimeout(std::chrono::milliseconds timeout);
     std::chrono::milliseconds timeout() const { return timeout_; }
@@ -76,6 +80,7 @@ public:
 
 private:
     struct DataChannel;
+    class ChannelWatch;
 
     bool exchange(const QString& text);
     bool fail(const QString& text);
@@ -101,6 +106,9 @@ private:
     Prompt* prompt_;
     std::chrono::milliseconds timeout_{30000};
     TextCodec codec_;
+    std::mutex interruptMutex_; // guards controlSocket_'s release, activeChannel_, interrupted_
     std::unique_ptr<TcpSocket> controlSocket_;
+    DataChannel* activeChannel_ = nullptr;
+    bool interrupted_ = false;
     std::unique_ptr<LineReader> reader_;
 };

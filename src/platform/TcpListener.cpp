@@ -89,6 +89,12 @@ void TcpListener::close()
     descriptor_ = -1;
 }
 
+void TcpListener::interrupt()
+{
+    if (descriptor_ >= 0)
+        ::shutdown(descriptor_, SHUT_RDWR);
+}
+
 QString TcpListener::address() const
 {
     return localAddressOf(descriptor_);

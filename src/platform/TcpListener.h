@@ -22,6 +22,8 @@ public:
     // The next connection, or a closed socket on failure or time-out (error() tells which).
     TcpSocket accept(std::chrono::milliseconds timeout);
     void close();
+    // Makes an accept of another thread end at once; the listener must stay alive meanwhile.
+    void interrupt();
 
     bool isListening() const { return descriptor_ >= 0; }
     TcpSocket::Error error() const { return error_; }

@@ -201,6 +201,12 @@ void TcpSocket::close()
     descriptor_ = -1;
 }
 
+void TcpSocket::interrupt()
+{
+    if (descriptor_ >= 0)
+        ::shutdown(descriptor_, SHUT_RDWR);
+}
+
 QString TcpSocket::localAddress() const
 {
     return localAddressOf(descriptor_);

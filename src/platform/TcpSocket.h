@@ -38,6 +38,9 @@ public:
     // Closes with a reset instead of an orderly end, as a broken peer would.
     void closeWithReset();
     void close();
+    // Makes a wait of another thread on this socket end at once, as if the peer had gone. The
+    // socket must stay alive meanwhile; only its owner closes it.
+    void interrupt();
 
     bool isOpen() const { return descriptor_ >= 0; }
     int descriptor() const { return descriptor_; }
