@@ -31,6 +31,7 @@ test-sanitize: deps
 
 bench: build
 	bash bench/run.sh $(BUILD)
+	bash bench/listing.sh $(BUILD)
 
 fuzz: deps
 	bash scripts/fuzz.sh

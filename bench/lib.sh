@@ -1,0 +1,71 @@
+#!/usr/bin/env bash
+# Shared by the benchmark scripts: a scratch folder, a vsftpd on loopback serving it, timing.
+# Sourcing scripts call start_server; files under $work/root/pub are served as /pub.
+
+work=$(mktemp -d /tmp/kevra-bench-XXXXXX)
+server_pid=""
+cleanup() {
+  if [ -n "$server_pid" ]; then
+    kill "$server_pid" 2>/dev/null || true
+    wait "$server_pid" 2>/dev/null || true
+  fi
+  rm -rf "$work"
+}
+trap cleanup EXIT
+
+free_port() {
+  /usr/bin/python3 -c 'import socket; s=socket.socket(); s.bind(("127.0.0.1",0)); print(s.getsockname()[1])'
+}
+
+# The anonymous, writable loopback set-up of the test fixture (vsftpd refuses a writable root,
+# so uploads go to pub/, owned by the server's user).
+start_server() {
+  mkdir -p "$work/root/pub" "$work/empty" "$work/local"
+  chmod 755 "$work" "$work/root" "$work/root/pub" "$work/empty"
+  chown ftp:ftp "$work/root/pub"
+  port=$(free_port)
+  local pasv=$((20000 + RANDOM % 10000))
+  cat >"$work/vsftpd.conf" <<EOF
+listen=YES
+listen_ipv6=NO
+listen_address=127.0.0.1
+listen_port=$port
+background=NO
+anonymous_enable=YES
+local_enable=NO
+no_anon_password=YES
+anon_root=$work/root
+write_enable=YES
+anon_upload_enable=YES
+anon_mkdir_write_enable=YES
+anon_other_write_enable=YES
+anon_umask=022
+pasv_enable=YES
+pasv_address=127.0.0.1
+pasv_min_port=$pasv
+pasv_max_port=$((pasv + 20))
+port_enable=YES
+connect_from_port_20=NO
+secure_chroot_dir=$work/empty
+seccomp_sandbox=NO
+xferlog_enable=NO
+EOF
+  chmod 600 "$work/vsftpd.conf"
+  /usr/sbin/vsftpd "$work/vsftpd.conf" 0>>"$work/vsftpd.log" >>"$work/vsftpd.log" 2>&1 &
+  server_pid=$!
+  for _ in $(seq 1 250); do
+    if /usr/bin/python3 - "$port" <<'EOF' 2>/dev/null; then return 0; fi
+import socket, sys
+s = socket.create_connection(("127.0.0.1", int(sys.argv[1])), timeout=1)
+sys.exit(0 if s.makefile("rb").readline().startswith(b"220") else 1)
+EOF
+    sleep 0.02
+  done
+  echo "vsftpd did not start:" >&2
+  cat "$work/vsftpd.log" >&2
+  exit 1
+}
+
+now() { date +%s.%N; }
+
+median() { sort -n | awk '{ v[NR] = $1 } END { print (NR % 2) ? v[(NR + 1) / 2] : (v[NR / 2] + v[NR / 2 + 1]) / 2 }'; }
