@@ -2,12 +2,19 @@
 
 #include "ftp/FtpClient.h"
 #include "platform/NamedMutex.h"
+#include "platform/Prompt.h"
 #include "view/RemoteBrowserState.h"
 
+#include <QStringList>
+
+#include <algorithm>
 #include <mutex>
 
 namespace {
 constexpr int listAttempts = 5;
+// A tree delete descends no deeper than this, so a server that lists a further sub-folder in
+// every folder cannot run the session out of stack.
+constexpr int deepestTreeLevel = 256;
 
 CListItem parentRow()
 {
@@ -20,6 +27,78 @@ CListItem parentRow()
 bool isDotEntry(const QString& name)
 {
     return name == QLatin1String(".") || name == QLatin1String("..");
+}
+
+bool isTotalLine(const QString& line)
+{
+    return line.startsWith(QLatin1String("total"));
+}
+
+// A link is never entered: deleting a tree through it would empty the folder it points to.
+bool isRealFolder(const CListItem& item)
+{
+    return item.isFolder && !item.isLink;
+}
+
+// An empty name stands for the current folder itself and ".." for its parent: neither is an
+// entry the user chose from the list.
+bool namesAnEntry(const QString& name)
+{
+    return !name.isEmpty() && !isDotEntry(name);
+}
+
+QString withSlash(const QString& path)
+{
+    return path.endsWith(u'/') ? path : path + u'/';
+}
+
+// Folders go on top in the reverse of the server's order, files below in the server's order.
+QVector<CListItem> inDisplayOrder(const QVector<CListItem>& entries, const QString& namePrefix)
+{
+    QVector<CListItem> folders;
+    QVector<CListItem> files;
+    for (const CListItem& item : entries) {
+        if (item.name.startsWith(namePrefix))
+            (item.isFolder ? folders : files).append(item);
+    }
+    QVector<CListItem> rows;
+    rows.reserve(folders.size() + files.size() + 1);
+    std::copy(folders.rbegin(), folders.rend(), std::back_inserter(rows));
+    rows.append(files);
+    return rows;
+}
+
+// Two spellings of one path become the same text: empty and "." steps go, ".." steps are
+// applied. Applied without asking the server, ".." can only make two different paths look the
+// same (through a link), which leaves a rename undone instead of deleting its source.
+QString lexicalPath(const QString& absolute)
+{
+    QStringList steps;
+    const QStringList written = absolute.split(u'/', Qt::SkipEmptyParts);
+    for (const QString& step : written) {
+        if (step == QLatin1String("..")) {
+            if (!steps.isEmpty())
+                steps.removeLast();
+        } else if (step != QLatin1String(".")) {
+            steps.append(step);
+        }
+    }
+    return QStringLiteral("/") + steps.join(u'/');
+}
+
+struct PathParts {
+    QString parent; // empty: the server's current folder
+    QString name;
+};
+
+PathParts splitPath(QString path)
+{
+    while (path.size() > 1 && path.endsWith(u'/'))
+        path.chop(1);
+    const qsizetype slash = path.lastIndexOf(u'/');
+    if (slash < 0)
+        return {QString(), path};
+    return {slash == 0 ? QStringLiteral("/") : path.left(slash), path.mid(slash + 1)};
 }
 } // namespace
 
@@ -39,42 +118,47 @@ bool RemoteOperations::listWithRetries(const QString& argument)
     return false;
 }
 
-// Folders go on top in the reverse of the server's order, files below in the server's order.
-QVector<CListItem> RemoteOperations::parseListing(const QString& namePrefix,
-                                                  bool stopAtFirstRejected)
+// Lists and reads the listing's final reply; a failed listing leaves no reply to wait for.
+void RemoteOperations::fetchListing(const QString& argument)
 {
-    QVector<CListItem> folders;
-    QVector<CListItem> files;
+    if (listWithRetries(argument))
+        client_.Command(QString());
+}
+
+// The entries in the engine's list buffer in the server's order, without "total" lines and
+// without the "." and ".." entries.
+QVector<CListItem> RemoteOperations::listedEntries(AtUnreadableLine rule)
+{
+    QVector<CListItem> entries;
     qsizetype position = 0;
     while (client_.NextListLine(position)) {
+        if (isTotalLine(client_.listLine))
+            continue;
         CListItem item;
         if (!item.Parse(client_.listLine)) {
-            if (stopAtFirstRejected)
+            if (rule == AtUnreadableLine::Stop)
                 break;
             continue;
         }
-        if (isDotEntry(item.name) || !item.name.startsWith(namePrefix))
-            continue;
-        (item.isFolder ? folders : files).append(item);
+        if (!isDotEntry(item.name))
+            entries.append(item);
     }
-    QVector<CListItem> rows;
-    rows.reserve(folders.size() + files.size() + 1);
-    std::copy(folders.rbegin(), folders.rend(), std::back_inserter(rows));
-    rows.append(files);
-    return rows;
+    return entries;
+}
+
+QString RemoteOperations::remotePath(const QString& name) const
+{
+    return name.startsWith(u'/') ? name : withSlash(remote_.currentFolder()) + name;
 }
 
 void RemoteOperations::RefreshRemoteList()
 {
     std::lock_guard<NamedMutex> hold(engineLock_);
     client_.Command(QStringLiteral("PWD"));
-    const bool listed = listWithRetries(QString());
-    QVector<CListItem> rows = parseListing(QString(), false);
+    fetchListing(QString());
+    QVector<CListItem> rows = inDisplayOrder(listedEntries(AtUnreadableLine::Skip), QString());
     rows.prepend(parentRow());
     output_.listReady(rows);
-    // The final reply of the listing; after a failed listing there may be none to wait for.
-    if (listed)
-        client_.Command(QString());
 }
 
 void RemoteOperations::NavigateRemote()
@@ -88,4 +172,121 @@ void RemoteOperations::NavigateRemote()
     client_.Command(QStringLiteral("PWD"));
     remote_.setLastVisited(target);
     RefreshRemoteList();
+}
+
+int RemoteOperations::ProbeRemote(const QString& name)
+{
+    fetchListing(remotePath(name));
+    int result = 0;
+    qsizetype position = 0;
+    CListItem item;
+    while (client_.NextListLine(position)) {
+        result = isTotalLine(client_.listLine) ? 2 : 1;
+        if (!item.Parse(client_.listLine))
+            break;
+    }
+    return result;
+}
+
+void RemoteOperations::MakeRemoteFolder(const QString& name)
+{
+    if (ProbeRemote(name) == 0)
+        client_.Command(QStringLiteral("MKD ") + name);
+    else
+        prompt_.tell(QStringLiteral("文件夹") + name + QStringLiteral("已存在"),
+                     QStringLiteral("发现同名文件"));
+}
+
+bool RemoteOperations::confirmOverwrite(const QString& question)
+{
+    return prompt_.confirm(question, QStringLiteral("发现同名文件"));
+}
+
+void RemoteOperations::RenameRemote(const QString& from, const QString& to, RenameOrigin origin)
+{
+    if (!namesAnEntry(from) || !namesAnEntry(to))
+        return;
+    const QString source = lexicalPath(remotePath(from));
+    const QString target = lexicalPath(remotePath(to));
+    // Onto itself the rename would first delete its own source as the existing target.
+    if (source == target)
+        return;
+    if (ProbeRemote(to) > 0) {
+        if (origin == RenameOrigin::Dialog &&
+            !confirmOverwrite(QStringLiteral("文件") + to + QStringLiteral("已存在是否覆盖")))
+            return;
+        if (!confirmOverwrite(to + QStringLiteral("已存在是否覆盖"))) {
+            RefreshRemoteList();
+            return;
+        }
+        // A server that ignores letter case found the source itself under the new spelling;
+        // where case matters, RNTO replaces the target on its own.
+        if (source.compare(target, Qt::CaseInsensitive) != 0)
+            removeRenameTarget(to);
+    }
+    client_.Command(QStringLiteral("RNFR ") + from);
+    client_.Command(QStringLiteral("RNTO ") + to);
+}
+
+// The target's own line in its folder's listing tells a folder from a file or a link; listing
+// the target itself would show what a link points to. DELE is the choice when the line is not
+// found: it removes neither a folder nor what a link points to.
+void RemoteOperations::removeRenameTarget(const QString& target)
+{
+    const std::optional<CListItem> entry = entryInParent(remotePath(target));
+    if (entry && isRealFolder(*entry))
+        DeleteRemoteTree(target);
+    else
+        DeleteRemoteFile(target);
+}
+
+std::optional<CListItem> RemoteOperations::entryInParent(const QString& path)
+{
+    const PathParts parts = splitPath(path);
+    if (parts.name.isEmpty())
+        return std::nullopt;
+    fetchListing(parts.parent.isEmpty() ? QString() : withSlash(parts.parent));
+    const QVector<CListItem> entries = listedEntries(AtUnreadableLine::Skip);
+    const auto found = std::find_if(entries.begin(), entries.end(),
+                                    [&parts](const CListItem& e) { return e.name == parts.name; });
+    if (found == entries.end())
+        return std::nullopt;
+    return *found;
+}
+
+bool RemoteOperations::DeleteRemoteFile(const QString& name)
+{
+    return namesAnEntry(name) && client_.Command(QStringLiteral("DELE ") + remotePath(name));
+}
+
+bool RemoteOperations::DeleteRemoteTree(const QString& folder)
+{
+    return namesAnEntry(folder) && deleteTree(remotePath(folder), 0);
+}
+
+// The whole listing is read before the first sub-folder is entered, because every listing
+// replaces the engine's list buffer. Folders go deepest first, so each is empty at its RMD.
+bool RemoteOperations::deleteTree(const QString& path, int depth)
+{
+    const QString folder = withSlash(path);
+    fetchListing(folder);
+    const QVector<CListItem> entries = listedEntries(AtUnreadableLine::Stop);
+    for (const CListItem& entry : entries) {
+        if (!isRealFolder(entry))
+            DeleteRemoteFile(folder + entry.name);
+    }
+    if (depth < deepestTreeLevel) {
+        for (const CListItem& entry : entries) {
+            if (isRealFolder(entry))
+                deleteTree(folder + entry.name, depth + 1);
+        }
+    }
+    client_.Command(QStringLiteral("PWD"));
+    return client_.Command(QStringLiteral("RMD ") + path);
+}
+
+void RemoteOperations::SearchRemote(const QString& prefix)
+{
+    fetchListing(QString());
+    output_.listReady(inDisplayOrder(listedEntries(AtUnreadableLine::Stop), prefix));
 }

@@ -6,6 +6,7 @@
 #include <QVector>
 
 #include <functional>
+#include <optional>
 
 class FtpClient;
 class NamedMutex;
@@ -14,7 +15,7 @@ class RemoteBrowserState;
 
 // The remote pane's work on one session's connection: listing, navigation and the commands
 // that change the server's tree. Runs on the session thread only; results go out through the
-// callbacks.
+// callbacks. Names without a leading "/" are taken relative to the current remote folder.
 class RemoteOperations {
 public:
     struct Output {
@@ -23,15 +24,37 @@ public:
         std::function<void(const QString&)> showPath;
     };
 
+    // The rename dialog asks a question of its own before the one every rename asks.
+    enum class RenameOrigin { InPlaceOrMove, Dialog };
+
     RemoteOperations(FtpClient& client, RemoteBrowserState& remote, NamedMutex& engineLock,
                      Prompt& prompt, Output output);
 
     void RefreshRemoteList();
     void NavigateRemote();
 
+    // 0: nothing listed under the name; 2: its listing began with a "total" line (a folder on
+    // servers that print one); 1: anything else (a file, or a folder listed without "total").
+    int ProbeRemote(const QString& name);
+    void MakeRemoteFolder(const QString& name);
+    void RenameRemote(const QString& from, const QString& to, RenameOrigin origin);
+    // Both answer whether the server accepted the last command (DELE, or the folder's RMD).
+    bool DeleteRemoteFile(const QString& name);
+    bool DeleteRemoteTree(const QString& folder);
+    // Shows the entries of the current folder whose names begin with the prefix.
+    void SearchRemote(const QString& prefix);
+
 private:
+    enum class AtUnreadableLine { Skip, Stop };
+
     bool listWithRetries(const QString& argument);
-    QVector<CListItem> parseListing(const QString& namePrefix, bool stopAtFirstRejected);
+    void fetchListing(const QString& argument);
+    QVector<CListItem> listedEntries(AtUnreadableLine rule);
+    QString remotePath(const QString& name) const;
+    bool confirmOverwrite(const QString& question);
+    void removeRenameTarget(const QString& target);
+    std::optional<CListItem> entryInParent(const QString& path);
+    bool deleteTree(const QString& path, int depth);
 
     FtpClient& client_;
     RemoteBrowserState& remote_;

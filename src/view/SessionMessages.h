@@ -22,9 +22,18 @@ enum SessionMessage : int {
     QM_LOGON = 0x47D,
 };
 
-// The three texts carried with a request: an entry name or source path, a target path, spare.
+// The three texts carried with a request: an entry name or source path, a target path, and a
+// flag.
 struct ActionRecord : MailPayload {
-    ActionRecord(QString first = {}, QString second = {}) : a(std::move(first)), b(std::move(second)) {}
+    // The flag of a rename from the dialog: the session probes the target and asks
+    // "文件" + target + "已存在是否覆盖" before the rename's own question, so that the probe
+    // runs in turn with the session's other work on its connection.
+    static constexpr QLatin1String askBeforeRename{"ask"};
+
+    ActionRecord(QString first = {}, QString second = {})
+        : a(std::move(first)), b(std::move(second))
+    {
+    }
     QString a;
     QString b;
     QString c;

@@ -143,9 +143,63 @@ void SessionThread::handle(Mail& mail)
     case QM_LOGON_REQUEST:
         answerLogonRequest(mail.payload.get());
         break;
+    case QM_RENAME:
+    case QM_MAKE_FOLDER:
+    case QM_DELETE_FILE:
+    case QM_DELETE_TREE:
+    case QM_SEARCH:
+        if (const auto* action = dynamic_cast<const ActionRecord*>(mail.payload.get()))
+            handleAction(mail.message, *action);
+        break;
     default:
         break;
     }
+}
+
+void SessionThread::handleAction(int message, const ActionRecord& action)
+{
+    switch (message) {
+    case QM_RENAME:
+        remoteOps_->RenameRemote(action.a, action.b,
+                                 action.c == ActionRecord::askBeforeRename
+                                     ? RemoteOperations::RenameOrigin::Dialog
+                                     : RemoteOperations::RenameOrigin::InPlaceOrMove);
+        returnToCurrentFolder();
+        break;
+    case QM_MAKE_FOLDER:
+        remoteOps_->MakeRemoteFolder(action.a);
+        remoteOps_->RefreshRemoteList();
+        break;
+    case QM_DELETE_FILE:
+        reportDeletion(action.a, remoteOps_->DeleteRemoteFile(action.a));
+        break;
+    case QM_DELETE_TREE:
+        reportDeletion(action.a, remoteOps_->DeleteRemoteTree(action.a));
+        returnToCurrentFolder();
+        break;
+    case QM_SEARCH:
+        remoteOps_->SearchRemote(action.a);
+        returnToCurrentFolder();
+        break;
+    default:
+        break;
+    }
+}
+
+// A refused delete is reported too: the refreshed list alone would not tell the user that the
+// entry is still there because the server said no.
+void SessionThread::reportDeletion(const QString& name, bool deleted)
+{
+    const QString outcome = deleted ? QStringLiteral("成功") : QStringLiteral("失败");
+    Q_EMIT logAppended(QStringLiteral("删除") + name + outcome + QStringLiteral("\r\n"));
+    remoteOps_->RefreshRemoteList();
+}
+
+// Puts the server back into the folder the remote pane shows; the PWD that ends every request
+// then makes it this session's folder again.
+void SessionThread::returnToCurrentFolder()
+{
+    client_->Command(QStringLiteral("CWD ") + env_.remote->currentFolder());
 }
 
 void SessionThread::activate()

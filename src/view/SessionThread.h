@@ -13,6 +13,7 @@
 #include <memory>
 #include <thread>
 
+struct ActionRecord;
 class FtpClient;
 class NamedMutex;
 class Prompt;
@@ -63,6 +64,9 @@ private:
     bool logOn();
     void serve();
     void handle(Mail& mail);
+    void handleAction(int message, const ActionRecord& action);
+    void reportDeletion(const QString& name, bool deleted);
+    void returnToCurrentFolder();
     void sendKeepAliveWhenDue();
     void activate();
     void answerLogonRequest(MailPayload* payload);
