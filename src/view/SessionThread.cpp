@@ -20,14 +20,17 @@ constexpr std::chrono::milliseconds longestIdleWait{250};
 
 SessionThread::SessionThread(LogonRecord logon, SessionEnvironment environment, QObject* parent)
     : QObject(parent), logon_(std::move(logon)), env_(environment), id_(nextSessionId++),
-      mailbox_(std::make_shared<Mailbox>())
+      mailbox_(std::make_shared<Mailbox>()),
+      client_(std::make_unique<FtpClient>(environment.prompt))
 {
+    client_->setTimeout(env_.networkTimeout);
 }
 
 SessionThread::~SessionThread()
 {
     if (thread_.joinable()) {
         post(QM_QUIT);
+        client_->Interrupt();
         thread_.join();
     }
 }
@@ -55,8 +58,6 @@ bool SessionThread::logOn()
 {
     {
         std::lock_guard<NamedMutex> hold(*env_.engineLock);
-        client_ = std::make_unique<FtpClient>(env_.prompt);
-        client_->setTimeout(env_.networkTimeout);
         env_.registry->add(logon_.host, id_);
         env_.registry->setCurrent(id_);
     }

@@ -76,7 +76,8 @@ private:
     const SessionEnvironment env_;
     const int id_;
     std::shared_ptr<Mailbox> mailbox_;
-    std::unique_ptr<FtpClient> client_;          // used only on the session thread
+    // Used only on the session thread, except Interrupt, which is safe from any thread.
+    std::unique_ptr<FtpClient> client_;
     std::unique_ptr<RemoteOperations> remoteOps_; // likewise
     QString sessionDirectory_;                    // likewise
     std::chrono::steady_clock::time_point keepAliveDue_;

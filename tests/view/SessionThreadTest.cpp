@@ -1,6 +1,7 @@
 #include "view/SessionThread.h"
 
 #include "platform/NamedMutex.h"
+#include "platform/TcpListener.h"
 #include "support/PyFtpdServer.h"
 #include "support/ScriptedPrompt.h"
 #include "support/VsftpdServer.h"
@@ -9,6 +10,7 @@
 #include "view/SessionRegistry.h"
 
 #include <QDir>
+#include <QElapsedTimer>
 #include <QFile>
 #include <QSignalSpy>
 #include <QTemporaryDir>
@@ -175,6 +177,26 @@ TEST_F(SessionThreadTest, LogonRequestIsAnsweredWithACopyOfTheRecord)
     EXPECT_EQ(payload->record.host, server.host());
     EXPECT_EQ(payload->record.port, server.port());
     EXPECT_EQ(payload->record.user, QStringLiteral("anonymous"));
+}
+
+} // namespace
+
+namespace {
+
+// A server that greets and then never answers: the session's logon waits on it.
+TEST_F(SessionThreadTest, DestroyingASessionBlockedOnTheNetworkReturnsPromptly)
+{
+    TcpListener silent;
+    ASSERT_TRUE(silent.listen(QStringLiteral("127.0.0.1")));
+    auto session = startSession(
+        LogonRecord{QStringLiteral("127.0.0.1"), QStringLiteral("u"), silent.port(), QStringLiteral("p")});
+    session->start();
+    TcpSocket peer = silent.accept(std::chrono::milliseconds(5000));
+    ASSERT_TRUE(peer.isOpen());
+    QElapsedTimer timer;
+    timer.start();
+    session.reset();
+    EXPECT_LT(timer.elapsed(), 3000); // the network time-out of the session is 5 s
 }
 
 } // namespace
