@@ -24,6 +24,14 @@ bool removeEntry(const QFileInfo& info)
     return QFile::remove(info.absoluteFilePath());
 }
 
+// A name that stands for an entry of the folder itself: ".." and "." name the folder or its
+// parent, and a path would reach outside the folder.
+bool isEntryName(const QString& name)
+{
+    return !name.isEmpty() && name != QLatin1String(".") && name != QLatin1String("..") &&
+           !name.contains(QLatin1Char('/'));
+}
+
 bool existsOrIsLink(const QString& path)
 {
     const QFileInfo info(path);
@@ -31,9 +39,7 @@ bool existsOrIsLink(const QString& path)
 }
 } // namespace
 
-LocalOperations::LocalOperations(Prompt& prompt, Log log) : prompt_(prompt), log_(std::move(log))
-{
-}
+LocalOperations::LocalOperations(Prompt& prompt, Log log) : prompt_(prompt), log_(std::move(log)) {}
 
 bool LocalOperations::DeleteLocalTree(const QString& folder, const Log& log)
 {
@@ -70,7 +76,7 @@ bool LocalOperations::confirmReplace(const QString& name)
 
 void LocalOperations::rename(const QString& folder, const QString& name, const QString& newName)
 {
-    if (newName.isEmpty() || newName == name)
+    if (newName.isEmpty() || newName == name || !isEntryName(name))
         return;
     const QString target = LocalBrowser::join(folder, newName);
     if (existsOrIsLink(target)) {
@@ -91,8 +97,10 @@ bool LocalOperations::deleteOne(const QString& path)
     return removeEntry(info);
 }
 
-int LocalOperations::deleteEntries(const QString& folder, const QStringList& names)
+int LocalOperations::deleteEntries(const QString& folder, const QStringList& requested)
 {
+    QStringList names = requested;
+    names.removeIf([](const QString& name) { return !isEntryName(name); });
     const auto count = names.size();
     if (count > 1 && !prompt_.confirm(QStringLiteral("是否删除这") + QString::number(count) +
                                           QStringLiteral("个文件"),

@@ -23,10 +23,11 @@ public:
 
     void makeFolder(const QString& folder, const QString& name);
     // Renames name to newName in folder after asking before it replaces an existing file.
-    // The same name again changes nothing.
+    // The same name again changes nothing, nor does renaming ".." or ".".
     void rename(const QString& folder, const QString& name, const QString& newName);
     // Deletes the named entries of folder after the questions of the delete command, logging
-    // each result. Answers how many were deleted.
+    // each result. Answers how many were deleted. "..", "." and names holding a "/" are not
+    // entries of folder and are left alone.
     int deleteEntries(const QString& folder, const QStringList& names);
 
 private:

@@ -83,9 +83,9 @@ TEST_F(LocalOperationsTest, DeletingSeveralAsksOnceWithTheCount)
     for (const char* name : {"a", "b", "c"})
         writeFile(path(QString::fromLatin1(name)));
     auto ops = operations();
-    EXPECT_EQ(ops.deleteEntries(root, {QStringLiteral("a"), QStringLiteral("b"),
-                                       QStringLiteral("c")}),
-              3);
+    EXPECT_EQ(
+        ops.deleteEntries(root, {QStringLiteral("a"), QStringLiteral("b"), QStringLiteral("c")}),
+        3);
     EXPECT_EQ(prompt.texts(), QStringList{QStringLiteral("是否删除这3个文件")});
     EXPECT_EQ(log.size(), 3);
     EXPECT_EQ(log.first(), path(QStringLiteral("a")) + QStringLiteral("删除成功\r\n"));
@@ -134,15 +134,41 @@ TEST_F(LocalOperationsTest, RenameToTheSameNameAsksNothingAndKeepsTheFile)
     EXPECT_TRUE(QFileInfo::exists(path(QStringLiteral("same"))));
 }
 
+TEST_F(LocalOperationsTest, NamesThatAreNotEntriesOfTheFolderAreNeverDeleted)
+{
+    ASSERT_TRUE(QDir(root).mkpath(QStringLiteral("inner")));
+    writeFile(path(QStringLiteral("inner/keep.txt")));
+    writeFile(path(QStringLiteral("plain.txt")));
+    auto ops = operations();
+    const QString inner = path(QStringLiteral("inner"));
+    EXPECT_EQ(
+        ops.deleteEntries(inner, {QStringLiteral(".."), QStringLiteral("."), QString(),
+                                  QStringLiteral("../plain.txt"), QStringLiteral("keep.txt")}),
+        1);
+    EXPECT_EQ(prompt.texts(), QStringList{QStringLiteral("是否删除keep.txt")});
+    EXPECT_TRUE(QFileInfo::exists(path(QStringLiteral("plain.txt"))));
+    EXPECT_TRUE(QFileInfo(inner).isDir());
+    EXPECT_FALSE(QFileInfo::exists(path(QStringLiteral("inner/keep.txt"))));
+}
+
+TEST_F(LocalOperationsTest, TheParentIsNeverRenamed)
+{
+    ASSERT_TRUE(QDir(root).mkpath(QStringLiteral("inner")));
+    auto ops = operations();
+    ops.rename(path(QStringLiteral("inner")), QStringLiteral(".."), QStringLiteral("moved"));
+    EXPECT_TRUE(QFileInfo(path(QStringLiteral("inner"))).isDir());
+    EXPECT_FALSE(QFileInfo::exists(path(QStringLiteral("inner/moved"))));
+    EXPECT_TRUE(QFileInfo(root).isDir());
+}
+
 TEST_F(LocalOperationsTest, NewFolderThatExistsIsReported)
 {
     ASSERT_TRUE(QDir(root).mkdir(QStringLiteral("dup")));
     auto ops = operations();
     ops.makeFolder(root, QStringLiteral("dup"));
     ops.makeFolder(root, QStringLiteral("fresh"));
-    EXPECT_EQ(prompt.texts(),
-              QStringList{QStringLiteral("文件夹") + path(QStringLiteral("dup")) +
-                          QStringLiteral("已存在")});
+    EXPECT_EQ(prompt.texts(), QStringList{QStringLiteral("文件夹") + path(QStringLiteral("dup")) +
+                                          QStringLiteral("已存在")});
     EXPECT_TRUE(QFileInfo(path(QStringLiteral("fresh"))).isDir());
 }
 

@@ -91,6 +91,31 @@ const TextRowsModel::Row& TextRowsModel::rowAt(int row) const
     return rows_.at(row);
 }
 
+void TextRowsModel::reorder(const QList<qsizetype>& order)
+{
+    const qsizetype count = rows_.size();
+    QVector<int> newRowOf(count, -1);
+    for (qsizetype position = 0; position < order.size(); ++position) {
+        const qsizetype from = order[position];
+        if (order.size() != count || from < 0 || from >= count || newRowOf[from] != -1)
+            return;
+        newRowOf[from] = static_cast<int>(position);
+    }
+    Q_EMIT layoutAboutToBeChanged({}, QAbstractItemModel::VerticalSortHint);
+    QVector<Row> sorted;
+    sorted.reserve(count);
+    for (qsizetype from : order)
+        sorted.append(std::move(rows_[from]));
+    rows_ = std::move(sorted);
+    const QModelIndexList before = persistentIndexList();
+    QModelIndexList after;
+    after.reserve(before.size());
+    for (const QModelIndex& old : before)
+        after.append(index(newRowOf[old.row()], old.column()));
+    changePersistentIndexList(before, after);
+    Q_EMIT layoutChanged({}, QAbstractItemModel::VerticalSortHint);
+}
+
 QVariant TextRowsModel::alignmentOf(int column) const
 {
     return QVariant::fromValue(columns_.at(column).alignment | Qt::AlignVCenter);

@@ -35,6 +35,10 @@ public:
     void removeRowAt(int row);
     void clear();
     const Row& rowAt(int row) const;
+    // Puts the rows in the given order (order[i] is the current index of the row that becomes
+    // row i); selections and the current row move with their rows. Anything but a permutation
+    // of the rows is ignored.
+    void reorder(const QList<qsizetype>& order);
 
 private:
     QVariant alignmentOf(int column) const;

@@ -1,13 +1,24 @@
 #include "view/gui/ViewFeatures.h"
 
+#include "platform/Paths.h"
 #include "view/gui/AccountController.h"
 #include "view/gui/CftpView.h"
+#include "view/gui/LocalFileCommands.h"
+#include "view/gui/LocalPaneController.h"
 #include "view/gui/SessionController.h"
+#include "view/gui/SharedListBehaviour.h"
 
 ViewFeatures::ViewFeatures(CftpView& view, Prompt& prompt, const QString& workFolder)
     : sessions_(std::make_unique<SessionController>(view, prompt, workFolder)),
-      accounts_(std::make_unique<AccountController>(view, *sessions_, prompt))
+      accounts_(std::make_unique<AccountController>(view, *sessions_, prompt)),
+      lists_(std::make_unique<SharedListBehaviour>(view)),
+      localPane_(std::make_unique<LocalPaneController>(view, prompt)),
+      localCommands_(std::make_unique<LocalFileCommands>(view, *localPane_, prompt))
 {
+    CftpView::StartupHooks hooks;
+    hooks.fillLocalDrives = [this] { localPane_->fillLocalDrives(Paths::desktopFolder()); };
+    hooks.enterDesktopFolder = [this] { localPane_->enterDesktopFolder(); };
+    view.setStartupHooks(std::move(hooks));
 }
 
 ViewFeatures::~ViewFeatures() = default;

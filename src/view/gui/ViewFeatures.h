@@ -6,8 +6,11 @@
 
 class AccountController;
 class CftpView;
+class LocalFileCommands;
+class LocalPaneController;
 class Prompt;
 class SessionController;
+class SharedListBehaviour;
 
 // Everything the main view does beyond showing its controls, attached to one view: sessions
 // and the remote pane, the local pane, the file commands. Built before the view's initial
@@ -18,8 +21,14 @@ public:
     ~ViewFeatures();
 
     SessionController& sessions() { return *sessions_; }
+    LocalPaneController& localPane() { return *localPane_; }
+    // The remote pane installs the remote branch of the delete command here.
+    LocalFileCommands& localCommands() { return *localCommands_; }
 
 private:
     std::unique_ptr<SessionController> sessions_;
     std::unique_ptr<AccountController> accounts_; // uses sessions_: declared after it
+    std::unique_ptr<SharedListBehaviour> lists_;
+    std::unique_ptr<LocalPaneController> localPane_;
+    std::unique_ptr<LocalFileCommands> localCommands_; // uses localPane_: declared after it
 };
