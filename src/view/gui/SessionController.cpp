@@ -63,6 +63,22 @@ void SessionController::registerCommands()
     commands.setHandler(CommandId::Disconnect, [this] { OnDisconnect(); });
     commands.setHandler(CommandId::RemoteRefresh, [this] { refreshRemote(); });
     commands.setEnabledRule(CommandId::RemoteRefresh, [this] { return connected_; });
+    const auto anySelected = [this] { return selectedRemoteRows().size() > 0; };
+    for (int id : {CommandId::RemoteDownload, CommandId::RemoteSaveAs, CommandId::RemoteDelete,
+                   CommandId::RemoteAddToQueue, CommandId::RemoteRename,
+                   CommandId::RemoteCompress})
+        commands.setEnabledRule(id, anySelected);
+    commands.setEnabledRule(CommandId::RemoteChangePath,
+                            [this] { return selectedRemoteRows().size() == 1; });
+    commands.setEnabledRule(CommandId::RemoteOpen, [this] {
+        const QModelIndexList rows = selectedRemoteRows();
+        return rows.size() == 1 && !view_.remoteFiles()->rowAt(rows.first().row()).folder;
+    });
+}
+
+QModelIndexList SessionController::selectedRemoteRows() const
+{
+    return view_.remoteList()->selectionModel()->selectedRows();
 }
 
 void SessionController::watchRemoteKeys()
@@ -284,7 +300,7 @@ void SessionController::setConnected(bool connected)
 
 void SessionController::openRemoteRow()
 {
-    const QModelIndexList selected = view_.remoteList()->selectionModel()->selectedRows();
+    const QModelIndexList selected = selectedRemoteRows();
     if (selected.isEmpty())
         return;
     const auto& row = view_.remoteFiles()->rowAt(selected.first().row());

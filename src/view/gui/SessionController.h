@@ -6,6 +6,7 @@
 #include "view/RemoteBrowserState.h"
 #include "view/SessionRegistry.h"
 
+#include <QModelIndexList>
 #include <QObject>
 #include <QVector>
 
@@ -67,6 +68,7 @@ private:
     void setConnected(bool connected);
     void showRemotePath(const QString& path);
     void registerCommands();
+    QModelIndexList selectedRemoteRows() const;
     void watchRemoteKeys();
     bool eventFilter(QObject* watched, QEvent* event) override;
 
