@@ -185,7 +185,17 @@ int RemoteOperations::ProbeRemote(const QString& name)
         if (!item.Parse(client_.listLine))
             break;
     }
-    return result;
+    return result != 0 ? result : probeInParent(name);
+}
+
+// An empty folder lists as nothing on servers that print no "total" line; its parent's
+// listing still names it.
+int RemoteOperations::probeInParent(const QString& name)
+{
+    const std::optional<CListItem> entry = entryInParent(remotePath(name));
+    if (!entry)
+        return 0;
+    return entry->isFolder ? 2 : 1;
 }
 
 void RemoteOperations::MakeRemoteFolder(const QString& name)

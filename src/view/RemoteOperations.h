@@ -33,8 +33,9 @@ public:
     void RefreshRemoteList();
     void NavigateRemote();
 
-    // 0: nothing listed under the name; 2: its listing began with a "total" line (a folder on
-    // servers that print one); 1: anything else (a file, or a folder listed without "total").
+    // 0: no such entry; 2: its listing began with a "total" line (a folder on servers that
+    // print one), or an empty folder its parent names; 1: anything else (a file, or a folder
+    // listed without "total").
     int ProbeRemote(const QString& name);
     void MakeRemoteFolder(const QString& name);
     void RenameRemote(const QString& from, const QString& to, RenameOrigin origin);
@@ -54,6 +55,7 @@ private:
     bool confirmOverwrite(const QString& question);
     void removeRenameTarget(const QString& target);
     std::optional<CListItem> entryInParent(const QString& path);
+    int probeInParent(const QString& name);
     bool deleteTree(const QString& path, int depth);
 
     FtpClient& client_;

@@ -113,9 +113,9 @@ TEST_F(RemoteOperationsTest, ProbeOnVsftpdTellsMissingFromListed)
     RemoteOperations ops = operations();
 
     // vsftpd prints no "total" line: a folder with entries answers 1 like a file, and an empty
-    // folder lists nothing at all.
+    // folder, which lists nothing at all, is found in its parent's listing.
     const ProbeCase cases[] = {{"missing", 0},     {"a.txt", 1}, {"/pub/a.txt", 1}, {"folder", 1},
-                               {"/pub/folder", 1}, {"empty", 0}, {"/nowhere/x", 0}};
+                               {"/pub/folder", 1}, {"empty", 2}, {"/nowhere/x", 0}};
     for (const ProbeCase& row : cases)
         EXPECT_EQ(ops.ProbeRemote(QString::fromLatin1(row.name)), row.expected) << row.name;
     // The listing's final reply was read each time: the connection is still in step.
