@@ -5,12 +5,12 @@
 
 // What the program reads from ftp.ini in its work folder at start-up.
 struct Configuration {
-    QString workFolder;      // documents folder + "/ftpwork"
-    QString configPath;      // workFolder + "/ftp.ini"
-    QStringList addresses;   // remembered servers in display order: most recent first
-    int addressCount = 0;    // "AddresCount"/"Count" as read
-    QString workPath;        // local work path, always ending with "/"
-    int updateMode = 2;      // "UPdata"/"mode": 1 automatic, 2 notify, 3 never
+    QString workFolder;                  // documents folder + "/ftpwork"
+    QString configPath;                  // workFolder + "/ftp.ini"
+    QStringList addresses;               // remembered servers in display order: most recent first
+    int addressCount = 0;                // "AddresCount"/"Count" as read
+    QString workPath;                    // local work path, always ending with "/"
+    int updateMode = 2;                  // "UPdata"/"mode": 1 automatic, 2 notify, 3 never
     bool documentsFolderMissing = false; // the caller tells the user "获取路径失败"
 };
 

@@ -30,8 +30,8 @@ struct NamedMutex::Shared {
     {
         if (fd < 0) {
             QDir().mkpath(QFileInfo(lockPath).absolutePath());
-            fd = ::open(QFile::encodeName(lockPath).constData(), O_RDWR | O_CREAT | O_CLOEXEC,
-                        0600);
+            fd =
+                ::open(QFile::encodeName(lockPath).constData(), O_RDWR | O_CREAT | O_CLOEXEC, 0600);
         }
         if (fd < 0)
             return; // no usable work folder: the in-process lock still serialises this instance
@@ -47,7 +47,7 @@ struct NamedMutex::Shared {
 };
 
 std::shared_ptr<NamedMutex::Shared> NamedMutex::sharedFor(const QString& name,
-                                                         const QString& lockPath)
+                                                          const QString& lockPath)
 {
     static std::mutex registryMutex; // guards registry
     static std::map<QString, std::weak_ptr<Shared>> registry;

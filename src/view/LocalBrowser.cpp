@@ -57,9 +57,8 @@ bool LocalBrowser::enter(const QString& folder)
 QVector<CListItem> LocalBrowser::list() const
 {
     QDir dir(currentFolder_);
-    const QFileInfoList entries =
-        dir.entryInfoList(QDir::AllEntries | QDir::NoDotAndDotDot | QDir::System,
-                          QDir::Name | QDir::IgnoreCase);
+    const QFileInfoList entries = dir.entryInfoList(
+        QDir::AllEntries | QDir::NoDotAndDotDot | QDir::System, QDir::Name | QDir::IgnoreCase);
     QVector<CListItem> folders;
     QVector<CListItem> files;
     for (const QFileInfo& entry : entries) {

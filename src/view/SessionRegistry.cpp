@@ -19,8 +19,8 @@ void SessionRegistry::attachTab(int sessionId)
     entry.hasTab = true;
     entries_.erase(it);
     // Tabs are appended, so the new tab's entry goes after the last entry that has a tab.
-    auto lastTabbed = std::find_if(entries_.rbegin(), entries_.rend(),
-                                   [](const Entry& e) { return e.hasTab; });
+    auto lastTabbed =
+        std::find_if(entries_.rbegin(), entries_.rend(), [](const Entry& e) { return e.hasTab; });
     entries_.insert(lastTabbed.base(), entry);
 }
 

@@ -18,9 +18,7 @@ public:
         PromptButtons buttons;
     };
 
-    explicit ScriptedPrompt(std::deque<PromptAnswer> answers = {}) : answers_(std::move(answers))
-    {
-    }
+    explicit ScriptedPrompt(std::deque<PromptAnswer> answers = {}) : answers_(std::move(answers)) {}
 
     PromptAnswer ask(const QString& text, const QString& caption, PromptButtons buttons) override
     {

@@ -121,8 +121,7 @@ TEST(LocalBrowserPaths, ParentOfCutsBeforeTheLastSeparator)
                                 {"/", "/"},
                                 {"/a/b/c", "/a/b/"}};
     for (const ParentCase& c : cases)
-        EXPECT_EQ(LocalBrowser::parentOf(QString::fromUtf8(c.folder)),
-                  QString::fromUtf8(c.parent))
+        EXPECT_EQ(LocalBrowser::parentOf(QString::fromUtf8(c.folder)), QString::fromUtf8(c.parent))
             << c.folder;
 }
 

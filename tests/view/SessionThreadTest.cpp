@@ -34,9 +34,9 @@ class SessionThreadTest : public ::testing::Test {
 protected:
     void SetUp() override { ASSERT_TRUE(lockFolder.isValid()); }
 
-    std::unique_ptr<SessionThread> startSession(const LogonRecord& logon,
-                                                std::chrono::milliseconds keepAlive =
-                                                    std::chrono::milliseconds(10000))
+    std::unique_ptr<SessionThread>
+    startSession(const LogonRecord& logon,
+                 std::chrono::milliseconds keepAlive = std::chrono::milliseconds(10000))
     {
         SessionEnvironment environment;
         environment.registry = &registry;
@@ -188,8 +188,8 @@ TEST_F(SessionThreadTest, DestroyingASessionBlockedOnTheNetworkReturnsPromptly)
 {
     TcpListener silent;
     ASSERT_TRUE(silent.listen(QStringLiteral("127.0.0.1")));
-    auto session = startSession(
-        LogonRecord{QStringLiteral("127.0.0.1"), QStringLiteral("u"), silent.port(), QStringLiteral("p")});
+    auto session = startSession(LogonRecord{QStringLiteral("127.0.0.1"), QStringLiteral("u"),
+                                            silent.port(), QStringLiteral("p")});
     session->start();
     TcpSocket peer = silent.accept(std::chrono::milliseconds(5000));
     ASSERT_TRUE(peer.isOpen());

@@ -10,6 +10,7 @@
 #include "view/gui/SessionController.h"
 
 #include <QItemSelectionModel>
+#include <QKeyEvent>
 
 #include <algorithm>
 
@@ -22,12 +23,37 @@ QString withTrailingSlash(const QString& folder)
 }
 } // namespace
 
-RemoteFileCommands::RemoteFileCommands(CftpView& view, SessionController& sessions,
-                                       Prompt& prompt, QObject* parent)
-    : QObject(parent), view_(view), sessions_(sessions), prompt_(prompt),
-      dialog_(new CDlg(&view))
+RemoteFileCommands::RemoteFileCommands(CftpView& view, SessionController& sessions, Prompt& prompt,
+                                       QObject* parent)
+    : QObject(parent), view_(view), sessions_(sessions), prompt_(prompt), dialog_(new CDlg(&view))
 {
     registerCommands();
+    allowRenamingInPlace();
+    view_.remoteFiles()->setIconSource(
+        [this](const QString& name, bool folder) { return icons_.iconFor(name, folder); });
+}
+
+// The name column is edited with F2 or a slow second click; a double click opens the row.
+void RemoteFileCommands::allowRenamingInPlace()
+{
+    view_.remoteFiles()->setNamesEditable(true);
+    view_.remoteList()->setEditTriggers(QAbstractItemView::EditKeyPressed |
+                                        QAbstractItemView::SelectedClicked);
+    view_.remoteList()->installEventFilter(this);
+    connect(view_.remoteFiles(), &FileListModel::nameEdited, this,
+            &RemoteFileCommands::renameInPlace, Qt::QueuedConnection);
+}
+
+bool RemoteFileCommands::eventFilter(QObject* watched, QEvent* event)
+{
+    CMyListCtrl* list = view_.remoteList();
+    if (watched != list || event->type() != QEvent::KeyPress ||
+        static_cast<QKeyEvent*>(event)->key() != Qt::Key_F2)
+        return QObject::eventFilter(watched, event);
+    const QModelIndex current = list->currentIndex();
+    if (current.isValid())
+        list->edit(current.siblingAtColumn(0));
+    return true;
 }
 
 void RemoteFileCommands::registerCommands()
@@ -92,10 +118,8 @@ void RemoteFileCommands::renameSelected()
 
 // The ".." row is never renamed and refreshes nothing; any other edit ends with a refresh,
 // which shows what the server really did.
-bool RemoteFileCommands::renameInPlace(int row, const QString& newName)
+bool RemoteFileCommands::renameInPlace(const QString& oldName, const QString& newName)
 {
-    const QString oldName =
-        row >= 0 ? view_.remoteFiles()->rowAt(row).texts.value(0) : QString();
     if (oldName == QLatin1String(".."))
         return false;
     if (!oldName.isEmpty() && !newName.isEmpty() && newName != oldName)
@@ -125,8 +149,7 @@ void RemoteFileCommands::deleteSelected()
                                       deleteCaption))
         return;
     for (const SelectedRow& row : rows) {
-        if (count == 1 &&
-            !prompt_.confirm(QStringLiteral("是否删除") + row.name, deleteCaption))
+        if (count == 1 && !prompt_.confirm(QStringLiteral("是否删除") + row.name, deleteCaption))
             return;
         post(row.folder ? QM_DELETE_TREE : QM_DELETE_FILE, row.name);
     }

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "view/gui/FileIconCache.h"
+
 #include <QObject>
 #include <QStringList>
 
@@ -23,7 +25,7 @@ public:
     void newFolder();
     void renameSelected();
     // Answers whether the edit is accepted.
-    bool renameInPlace(int row, const QString& newName);
+    bool renameInPlace(const QString& oldName, const QString& newName);
     void moveSelected();
     // The remote branch of the delete command.
     void deleteSelected();
@@ -40,9 +42,12 @@ private:
     QString inCurrentFolder(const QString& name) const;
     void post(int message, const QString& a = {}, const QString& b = {}, const QString& c = {});
     void registerCommands();
+    void allowRenamingInPlace();
+    bool eventFilter(QObject* watched, QEvent* event) override;
 
     CftpView& view_;
     SessionController& sessions_;
     Prompt& prompt_;
     CDlg* dialog_; // owned by the view
+    FileIconCache icons_;
 };

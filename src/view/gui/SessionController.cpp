@@ -65,8 +65,7 @@ void SessionController::registerCommands()
     commands.setEnabledRule(CommandId::RemoteRefresh, [this] { return connected_; });
     const auto anySelected = [this] { return selectedRemoteRows().size() > 0; };
     for (int id : {CommandId::RemoteDownload, CommandId::RemoteSaveAs, CommandId::RemoteDelete,
-                   CommandId::RemoteAddToQueue, CommandId::RemoteRename,
-                   CommandId::RemoteCompress})
+                   CommandId::RemoteAddToQueue, CommandId::RemoteRename, CommandId::RemoteCompress})
         commands.setEnabledRule(id, anySelected);
     commands.setEnabledRule(CommandId::RemoteChangePath,
                             [this] { return selectedRemoteRows().size() == 1; });
@@ -316,8 +315,8 @@ void SessionController::openRemoteRow()
             return;
         target = cutBeforeLastSlash(current);
     } else {
-        target = current.endsWith(QLatin1Char('/')) ? current + name
-                                                    : current + QLatin1Char('/') + name;
+        target =
+            current.endsWith(QLatin1Char('/')) ? current + name : current + QLatin1Char('/') + name;
     }
     remote_.setCurrentFolder(target);
     showRemotePath(target);

@@ -3,8 +3,10 @@
 #include "platform/Paths.h"
 #include "view/gui/AccountController.h"
 #include "view/gui/CftpView.h"
+#include "view/gui/CommandIds.h"
 #include "view/gui/LocalFileCommands.h"
 #include "view/gui/LocalPaneController.h"
+#include "view/gui/RemoteFileCommands.h"
 #include "view/gui/SessionController.h"
 #include "view/gui/SharedListBehaviour.h"
 
@@ -13,8 +15,13 @@ ViewFeatures::ViewFeatures(CftpView& view, Prompt& prompt, const QString& workFo
       accounts_(std::make_unique<AccountController>(view, *sessions_, prompt)),
       lists_(std::make_unique<SharedListBehaviour>(view)),
       localPane_(std::make_unique<LocalPaneController>(view, prompt)),
-      localCommands_(std::make_unique<LocalFileCommands>(view, *localPane_, prompt))
+      localCommands_(std::make_unique<LocalFileCommands>(view, *localPane_, prompt)),
+      remoteCommands_(std::make_unique<RemoteFileCommands>(view, *sessions_, prompt))
 {
+    // One delete command serves both panes: the local selection when there is one.
+    localCommands_->setRemoteDelete([this] { remoteCommands_->deleteSelected(); });
+    view.commands().setHandler(CommandId::RemoteDelete,
+                               [&view] { view.commands().dispatch(CommandId::Delete); });
     CftpView::StartupHooks hooks;
     hooks.fillLocalDrives = [this] { localPane_->fillLocalDrives(Paths::desktopFolder()); };
     hooks.enterDesktopFolder = [this] { localPane_->enterDesktopFolder(); };

@@ -9,6 +9,7 @@ class CftpView;
 class LocalFileCommands;
 class LocalPaneController;
 class Prompt;
+class RemoteFileCommands;
 class SessionController;
 class SharedListBehaviour;
 
@@ -31,4 +32,5 @@ private:
     std::unique_ptr<SharedListBehaviour> lists_;
     std::unique_ptr<LocalPaneController> localPane_;
     std::unique_ptr<LocalFileCommands> localCommands_; // uses localPane_: declared after it
+    std::unique_ptr<RemoteFileCommands> remoteCommands_; // uses sessions_
 };

@@ -39,7 +39,8 @@ protected:
         controller.setNetworkTimeout(std::chrono::milliseconds(5000));
     }
 
-    void connectTo(const QString& host, quint16 port, const QString& user = QStringLiteral("anonymous"),
+    void connectTo(const QString& host, quint16 port,
+                   const QString& user = QStringLiteral("anonymous"),
                    const QString& password = QStringLiteral("guest"))
     {
         view.setHost(host);
