@@ -4,6 +4,11 @@
 #include <QMessageBox>
 #include <QThread>
 
+#include <chrono>
+#include <condition_variable>
+#include <mutex>
+#include <optional>
+
 namespace {
 
 PromptAnswer showBox(QWidget* parent, const QString& text, const QString& caption,
@@ -19,25 +24,57 @@ PromptAnswer showBox(QWidget* parent, const QString& text, const QString& captio
     return result == QMessageBox::Yes ? PromptAnswer::Yes : PromptAnswer::No;
 }
 
+PromptAnswer unanswered(PromptButtons buttons)
+{
+    return buttons == PromptButtons::YesNo ? PromptAnswer::No : PromptAnswer::Ok;
+}
+
+// The answer a worker waits for; shared with the queued call, which may outlive the wait.
+struct PendingAnswer {
+    std::mutex mutex; // guards answer
+    std::condition_variable ready;
+    std::optional<PromptAnswer> answer;
+};
+
 } // namespace
 
-MessageBoxPrompt::MessageBoxPrompt(QWidget* parentWindow) : parentWindow_(parentWindow) {}
+MessageBoxPrompt::MessageBoxPrompt(QWidget* parentWindow)
+    : parentWindow_(parentWindow), eventLoopEnded_(std::make_shared<std::atomic<bool>>(false))
+{
+    QObject::connect(qApp, &QCoreApplication::aboutToQuit,
+                     [ended = eventLoopEnded_] { *ended = true; });
+}
 
 PromptAnswer MessageBoxPrompt::ask(const QString& text, const QString& caption,
                                    PromptButtons buttons)
 {
-    QApplication* application = qApp;
-    if (QThread::currentThread() == application->thread())
+    if (QThread::currentThread() == qApp->thread())
         return showBox(parentWindow_, text, caption, buttons);
-    // The call runs on the GUI thread while this thread waits; it touches only copies, so the
-    // prompt object may go away while a question is pending.
-    PromptAnswer answer = PromptAnswer::No;
+    return askFromWorker(text, caption, buttons);
+}
+
+// The box is shown by a queued call on the GUI thread; it touches only copies, so the prompt
+// object may go away while a question is pending.
+PromptAnswer MessageBoxPrompt::askFromWorker(const QString& text, const QString& caption,
+                                             PromptButtons buttons)
+{
+    auto pending = std::make_shared<PendingAnswer>();
     const QPointer<QWidget> parent = parentWindow_;
     QMetaObject::invokeMethod(
-        application,
-        [&answer, parent, text, caption, buttons] {
-            answer = showBox(parent, text, caption, buttons);
+        qApp,
+        [pending, parent, text, caption, buttons, ended = eventLoopEnded_] {
+            const PromptAnswer answer =
+                *ended ? unanswered(buttons) : showBox(parent, text, caption, buttons);
+            std::lock_guard<std::mutex> hold(pending->mutex);
+            pending->answer = answer;
+            pending->ready.notify_all();
         },
-        Qt::BlockingQueuedConnection);
-    return answer;
+        Qt::QueuedConnection);
+    std::unique_lock<std::mutex> hold(pending->mutex);
+    while (!pending->answer) {
+        if (*eventLoopEnded_)
+            return unanswered(buttons);
+        pending->ready.wait_for(hold, std::chrono::milliseconds(100));
+    }
+    return *pending->answer;
 }

@@ -5,9 +5,14 @@
 #include <QPointer>
 #include <QWidget>
 
+#include <atomic>
+#include <memory>
+
 // Shows each question as a modal QMessageBox on the GUI thread. A worker thread that asks is
-// blocked until the user answers; the GUI thread must therefore never wait for a thread that
-// may be asking. A question without a caption of its own gets the application's display name.
+// blocked until the user answers. Once the application's event loop has ended nobody can
+// answer any more: a waiting or later question from a worker then gets No (or Ok), so that the
+// GUI thread may wait for its workers at shutdown. A question without a caption of its own gets
+// the application's display name.
 class MessageBoxPrompt : public Prompt {
 public:
     explicit MessageBoxPrompt(QWidget* parentWindow = nullptr);
@@ -15,5 +20,8 @@ public:
     PromptAnswer ask(const QString& text, const QString& caption, PromptButtons buttons) override;
 
 private:
+    PromptAnswer askFromWorker(const QString& text, const QString& caption, PromptButtons buttons);
+
     QPointer<QWidget> parentWindow_;
+    std::shared_ptr<std::atomic<bool>> eventLoopEnded_;
 };

@@ -112,4 +112,23 @@ TEST(MessageBoxPromptTest, WorkerThreadWaitsForTheAnswerGivenOnTheGuiThread)
     EXPECT_EQ(answer, PromptAnswer::Yes);
 }
 
+// After the event loop has ended nobody answers: a worker still asking must not keep the GUI
+// thread, which waits for its workers at shutdown, from finishing.
+TEST(MessageBoxPromptTest, WorkerQuestionsAfterTheEventLoopEndedGetNoAtOnce)
+{
+    MessageBoxPrompt prompt;
+    ASSERT_TRUE(QMetaObject::invokeMethod(qApp, "aboutToQuit", Qt::DirectConnection));
+    PromptAnswer yesNo = PromptAnswer::Yes;
+    PromptAnswer ok = PromptAnswer::No;
+    std::thread worker([&] {
+        yesNo = prompt.ask(QStringLiteral("覆盖?"), QString(), PromptButtons::YesNo);
+        ok = prompt.ask(QStringLiteral("提示"), QString(), PromptButtons::Ok);
+    });
+    worker.join(); // with a live wait for the GUI thread this would never return
+    QApplication::processEvents();
+    EXPECT_EQ(QApplication::activeModalWidget(), nullptr);
+    EXPECT_EQ(yesNo, PromptAnswer::No);
+    EXPECT_EQ(ok, PromptAnswer::Ok);
+}
+
 } // namespace
