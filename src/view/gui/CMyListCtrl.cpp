@@ -1,5 +1,7 @@
 #include "view/gui/CMyListCtrl.h"
 
+#include <QKeyEvent>
+
 #include <QContextMenuEvent>
 #include <QEvent>
 #include <QHeaderView>
@@ -62,4 +64,20 @@ void CMyListCtrl::noticeColumnResized()
 {
     if (!spreading_)
         columnsFollowWidth_ = false;
+}
+
+void CMyListCtrl::allowEditingNames()
+{
+    namesEditable_ = true;
+    setEditTriggers(QAbstractItemView::EditKeyPressed | QAbstractItemView::SelectedClicked);
+}
+
+void CMyListCtrl::keyPressEvent(QKeyEvent* event)
+{
+    const QModelIndex current = currentIndex();
+    if (namesEditable_ && event->key() == Qt::Key_F2 && current.isValid()) {
+        edit(current.siblingAtColumn(0));
+        return;
+    }
+    QTreeView::keyPressEvent(event);
 }

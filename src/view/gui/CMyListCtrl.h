@@ -14,9 +14,13 @@ public:
     void setModel(QAbstractItemModel* model) override;
     // Shown on a right click or the menu key; the list does not own it.
     void setContextMenu(QMenu* menu);
+    // Names (column 0) are edited in place with F2, whichever cell of the row has the focus,
+    // or with a slow second click; a double click still opens the row.
+    void allowEditingNames();
     bool columnsFollowWidth() const { return columnsFollowWidth_; }
 
 protected:
+    void keyPressEvent(QKeyEvent* event) override;
     bool eventFilter(QObject* watched, QEvent* event) override;
     void contextMenuEvent(QContextMenuEvent* event) override;
 
@@ -27,5 +31,6 @@ private:
     const int widthMargin_;
     QMenu* contextMenu_ = nullptr;
     bool columnsFollowWidth_ = true;
+    bool namesEditable_ = false;
     bool spreading_ = false;
 };

@@ -12,7 +12,6 @@
 
 #include <QDesktopServices>
 #include <QFileInfo>
-#include <QKeyEvent>
 
 LocalFileCommands::LocalFileCommands(CftpView& view, LocalPaneController& pane, Prompt& prompt,
                                      QObject* parent)
@@ -49,31 +48,14 @@ void LocalFileCommands::registerEnabledRules()
     commands.setEnabledRule(CommandId::LocalOpen, [this] { return isOpenable(); });
 }
 
-// The name column is edited with F2 or a slow second click; a double click opens the row.
 void LocalFileCommands::allowRenamingInPlace()
 {
-    FileListModel* model = view_.localFiles();
-    model->setNamesEditable(true);
-    view_.localList()->setEditTriggers(QAbstractItemView::EditKeyPressed |
-                                       QAbstractItemView::SelectedClicked);
-    view_.localList()->installEventFilter(this);
+    view_.localFiles()->setNamesEditable(true);
+    view_.localList()->allowEditingNames();
     // Queued: the rename may ask a question and relists, which must not happen while the
     // list is still closing its editor.
-    connect(model, &FileListModel::nameEdited, this, &LocalFileCommands::renameInPlace,
+    connect(view_.localFiles(), &FileListModel::nameEdited, this, &LocalFileCommands::renameInPlace,
             Qt::QueuedConnection);
-}
-
-// F2 renames the current row whichever of its cells has the focus.
-bool LocalFileCommands::eventFilter(QObject* watched, QEvent* event)
-{
-    CMyListCtrl* list = view_.localList();
-    if (watched != list || event->type() != QEvent::KeyPress ||
-        static_cast<QKeyEvent*>(event)->key() != Qt::Key_F2)
-        return QObject::eventFilter(watched, event);
-    const QModelIndex current = list->currentIndex();
-    if (current.isValid())
-        list->edit(current.siblingAtColumn(0));
-    return true;
 }
 
 std::optional<QString> LocalFileCommands::askText(const QString& preset)

@@ -50,7 +50,6 @@ private:
     void registerCommands();
     void registerEnabledRules();
     void allowRenamingInPlace();
-    bool eventFilter(QObject* watched, QEvent* event) override;
 
     CftpView& view_;
     LocalPaneController& pane_;

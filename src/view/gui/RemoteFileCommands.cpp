@@ -10,7 +10,6 @@
 #include "view/gui/SessionController.h"
 
 #include <QItemSelectionModel>
-#include <QKeyEvent>
 
 #include <algorithm>
 
@@ -33,27 +32,12 @@ RemoteFileCommands::RemoteFileCommands(CftpView& view, SessionController& sessio
         [this](const QString& name, bool folder) { return icons_.iconFor(name, folder); });
 }
 
-// The name column is edited with F2 or a slow second click; a double click opens the row.
 void RemoteFileCommands::allowRenamingInPlace()
 {
     view_.remoteFiles()->setNamesEditable(true);
-    view_.remoteList()->setEditTriggers(QAbstractItemView::EditKeyPressed |
-                                        QAbstractItemView::SelectedClicked);
-    view_.remoteList()->installEventFilter(this);
+    view_.remoteList()->allowEditingNames();
     connect(view_.remoteFiles(), &FileListModel::nameEdited, this,
             &RemoteFileCommands::renameInPlace, Qt::QueuedConnection);
-}
-
-bool RemoteFileCommands::eventFilter(QObject* watched, QEvent* event)
-{
-    CMyListCtrl* list = view_.remoteList();
-    if (watched != list || event->type() != QEvent::KeyPress ||
-        static_cast<QKeyEvent*>(event)->key() != Qt::Key_F2)
-        return QObject::eventFilter(watched, event);
-    const QModelIndex current = list->currentIndex();
-    if (current.isValid())
-        list->edit(current.siblingAtColumn(0));
-    return true;
 }
 
 void RemoteFileCommands::registerCommands()

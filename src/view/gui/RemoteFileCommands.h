@@ -43,7 +43,6 @@ private:
     void post(int message, const QString& a = {}, const QString& b = {}, const QString& c = {});
     void registerCommands();
     void allowRenamingInPlace();
-    bool eventFilter(QObject* watched, QEvent* event) override;
 
     CftpView& view_;
     SessionController& sessions_;
