@@ -30,6 +30,16 @@ QByteArray readFile(const QString& path)
     return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
 }
 
+// A file of the given size that takes no disk space, with the tail written after it.
+void writeSparseFile(const QString& path, qint64 size, const QByteArray& tail = QByteArray())
+{
+    QFile sparse(path);
+    ASSERT_TRUE(sparse.open(QIODevice::WriteOnly));
+    ASSERT_TRUE(sparse.resize(size));
+    ASSERT_TRUE(sparse.seek(size));
+    ASSERT_EQ(sparse.write(tail), tail.size());
+}
+
 // The server's side of TYPE I and the data connection set-up; gives the PORT line, or an
 // empty text in passive mode.
 QByteArray serveDataSetup(FakeFtpSession& s, bool passive)
@@ -53,11 +63,73 @@ void openData(FakeFtpSession& s, const QByteArray& port)
         s.connectActive(port);
 }
 
+// One download as the server sees it: the size it reports, the restart offset it expects
+// and its answer to REST.
+struct DownloadScript {
+    QByteArray name = "f";
+    QByteArray size;
+    QByteArray restart = "0";
+    QByteArray restReply = "350 ok";
+    bool passive = false;
+};
+
+// SIZE, TYPE I, the data set-up, REST and RETR; gives the PORT line as serveDataSetup does.
+QByteArray serveDownloadRequest(FakeFtpSession& s, const DownloadScript& d)
+{
+    s.exchange("SIZE " + d.name, "213 " + d.size);
+    const QByteArray port = serveDataSetup(s, d.passive);
+    s.exchange("REST " + d.restart, d.restReply);
+    s.expect("RETR " + d.name);
+    return port;
+}
+
+// The request, then the data connection is opened; the script goes on from there.
+void serveDownloadUntilData(FakeFtpSession& s, const DownloadScript& d)
+{
+    openData(s, serveDownloadRequest(s, d));
+}
+
+// A whole download: 150, the bytes, and the end of the data connection.
+void serveDownload(FakeFtpSession& s, const DownloadScript& d, const QByteArray& bytes)
+{
+    serveDownloadUntilData(s, d);
+    s.send("150 ok");
+    if (!bytes.isEmpty())
+        s.sendData(bytes);
+    s.closeData();
+}
+
+// SIZE with the given reply, TYPE I, the data set-up, APPE and 150; the data connection is
+// open when it returns.
+void serveUploadUntilData(FakeFtpSession& s, const QByteArray& name, const QByteArray& sizeReply,
+                          bool passive = false)
+{
+    s.exchange("SIZE " + name, sizeReply);
+    const QByteArray port = serveDataSetup(s, passive);
+    s.expect("APPE " + name);
+    openData(s, port);
+    s.send("150 ok");
+}
+
+std::string modeName(const ::testing::TestParamInfo<bool>& mode)
+{
+    return mode.param ? "Passive" : "Active";
+}
+
 class TransferTest : public FakeServerFixture {
 protected:
     using FakeServerFixture::FakeServerFixture;
 
     QString file() const { return localPath(QStringLiteral("local.bin")); }
+
+    bool download(const QString& remote = QStringLiteral("f"), bool passive = false)
+    {
+        return client.TransferFile(remote, file(), passive, true, QString());
+    }
+    bool upload(const QString& remote = QStringLiteral("up"), bool passive = false)
+    {
+        return client.TransferFile(remote, file(), passive, false, QString());
+    }
 };
 
 class DownloadModeTest : public TransferTest, public ::testing::WithParamInterface<bool> {};
@@ -68,11 +140,8 @@ TEST_P(DownloadModeTest, DownloadRestartsAfterTheLocalPart)
     const QByteArray content = pattern(30000);
     writeFile(file(), content.left(1000));
     startLoggedOn([&](FakeFtpSession& s) {
-        s.exchange("SIZE dir/f.bin", "213 30000");
-        const QByteArray port = serveDataSetup(s, passive);
-        s.exchange("REST 1000", "350 Restart position accepted (1000).");
-        s.expect("RETR dir/f.bin");
-        openData(s, port);
+        serveDownloadUntilData(
+            s, {"dir/f.bin", "30000", "1000", "350 Restart position accepted (1000).", passive});
         s.send("150 Opening BINARY mode data connection.");
         s.sendData(content.mid(1000));
         s.closeData();
@@ -114,16 +183,11 @@ TEST_P(UploadModeTest, UploadOfANewFileStartsAtZeroAndAppends)
     writeFile(file(), content);
     QByteArray received;
     startLoggedOn([&](FakeFtpSession& s) {
-        s.exchange("SIZE up.bin", "550 Could not get file size.");
-        const QByteArray port = serveDataSetup(s, passive);
-        s.expect("APPE up.bin");
-        openData(s, port);
-        s.send("150 Ok to send data.");
+        serveUploadUntilData(s, "up.bin", "550 Could not get file size.", passive);
         received = s.receiveData();
         s.send("226 Transfer complete.");
     });
-    ASSERT_TRUE(client.TransferFile(QStringLiteral("up.bin"), file(), passive, false, QString()))
-        << client.replyLine.toStdString();
+    ASSERT_TRUE(upload(QStringLiteral("up.bin"), passive)) << client.replyLine.toStdString();
     EXPECT_EQ(client.totalBytes, 50000u);
     EXPECT_EQ(client.bytesDone, 50000u);
     EXPECT_EQ(client.transferDone, 1);
@@ -132,14 +196,60 @@ TEST_P(UploadModeTest, UploadOfANewFileStartsAtZeroAndAppends)
     EXPECT_EQ(received, content);
 }
 
-INSTANTIATE_TEST_SUITE_P(Modes, DownloadModeTest, ::testing::Values(false, true),
-                         [](const ::testing::TestParamInfo<bool>& mode) {
-                             return std::string(mode.param ? "Passive" : "Active");
-                         });
-INSTANTIATE_TEST_SUITE_P(Modes, UploadModeTest, ::testing::Values(false, true),
-                         [](const ::testing::TestParamInfo<bool>& mode) {
-                             return std::string(mode.param ? "Passive" : "Active");
-                         });
+INSTANTIATE_TEST_SUITE_P(Modes, DownloadModeTest, ::testing::Values(false, true), modeName);
+INSTANTIATE_TEST_SUITE_P(Modes, UploadModeTest, ::testing::Values(false, true), modeName);
+
+// A download that runs to the end of its data connection: how much was here before, what
+// the server sends, and what the client makes of it.
+struct DownloadCase {
+    const char* name;
+    qsizetype localPart;
+    qsizetype remoteSize;
+    QByteArray restReply;
+    qsizetype sent; // bytes after the local part
+    bool succeeds;
+    const char* reply; // replyLine after a failure
+};
+
+class DownloadOutcomeTest : public TransferTest,
+                            public ::testing::WithParamInterface<DownloadCase> {};
+
+TEST_P(DownloadOutcomeTest, LocalFileHoldsWhatArrived)
+{
+    const DownloadCase& c = GetParam();
+    const QByteArray content = pattern(c.remoteSize);
+    if (c.localPart > 0)
+        writeFile(file(), content.left(c.localPart));
+    const QByteArray sent = content.mid(c.localPart, c.sent);
+    startLoggedOn([&](FakeFtpSession& s) {
+        serveDownload(
+            s,
+            {"f", QByteArray::number(c.remoteSize), QByteArray::number(c.localPart), c.restReply},
+            sent);
+    });
+    EXPECT_EQ(download(), c.succeeds) << client.replyLine.toStdString();
+    if (!c.succeeds) {
+        EXPECT_EQ(client.replyLine, QString::fromUtf8(c.reply));
+    }
+    EXPECT_TRUE(QFile::exists(file()));
+    EXPECT_EQ(readFile(file()), content.left(c.localPart + c.sent));
+    EXPECT_EQ(client.bytesDone, static_cast<quint64>(c.localPart + c.sent));
+    EXPECT_EQ(client.transferDone, c.succeeds ? 1 : 0);
+    expectScriptDone();
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Cases, DownloadOutcomeTest,
+    ::testing::Values(
+        // Ends when the server closes the data connection.
+        DownloadCase{"EmptyFile", 0, 0, "350 ok", 0, true, ""},
+        DownloadCase{"CompleteLocalFileMovesNothing", 3000, 3000, "350 ok", 0, true, ""},
+        DownloadCase{"RefusedRestartAtZeroStillDownloads", 0, 2000, "502 REST not implemented.",
+                     2000, true, ""},
+        // The part stays for a later restart.
+        DownloadCase{"CutShortByTheServerIsANetworkErrorAndKeepsThePart", 0, 3000, "350 ok", 1200,
+                     false, "网络错误"}),
+    [](const ::testing::TestParamInfo<DownloadCase>& c) { return std::string(c.param.name); });
 
 TEST_F(TransferTest, PassiveConnectionGoesToTheControlPeerWhateverHostTheReplyNames)
 {
@@ -158,8 +268,7 @@ TEST_F(TransferTest, PassiveConnectionGoesToTheControlPeerWhateverHostTheReplyNa
         s.sendData(content);
         s.closeData();
     });
-    ASSERT_TRUE(client.TransferFile(QStringLiteral("f"), file(), true, true, QString()))
-        << client.replyLine.toStdString();
+    ASSERT_TRUE(download(QStringLiteral("f"), true)) << client.replyLine.toStdString();
     EXPECT_EQ(readFile(file()), content);
     expectScriptDone();
 }
@@ -171,46 +280,8 @@ TEST_F(TransferTest, MalformedPassiveReplyFails)
         s.exchange("TYPE I", "200 ok");
         s.exchange("PASV", "227 Entering Passive Mode 127,0,0,1,4,1");
     });
-    EXPECT_FALSE(client.TransferFile(QStringLiteral("f"), file(), true, true, QString()));
+    EXPECT_FALSE(download(QStringLiteral("f"), true));
     EXPECT_EQ(client.replyLine, QStringLiteral("227 Entering Passive Mode 127,0,0,1,4,1"));
-    expectScriptDone();
-}
-
-TEST_F(TransferTest, DownloadOfAnEmptyFileEndsWhenTheServerCloses)
-{
-    startLoggedOn([](FakeFtpSession& s) {
-        s.exchange("SIZE empty", "213 0");
-        const QByteArray port = serveDataSetup(s, false);
-        s.exchange("REST 0", "350 ok");
-        s.expect("RETR empty");
-        openData(s, port);
-        s.send("150 ok");
-        s.closeData();
-    });
-    ASSERT_TRUE(client.TransferFile(QStringLiteral("empty"), file(), false, true, QString()));
-    EXPECT_TRUE(QFile::exists(file()));
-    EXPECT_EQ(QFile(file()).size(), 0);
-    EXPECT_EQ(client.bytesDone, 0u);
-    EXPECT_EQ(client.transferDone, 1);
-    expectScriptDone();
-}
-
-TEST_F(TransferTest, DownloadOfACompleteLocalFileMovesNothing)
-{
-    const QByteArray content = pattern(3000);
-    writeFile(file(), content);
-    startLoggedOn([](FakeFtpSession& s) {
-        s.exchange("SIZE f", "213 3000");
-        const QByteArray port = serveDataSetup(s, false);
-        s.exchange("REST 3000", "350 ok");
-        s.expect("RETR f");
-        openData(s, port);
-        s.send("150 ok");
-        s.closeData();
-    });
-    ASSERT_TRUE(client.TransferFile(QStringLiteral("f"), file(), false, true, QString()));
-    EXPECT_EQ(readFile(file()), content);
-    EXPECT_EQ(client.bytesDone, 3000u);
     expectScriptDone();
 }
 
@@ -218,33 +289,12 @@ TEST_F(TransferTest, RefusedRestartKeepsTheLocalPartUntouched)
 {
     writeFile(file(), pattern(1000));
     startLoggedOn([](FakeFtpSession& s) {
-        s.exchange("SIZE f", "213 3000");
-        serveDataSetup(s, false);
-        s.exchange("REST 1000", "502 REST not implemented.");
-        s.expect("RETR f");
+        serveDownloadRequest(s, {"f", "3000", "1000", "502 REST not implemented."});
     });
-    EXPECT_FALSE(client.TransferFile(QStringLiteral("f"), file(), false, true, QString()));
+    EXPECT_FALSE(download());
     EXPECT_EQ(client.replyLine, QStringLiteral("502 REST not implemented."));
     EXPECT_EQ(readFile(file()), pattern(1000));
     EXPECT_EQ(client.transferActive, 1);
-    expectScriptDone();
-}
-
-TEST_F(TransferTest, RefusedRestartAtZeroStillDownloads)
-{
-    const QByteArray content = pattern(2000);
-    startLoggedOn([&](FakeFtpSession& s) {
-        s.exchange("SIZE f", "213 2000");
-        const QByteArray port = serveDataSetup(s, false);
-        s.exchange("REST 0", "502 REST not implemented.");
-        s.expect("RETR f");
-        openData(s, port);
-        s.send("150 ok");
-        s.sendData(content);
-        s.closeData();
-    });
-    ASSERT_TRUE(client.TransferFile(QStringLiteral("f"), file(), false, true, QString()));
-    EXPECT_EQ(readFile(file()), content);
     expectScriptDone();
 }
 
@@ -255,45 +305,21 @@ TEST_F(TransferTest, LocalPartLongerThanTheRemoteFileIsAFileError)
         s.exchange("SIZE f", "213 3000");
         serveDataSetup(s, false);
     });
-    EXPECT_FALSE(client.TransferFile(QStringLiteral("f"), file(), false, true, QString()));
+    EXPECT_FALSE(download());
     EXPECT_EQ(client.replyLine, QStringLiteral("文件错误"));
     EXPECT_EQ(readFile(file()), pattern(5000));
     EXPECT_EQ(commandsAfterLogon().size(), 3);
     expectScriptDone();
 }
 
-TEST_F(TransferTest, DownloadCutShortByTheServerIsANetworkErrorAndKeepsThePart)
-{
-    const QByteArray content = pattern(3000);
-    startLoggedOn([&](FakeFtpSession& s) {
-        s.exchange("SIZE f", "213 3000");
-        const QByteArray port = serveDataSetup(s, false);
-        s.exchange("REST 0", "350 ok");
-        s.expect("RETR f");
-        openData(s, port);
-        s.send("150 ok");
-        s.sendData(content.left(1200));
-        s.closeData();
-    });
-    EXPECT_FALSE(client.TransferFile(QStringLiteral("f"), file(), false, true, QString()));
-    EXPECT_EQ(client.replyLine, QStringLiteral("网络错误"));
-    EXPECT_EQ(readFile(file()), content.left(1200));
-    EXPECT_EQ(client.bytesDone, 1200u);
-    expectScriptDone();
-}
-
 TEST_F(TransferTest, BrokenDataConnectionIsAFileError)
 {
     startLoggedOn([](FakeFtpSession& s) {
-        s.exchange("SIZE f", "213 100000000");
-        const QByteArray port = serveDataSetup(s, false);
-        s.exchange("REST 0", "350 ok");
-        s.expect("RETR f");
-        openData(s, port);
+        serveDownloadUntilData(s, {"f", "100000000"});
         s.sendData(QByteArray(16 * 1024 * 1024, 'd'));
         s.resetData();
     });
-    EXPECT_FALSE(client.TransferFile(QStringLiteral("f"), file(), false, true, QString()));
+    EXPECT_FALSE(download());
     EXPECT_EQ(client.replyLine, QStringLiteral("文件错误"));
     expectScriptDone();
 }
@@ -302,15 +328,11 @@ TEST_F(TransferTest, StalledDownloadTimesOutWithNetworkError)
 {
     client.setTimeout(milliseconds(300));
     startLoggedOn([](FakeFtpSession& s) {
-        s.exchange("SIZE f", "213 3000");
-        const QByteArray port = serveDataSetup(s, false);
-        s.exchange("REST 0", "350 ok");
-        s.expect("RETR f");
-        openData(s, port);
+        serveDownloadUntilData(s, {"f", "3000"});
         s.sendData("first bytes");
         s.receiveData();
     });
-    EXPECT_FALSE(client.TransferFile(QStringLiteral("f"), file(), false, true, QString()));
+    EXPECT_FALSE(download());
     EXPECT_EQ(client.replyLine, QStringLiteral("网络错误"));
     expectScriptDone();
 }
@@ -319,13 +341,10 @@ TEST_F(TransferTest, ServerThatNeverConnectsTimesOut)
 {
     client.setTimeout(milliseconds(300));
     startLoggedOn([](FakeFtpSession& s) {
-        s.exchange("SIZE f", "213 3000");
-        serveDataSetup(s, false);
-        s.exchange("REST 0", "350 ok");
-        s.expect("RETR f");
+        serveDownloadRequest(s, {"f", "3000"});
         s.expectClosed();
     });
-    EXPECT_FALSE(client.TransferFile(QStringLiteral("f"), file(), false, true, QString()));
+    EXPECT_FALSE(download());
     EXPECT_EQ(client.replyLine, QStringLiteral("网络错误"));
     client.Disconnect();
     expectScriptDone();
@@ -334,11 +353,7 @@ TEST_F(TransferTest, ServerThatNeverConnectsTimesOut)
 TEST_F(TransferTest, AbortedDownloadEndsAfterTheCurrentBlockAndReturnsTrue)
 {
     startLoggedOn([this](FakeFtpSession& s) {
-        s.exchange("SIZE f", "213 1000000");
-        const QByteArray port = serveDataSetup(s, false);
-        s.exchange("REST 0", "350 ok");
-        s.expect("RETR f");
-        openData(s, port);
+        serveDownloadUntilData(s, {"f", "1000000"});
         s.sendData(pattern(1000));
         s.waitUntil([this] { return client.bytesDone > 0; }, "the first block arrived");
         client.abortRequested = 1;
@@ -346,8 +361,7 @@ TEST_F(TransferTest, AbortedDownloadEndsAfterTheCurrentBlockAndReturnsTrue)
         // The client closes the connection although the file is far from complete.
         s.receiveData();
     });
-    ASSERT_TRUE(client.TransferFile(QStringLiteral("f"), file(), false, true, QString()))
-        << client.replyLine.toStdString();
+    ASSERT_TRUE(download()) << client.replyLine.toStdString();
     EXPECT_EQ(client.abortRequested, 1);
     EXPECT_GT(client.bytesDone, 1000u);
     EXPECT_LE(client.bytesDone, 2000u);
@@ -359,23 +373,15 @@ TEST_F(TransferTest, AbortedDownloadEndsAfterTheCurrentBlockAndReturnsTrue)
 TEST_F(TransferTest, RestCarriesTheFull64BitOffset)
 {
     const qint64 part = 4294967396; // 4 GiB + 100: its low 32 bits alone would say 100
-    {
-        QFile sparse(file());
-        ASSERT_TRUE(sparse.open(QIODevice::WriteOnly));
-        ASSERT_TRUE(sparse.resize(part));
-    }
+    writeSparseFile(file(), part);
     const QByteArray tail = pattern(100, 9);
     startLoggedOn([&](FakeFtpSession& s) {
-        s.exchange("SIZE big", "213 4294967496");
-        const QByteArray port = serveDataSetup(s, true);
-        s.exchange("REST 4294967396", "350 Restart position accepted (4294967396).");
-        s.expect("RETR big");
-        openData(s, port);
+        serveDownloadUntilData(s, {"big", "4294967496", "4294967396",
+                                   "350 Restart position accepted (4294967396).", true});
         s.sendData(tail);
         s.closeData();
     });
-    ASSERT_TRUE(client.TransferFile(QStringLiteral("big"), file(), true, true, QString()))
-        << client.replyLine.toStdString();
+    ASSERT_TRUE(download(QStringLiteral("big"), true)) << client.replyLine.toStdString();
     EXPECT_EQ(client.totalBytes, 4294967496u);
     EXPECT_EQ(client.bytesDone, 4294967496u);
     QFile result(file());
@@ -386,42 +392,38 @@ TEST_F(TransferTest, RestCarriesTheFull64BitOffset)
     expectScriptDone();
 }
 
-TEST_F(TransferTest, UploadContinuesAfterThePartTheServerHas)
-{
-    const QByteArray content = pattern(9000, 5);
-    writeFile(file(), content);
-    QByteArray received;
-    startLoggedOn([&](FakeFtpSession& s) {
-        s.exchange("SIZE up", "213 1000");
-        const QByteArray port = serveDataSetup(s, false);
-        s.expect("APPE up");
-        openData(s, port);
-        s.send("150 ok");
-        received = s.receiveData();
-    });
-    ASSERT_TRUE(client.TransferFile(QStringLiteral("up"), file(), false, false, QString()));
-    EXPECT_EQ(client.bytesDone, 9000u);
-    expectScriptDone();
-    EXPECT_EQ(received, content.mid(1000));
-}
+// An upload over a file the server already has part of: it always appends, from the size the
+// server reports.
+struct UploadCase {
+    const char* name;
+    qsizetype localSize;
+    qsizetype remoteSize;
+    bool succeeds;
+    const char* reply; // replyLine after a failure
+};
 
-TEST_F(TransferTest, UploadOfAFileTheServerHasWholeSendsNoData)
+class UploadOutcomeTest : public TransferTest, public ::testing::WithParamInterface<UploadCase> {};
+
+TEST_P(UploadOutcomeTest, ServerGetsTheMissingTail)
 {
-    writeFile(file(), pattern(4000));
+    const UploadCase& c = GetParam();
+    const QByteArray content = pattern(c.localSize, 5);
+    writeFile(file(), content);
     QByteArray received = "not called";
     startLoggedOn([&](FakeFtpSession& s) {
-        s.exchange("SIZE up", "213 4000");
-        const QByteArray port = serveDataSetup(s, false);
-        s.expect("APPE up");
-        openData(s, port);
-        s.send("150 ok");
+        serveUploadUntilData(s, "up", "213 " + QByteArray::number(c.remoteSize));
         received = s.receiveData();
     });
-    ASSERT_TRUE(client.TransferFile(QStringLiteral("up"), file(), false, false, QString()));
-    EXPECT_EQ(client.transferDone, 1);
-    EXPECT_EQ(client.transferActive, 0);
+    EXPECT_EQ(upload(), c.succeeds) << client.replyLine.toStdString();
+    if (c.succeeds) {
+        EXPECT_EQ(client.bytesDone, static_cast<quint64>(c.localSize));
+        EXPECT_EQ(client.transferDone, 1);
+        EXPECT_EQ(client.transferActive, 0);
+    } else {
+        EXPECT_EQ(client.replyLine, QString::fromUtf8(c.reply));
+    }
     expectScriptDone();
-    EXPECT_TRUE(received.isEmpty());
+    EXPECT_EQ(received, c.succeeds ? content.mid(c.remoteSize) : QByteArray());
     const QList<QByteArray> commands = commandsAfterLogon();
     ASSERT_EQ(commands.size(), 4);
     EXPECT_EQ(commands.at(1), "TYPE I");
@@ -429,46 +431,25 @@ TEST_F(TransferTest, UploadOfAFileTheServerHasWholeSendsNoData)
     EXPECT_EQ(commands.at(3), "APPE up");
 }
 
-TEST_F(TransferTest, UploadOverALongerRemoteFileIsAFileError)
-{
-    writeFile(file(), pattern(4000));
-    QByteArray received = "not called";
-    startLoggedOn([&](FakeFtpSession& s) {
-        s.exchange("SIZE up", "213 9000");
-        const QByteArray port = serveDataSetup(s, false);
-        s.expect("APPE up");
-        openData(s, port);
-        s.send("150 ok");
-        received = s.receiveData();
-    });
-    EXPECT_FALSE(client.TransferFile(QStringLiteral("up"), file(), false, false, QString()));
-    EXPECT_EQ(client.replyLine, QStringLiteral("文件错误"));
-    expectScriptDone();
-    EXPECT_TRUE(received.isEmpty());
-}
+INSTANTIATE_TEST_SUITE_P(
+    Cases, UploadOutcomeTest,
+    ::testing::Values(UploadCase{"ContinuesAfterThePartTheServerHas", 9000, 1000, true, ""},
+                      UploadCase{"FileTheServerHasWholeSendsNoData", 4000, 4000, true, ""},
+                      UploadCase{"OverALongerRemoteFileIsAFileError", 4000, 9000, false,
+                                 "文件错误"}),
+    [](const ::testing::TestParamInfo<UploadCase>& c) { return std::string(c.param.name); });
 
 TEST_F(TransferTest, UploadAppendsFromThe64BitRemoteSize)
 {
     const qint64 part = 4294967396;
     const QByteArray tail = pattern(100, 11);
-    {
-        QFile sparse(file());
-        ASSERT_TRUE(sparse.open(QIODevice::WriteOnly));
-        ASSERT_TRUE(sparse.resize(part));
-        ASSERT_TRUE(sparse.seek(part));
-        ASSERT_EQ(sparse.write(tail), tail.size());
-    }
+    writeSparseFile(file(), part, tail);
     QByteArray received;
     startLoggedOn([&](FakeFtpSession& s) {
-        s.exchange("SIZE big", "213 4294967396");
-        const QByteArray port = serveDataSetup(s, true);
-        s.expect("APPE big");
-        openData(s, port);
-        s.send("150 ok");
+        serveUploadUntilData(s, "big", "213 4294967396", true);
         received = s.receiveData();
     });
-    ASSERT_TRUE(client.TransferFile(QStringLiteral("big"), file(), true, false, QString()))
-        << client.replyLine.toStdString();
+    ASSERT_TRUE(upload(QStringLiteral("big"), true)) << client.replyLine.toStdString();
     EXPECT_EQ(client.totalBytes, 4294967496u);
     EXPECT_EQ(client.bytesDone, 4294967496u);
     expectScriptDone();
@@ -478,23 +459,15 @@ TEST_F(TransferTest, UploadAppendsFromThe64BitRemoteSize)
 TEST_F(TransferTest, AbortedUploadEndsAfterTheCurrentBlockAndReturnsTrue)
 {
     const qint64 size = 64 * 1024 * 1024;
-    {
-        QFile large(file());
-        ASSERT_TRUE(large.open(QIODevice::WriteOnly));
-        ASSERT_TRUE(large.resize(size));
-    }
+    writeSparseFile(file(), size);
     QByteArray received;
     startLoggedOn([&](FakeFtpSession& s) {
-        s.exchange("SIZE up", "550 no");
-        const QByteArray port = serveDataSetup(s, false);
-        s.expect("APPE up");
-        openData(s, port);
-        s.send("150 ok");
+        serveUploadUntilData(s, "up", "550 no");
         s.waitUntil([this] { return client.bytesDone > 0; }, "the first block went out");
         client.abortRequested = 1;
         received = s.receiveData();
     });
-    ASSERT_TRUE(client.TransferFile(QStringLiteral("up"), file(), false, false, QString()));
+    ASSERT_TRUE(upload());
     EXPECT_EQ(client.abortRequested, 1);
     EXPECT_LT(client.bytesDone, static_cast<quint64>(size));
     expectScriptDone();
@@ -509,7 +482,7 @@ TEST_F(TransferTest, RefusedAppendFailsAtOnceWithTheServersReply)
         serveDataSetup(s, false);
         s.exchange("APPE up", "553 Could not create file.");
     });
-    EXPECT_FALSE(client.TransferFile(QStringLiteral("up"), file(), false, false, QString()));
+    EXPECT_FALSE(upload());
     EXPECT_EQ(client.replyLine, QStringLiteral("553 Could not create file."));
     expectScriptDone();
 }
@@ -541,11 +514,7 @@ TEST_F(TransferTest, RemoteNamesUseTheConnectionCodec)
 {
     startLoggedOn(
         [](FakeFtpSession& s) {
-            s.exchange("SIZE \xe4\xb8\xad.txt", "213 0");
-            const QByteArray port = serveDataSetup(s, false);
-            s.exchange("REST 0", "350 ok");
-            s.expect("RETR \xe4\xb8\xad.txt");
-            openData(s, port);
+            serveDownloadUntilData(s, {"\xe4\xb8\xad.txt", "0"});
             s.closeData();
         },
         true);
@@ -576,8 +545,7 @@ TEST_F(Ipv6TransferTest, PassiveDownloadOverIpv6UsesEpsv)
         s.sendData(content);
         s.closeData();
     });
-    ASSERT_TRUE(client.TransferFile(QStringLiteral("f"), file(), true, true, QString()))
-        << client.replyLine.toStdString();
+    ASSERT_TRUE(download(QStringLiteral("f"), true)) << client.replyLine.toStdString();
     EXPECT_EQ(readFile(file()), content);
     expectScriptDone();
 }
