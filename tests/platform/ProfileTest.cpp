@@ -53,6 +53,15 @@ private:
     QString path_;
 };
 
+// Test output names a case instead of dumping its bytes.
+template <typename Case>
+auto operator<<(std::ostream& out, const Case& c) -> decltype(out << c.name)
+{
+    return out << c.name;
+}
+
+const auto caseName = [](const auto& testInfo) { return std::string(testInfo.param.name); };
+
 // ---------------------------------------------------------------------------------------------
 // readInt
 
@@ -64,12 +73,6 @@ struct IntCase {
     int defaultValue;
     int expected;
 };
-
-// Test output names the case instead of dumping its bytes.
-void PrintTo(const IntCase& c, std::ostream* out)
-{
-    *out << c.name;
-}
 
 class ProfileReadInt : public ::testing::TestWithParam<IntCase> {};
 
@@ -110,8 +113,7 @@ const IntCase intCases[] = {
     {"EmptyFile", "", "S", "k", 7, 7},
 };
 
-INSTANTIATE_TEST_SUITE_P(Cases, ProfileReadInt, ::testing::ValuesIn(intCases),
-                         [](const auto& testInfo) { return std::string(testInfo.param.name); });
+INSTANTIATE_TEST_SUITE_P(Cases, ProfileReadInt, ::testing::ValuesIn(intCases), caseName);
 
 // ---------------------------------------------------------------------------------------------
 // readString
@@ -125,12 +127,6 @@ struct StringCase {
     int bufferBytes;
     QString expected;
 };
-
-// Test output names the case instead of dumping its bytes.
-void PrintTo(const StringCase& c, std::ostream* out)
-{
-    *out << c.name;
-}
 
 class ProfileReadString : public ::testing::TestWithParam<StringCase> {};
 
@@ -174,8 +170,7 @@ const StringCase stringCases[] = {
      QStringLiteral("a") + QChar::ReplacementCharacter},
 };
 
-INSTANTIATE_TEST_SUITE_P(Cases, ProfileReadString, ::testing::ValuesIn(stringCases),
-                         [](const auto& testInfo) { return std::string(testInfo.param.name); });
+INSTANTIATE_TEST_SUITE_P(Cases, ProfileReadString, ::testing::ValuesIn(stringCases), caseName);
 
 // 0x81 0x41 and 0x81 0x61 are two different characters; folding the trail byte's case would
 // make them equal.
@@ -235,52 +230,54 @@ TEST(ProfileMissingFile, AFolderInItsPlaceReadsAsDefaults)
 // ---------------------------------------------------------------------------------------------
 // readSection
 
-TEST(ProfileReadSection, ListsEntriesInFileOrderAndSkipsOtherLines)
-{
-    ProfileFile file;
-    file.write("[S]\r\n b = 2 \r\n;c=3\r\njunk\r\n\r\na=\"1\"\r\n" + gbk("中=文") +
-               "\r\n[T]\r\nx=9\r\n");
-    EXPECT_EQ(file.profile().readSection(QStringLiteral("s")),
-              QStringList({QStringLiteral("b=2"), QStringLiteral("a=\"1\""), text("中=文")}));
-}
-
-TEST(ProfileReadSection, MissingSectionIsEmpty)
-{
-    ProfileFile file;
-    file.write("[T]\nx=9\n");
-    EXPECT_TRUE(file.profile().readSection(QStringLiteral("S")).isEmpty());
-}
-
-struct SectionLimitCase {
+struct SectionCase {
+    const char* name;
+    QByteArray file;
+    const char* section;
     int bufferBytes;
-    int expectedEntries;
+    QStringList expected;
 };
 
-class ProfileSectionLimit : public ::testing::TestWithParam<SectionLimitCase> {};
+class ProfileReadSection : public ::testing::TestWithParam<SectionCase> {};
 
-// Each 7-byte entry takes 8 bytes with its NUL; the list's closing NUL takes one more.
-TEST_P(ProfileSectionLimit, KeepsOnlyWholeEntriesThatFit)
+TEST_P(ProfileReadSection, ListsTheEntriesThatFit)
 {
+    const SectionCase& c = GetParam();
     ProfileFile file;
-    file.write("[S]\nA1=aaaa\nA2=bbbb\nA3=cccc\n");
-    const QStringList all = {QStringLiteral("A1=aaaa"), QStringLiteral("A2=bbbb"),
-                             QStringLiteral("A3=cccc")};
-    EXPECT_EQ(file.profile().readSection(QStringLiteral("S"), GetParam().bufferBytes),
-              all.mid(0, GetParam().expectedEntries));
+    file.write(c.file);
+    EXPECT_EQ(file.profile().readSection(text(c.section), c.bufferBytes), c.expected);
 }
 
-INSTANTIATE_TEST_SUITE_P(Cases, ProfileSectionLimit,
-                         ::testing::Values(SectionLimitCase{0, 0}, SectionLimitCase{8, 0},
-                                           SectionLimitCase{9, 1}, SectionLimitCase{16, 1},
-                                           SectionLimitCase{17, 2}, SectionLimitCase{24, 2},
-                                           SectionLimitCase{25, 3}, SectionLimitCase{2048, 3}));
+const QByteArray threeEntries = "[S]\nA1=aaaa\nA2=bbbb\nA3=cccc\n";
+const QString a1 = QStringLiteral("A1=aaaa");
+const QString a2 = QStringLiteral("A2=bbbb");
+const QString a3 = QStringLiteral("A3=cccc");
 
-TEST(ProfileReadSection, StopsAtTheFirstEntryThatDoesNotFit)
-{
-    ProfileFile file;
-    file.write("[S]\nA1=" + QByteArray(40, 'x') + "\nA2=y\n");
-    EXPECT_TRUE(file.profile().readSection(QStringLiteral("S"), 20).isEmpty());
-}
+// Each 7-byte entry of threeEntries takes 8 bytes with its NUL; the list's closing NUL takes
+// one more.
+const SectionCase sectionCases[] = {
+    {"InFileOrderSkippingOtherLines",
+     "[S]\r\n b = 2 \r\n;c=3\r\njunk\r\n\r\na=\"1\"\r\n" + gbk("中=文") + "\r\n[T]\r\nx=9\r\n",
+     "s",
+     Profile::SectionBufferBytes,
+     {QStringLiteral("b=2"), QStringLiteral("a=\"1\""), text("中=文")}},
+    {"MissingSectionIsEmpty", "[T]\nx=9\n", "S", Profile::SectionBufferBytes, {}},
+    {"StopsAtTheFirstEntryThatDoesNotFit",
+     "[S]\nA1=" + QByteArray(40, 'x') + "\nA2=y\n",
+     "S",
+     20,
+     {}},
+    {"Buffer0", threeEntries, "S", 0, {}},
+    {"Buffer8", threeEntries, "S", 8, {}},
+    {"Buffer9", threeEntries, "S", 9, {a1}},
+    {"Buffer16", threeEntries, "S", 16, {a1}},
+    {"Buffer17", threeEntries, "S", 17, {a1, a2}},
+    {"Buffer24", threeEntries, "S", 24, {a1, a2}},
+    {"Buffer25", threeEntries, "S", 25, {a1, a2, a3}},
+    {"Buffer2048", threeEntries, "S", 2048, {a1, a2, a3}},
+};
+
+INSTANTIATE_TEST_SUITE_P(Cases, ProfileReadSection, ::testing::ValuesIn(sectionCases), caseName);
 
 // ---------------------------------------------------------------------------------------------
 // writeString
@@ -293,15 +290,6 @@ TEST(ProfileWrite, FirstWriteCreatesFileAndSection)
     EXPECT_EQ(file.contents(), QByteArray("[S]\r\nk=v\r\n"));
 }
 
-TEST(ProfileWrite, NewSectionGoesAtTheEnd)
-{
-    ProfileFile file;
-    const Profile profile = file.profile();
-    ASSERT_TRUE(profile.writeString(QStringLiteral("S"), QStringLiteral("k"), QStringLiteral("v")));
-    ASSERT_TRUE(profile.writeString(QStringLiteral("T"), QStringLiteral("j"), QStringLiteral("w")));
-    EXPECT_EQ(file.contents(), QByteArray("[S]\r\nk=v\r\n[T]\r\nj=w\r\n"));
-}
-
 struct EditCase {
     const char* name;
     QByteArray before;
@@ -310,12 +298,6 @@ struct EditCase {
     const char* value;
     QByteArray after;
 };
-
-// Test output names the case instead of dumping its bytes.
-void PrintTo(const EditCase& c, std::ostream* out)
-{
-    *out << c.name;
-}
 
 class ProfileEdit : public ::testing::TestWithParam<EditCase> {};
 
@@ -336,6 +318,7 @@ const EditCase editCases[] = {
      "[S]\na=1\nc=3\n\n[T]\nb=2\n"},
     {"NewKeyInEmptySection", "[S]\r\n[T]\r\n", "S", "c", "3", "[S]\r\nc=3\r\n[T]\r\n"},
     {"NewKeyWhenNoFinalLineBreak", "[S]\na=1", "S", "c", "3", "[S]\na=1\nc=3"},
+    {"NewSectionGoesAtTheEnd", "[S]\r\nk=v\r\n", "T", "j", "w", "[S]\r\nk=v\r\n[T]\r\nj=w\r\n"},
     {"NewSectionWhenNoFinalLineBreak", "[S]\na=1", "T", "b", "2", "[S]\na=1\n[T]\nb=2\n"},
     {"NamesMatchIgnoringCase", "[addres]\na1=x\n", "Addres", "A1", "y", "[addres]\na1=y\n"},
     {"EmptyValue", "[S]\nk=v\n", "S", "k", "", "[S]\nk=\n"},
@@ -344,8 +327,7 @@ const EditCase editCases[] = {
     {"BomKept", "\xEF\xBB\xBF[S]\nk=1\n", "S", "k", "2", "\xEF\xBB\xBF[S]\nk=2\n"},
 };
 
-INSTANTIATE_TEST_SUITE_P(Cases, ProfileEdit, ::testing::ValuesIn(editCases),
-                         [](const auto& testInfo) { return std::string(testInfo.param.name); });
+INSTANTIATE_TEST_SUITE_P(Cases, ProfileEdit, ::testing::ValuesIn(editCases), caseName);
 
 struct RefusedCase {
     const char* name;
@@ -353,12 +335,6 @@ struct RefusedCase {
     QString key;
     QString value;
 };
-
-// Test output names the case instead of dumping its bytes.
-void PrintTo(const RefusedCase& c, std::ostream* out)
-{
-    *out << c.name;
-}
 
 class ProfileRefusedWrite : public ::testing::TestWithParam<RefusedCase> {};
 
@@ -386,8 +362,7 @@ const RefusedCase refusedCases[] = {
     {"LineFeedInSection", QStringLiteral("S]\n[T"), QStringLiteral("k"), QStringLiteral("v")},
 };
 
-INSTANTIATE_TEST_SUITE_P(Cases, ProfileRefusedWrite, ::testing::ValuesIn(refusedCases),
-                         [](const auto& testInfo) { return std::string(testInfo.param.name); });
+INSTANTIATE_TEST_SUITE_P(Cases, ProfileRefusedWrite, ::testing::ValuesIn(refusedCases), caseName);
 
 TEST(ProfileWrite, MissingFolderFailsWithoutCreatingIt)
 {
@@ -438,12 +413,6 @@ struct RoundTripCase {
     QString readBack;
 };
 
-// Test output names the case instead of dumping its bytes.
-void PrintTo(const RoundTripCase& c, std::ostream* out)
-{
-    *out << c.name;
-}
-
 class ProfileRoundTrip : public ::testing::TestWithParam<RoundTripCase> {};
 
 TEST_P(ProfileRoundTrip, ReadsBackWhatWasWritten)
@@ -465,7 +434,7 @@ INSTANTIATE_TEST_SUITE_P(
         RoundTripCase{"BlanksAreTrimmed", QStringLiteral(" padded "), QStringLiteral("padded")},
         RoundTripCase{"QuotesAreStripped", QStringLiteral("\"q\""), QStringLiteral("q")},
         RoundTripCase{"Equals", QStringLiteral("a=b=c"), QStringLiteral("a=b=c")}),
-    [](const auto& testInfo) { return std::string(testInfo.param.name); });
+    caseName);
 
 TEST(ProfileWrite, ConcurrentWritersLoseNothing)
 {
@@ -542,12 +511,6 @@ struct StorableCase {
     bool storable;
 };
 
-// Test output names the case instead of dumping its bytes.
-void PrintTo(const StorableCase& c, std::ostream* out)
-{
-    *out << c.name;
-}
-
 class ProfileCanStore : public ::testing::TestWithParam<StorableCase> {};
 
 TEST_P(ProfileCanStore, TellsWhatSurvivesTheFile)
@@ -567,6 +530,6 @@ INSTANTIATE_TEST_SUITE_P(
                       StorableCase{"Thai", text("\xE0\xB8\x81"), false},
                       StorableCase{"ReplacementCharacter", QString(QChar::ReplacementCharacter),
                                    false}),
-    [](const auto& testInfo) { return std::string(testInfo.param.name); });
+    caseName);
 
 } // namespace
