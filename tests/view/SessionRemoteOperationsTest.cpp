@@ -19,6 +19,8 @@
 
 #include <gtest/gtest.h>
 
+#include <vector>
+
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -94,6 +96,18 @@ protected:
         ASSERT_EQ(file.write(content), content.size());
         file.close();
         ASSERT_TRUE(VsftpdServer::giveToServerUser(onDisk(relative)));
+    }
+
+    // Several entries at once, each holding "x"; a name ending in '/' is a folder.
+    void makeTree(const std::vector<const char*>& entries)
+    {
+        for (const char* entry : entries) {
+            const QString relative = QString::fromLatin1(entry);
+            if (relative.endsWith(QLatin1Char('/')))
+                makeFolder(relative.chopped(1));
+            else
+                makeFile(relative);
+        }
     }
 
     void makeLink(const QString& relative, const QString& target)
@@ -175,6 +189,13 @@ protected:
         return found;
     }
 
+    // Where the session stands after its last request: the folder it last changed to.
+    std::string lastCwd() const
+    {
+        const QStringList changes = commands().filter(QStringLiteral("CWD"));
+        return changes.isEmpty() ? std::string("<none>") : changes.last().toStdString();
+    }
+
     // The commands that change the server's tree, in order.
     std::string changesSent() const
     {
@@ -216,11 +237,8 @@ protected:
 
 TEST_F(SessionRemoteOperationsTest, NestedFolderLosesEveryFileThenItsFoldersDeepestFirst)
 {
-    for (const char* folder : {"tree/sub/deeper", "tree/empty"})
-        makeFolder(QString::fromLatin1(folder));
-    for (const char* file : {"tree/a.txt", "tree/b.txt", "tree/sub/c.txt", "tree/sub/deeper/d.txt"})
-        makeFile(QString::fromLatin1(file));
-    makeFile(QStringLiteral("kept.txt"));
+    makeTree({"tree/sub/deeper/", "tree/empty/", "tree/a.txt", "tree/b.txt", "tree/sub/c.txt",
+              "tree/sub/deeper/d.txt", "kept.txt"});
     connectInto(QStringLiteral("/pub"));
 
     post(QM_DELETE_TREE, QStringLiteral("tree"));
@@ -250,16 +268,13 @@ TEST_F(SessionRemoteOperationsTest, NestedFolderLosesEveryFileThenItsFoldersDeep
     EXPECT_TRUE(logLines().contains(QStringLiteral("删除tree成功\r\n")));
     EXPECT_EQ(joined(lastListNames()), "..|kept.txt");
     // The session goes back to the folder the pane shows.
-    EXPECT_EQ(commands().filter(QStringLiteral("CWD")).last().toStdString(), "CWD /pub");
+    EXPECT_EQ(lastCwd(), "CWD /pub");
 }
 
 TEST_F(SessionRemoteOperationsTest, LinksInsideADeletedFolderGoWithoutWhatTheyPointTo)
 {
-    makeFolder(QStringLiteral("outside/inner"));
-    makeFile(QStringLiteral("outside/keep.txt"));
-    makeFile(QStringLiteral("outside/inner/deep.txt"));
-    makeFolder(QStringLiteral("tree/sub"));
-    makeFile(QStringLiteral("tree/sub/s.txt"));
+    makeTree({"outside/inner/", "outside/keep.txt", "outside/inner/deep.txt", "tree/sub/",
+              "tree/sub/s.txt"});
     makeLink(QStringLiteral("tree/relative"), QStringLiteral("../outside"));
     makeLink(QStringLiteral("tree/absolute"), QStringLiteral("/pub/outside"));
     makeLink(QStringLiteral("tree/sub/up"), QStringLiteral(".."));
@@ -304,9 +319,7 @@ class DeleteOutcomeTest : public SessionRemoteOperationsTest,
 TEST_P(DeleteOutcomeTest, LogsWhetherTheServerDeleted)
 {
     const DeleteCase& row = GetParam();
-    makeFile(QStringLiteral("a.txt"));
-    makeFolder(QStringLiteral("done/sub"));
-    makeFile(QStringLiteral("done/sub/x.txt"));
+    makeTree({"a.txt", "done/sub/", "done/sub/x.txt"});
     ASSERT_TRUE(QDir().mkpath(onDisk(QStringLiteral("locked"))));
     makeFile(QStringLiteral("locked/x.txt"));
     connectInto(QString::fromLatin1(row.folder));
@@ -339,9 +352,7 @@ INSTANTIATE_TEST_SUITE_P(
 
 TEST_F(SessionRemoteOperationsTest, NamesForTheFolderItselfOrItsParentDeleteNothing)
 {
-    makeFile(QStringLiteral("a.txt"));
-    makeFolder(QStringLiteral("inner"));
-    makeFile(QStringLiteral("inner/b.txt"));
+    makeTree({"a.txt", "inner/", "inner/b.txt"});
     connectInto(QStringLiteral("/pub/inner"));
 
     post(QM_DELETE_TREE, QStringLiteral(".."));
@@ -381,8 +392,7 @@ TEST_F(SessionRemoteOperationsTest, PathsLongerThan259CharactersAreSentWhole)
               "删除file.txt成功\r\n");
     EXPECT_FALSE(exists(onDisk(deep + QStringLiteral("/file.txt"))));
     EXPECT_EQ(joined(lastListNames()), "other.txt");
-    EXPECT_EQ(commands().filter(QStringLiteral("CWD")).last().toStdString(),
-              "CWD " + folder.toStdString());
+    EXPECT_EQ(lastCwd(), "CWD " + folder.toStdString());
 }
 
 // ---- rename and move ----
@@ -455,8 +465,7 @@ INSTANTIATE_TEST_SUITE_P(
 TEST_F(SessionRemoteOperationsTest, RenameOntoAFolderEmptiesAndRemovesItFirst)
 {
     makeFile(QStringLiteral("a.txt"), "new");
-    makeFolder(QStringLiteral("dir/sub"));
-    makeFile(QStringLiteral("dir/sub/x.txt"));
+    makeTree({"dir/sub/", "dir/sub/x.txt"});
     connectInto(QStringLiteral("/pub"));
 
     post(QM_RENAME, QStringLiteral("a.txt"), QStringLiteral("dir"));
@@ -473,8 +482,7 @@ TEST_F(SessionRemoteOperationsTest, RenameOntoAFolderEmptiesAndRemovesItFirst)
 TEST_F(SessionRemoteOperationsTest, RenameOntoALinkToAFolderReplacesOnlyTheLink)
 {
     makeFile(QStringLiteral("a.txt"), "new");
-    makeFolder(QStringLiteral("outside"));
-    makeFile(QStringLiteral("outside/keep.txt"));
+    makeTree({"outside/", "outside/keep.txt"});
     makeLink(QStringLiteral("target"), QStringLiteral("outside"));
     connectInto(QStringLiteral("/pub"));
 
@@ -566,9 +574,7 @@ class NewFolderTest : public SessionRemoteOperationsTest,
 
 TEST_P(NewFolderTest, CreatesOnlyWhatIsNotThere)
 {
-    makeFolder(QStringLiteral("docs"));
-    makeFile(QStringLiteral("docs/readme.txt"));
-    makeFile(QStringLiteral("notes"));
+    makeTree({"docs/", "docs/readme.txt", "notes"});
     connectInto(QStringLiteral("/pub"));
     const QString name = QString::fromLatin1(GetParam().name);
     const int listsBefore = listsShown().size();
@@ -602,22 +608,18 @@ INSTANTIATE_TEST_SUITE_P(Names, NewFolderTest,
 
 TEST_F(SessionRemoteOperationsTest, SearchShowsOnlyNamesStartingWithThePrefix)
 {
-    for (const char* file : {"abc.txt", "ab", "xab.txt", "Abc.txt", "a.txt"})
-        makeFile(QString::fromLatin1(file));
-    for (const char* folder : {"abdir", "zz"})
-        makeFolder(QString::fromLatin1(folder));
+    makeTree({"abc.txt", "ab", "xab.txt", "Abc.txt", "a.txt", "abdir/", "zz/"});
     connectInto(QStringLiteral("/pub"));
 
     post(QM_SEARCH, QStringLiteral("ab"));
     finishPending();
 
-    const QVector<CListItem> rows = listsShown().last();
-    QStringList names = namesOf(rows);
+    QStringList names = lastListNames();
     ASSERT_EQ(names.size(), 3) << names.join(QLatin1Char('|')).toStdString();
     EXPECT_EQ(names.first().toStdString(), "abdir"); // folders above files
     names.sort();
     EXPECT_EQ(joined(names), "ab|abc.txt|abdir");
-    EXPECT_EQ(commands().filter(QStringLiteral("CWD")).last().toStdString(), "CWD /pub");
+    EXPECT_EQ(lastCwd(), "CWD /pub");
 }
 
 } // namespace
