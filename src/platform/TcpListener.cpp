@@ -9,28 +9,6 @@
 
 using namespace socketsupport;
 
-TcpListener::~TcpListener()
-{
-    close();
-}
-
-TcpListener::TcpListener(TcpListener&& other) noexcept
-    : descriptor_(other.descriptor_), error_(other.error_)
-{
-    other.descriptor_ = -1;
-}
-
-TcpListener& TcpListener::operator=(TcpListener&& other) noexcept
-{
-    if (this != &other) {
-        close();
-        descriptor_ = other.descriptor_;
-        error_ = other.error_;
-        other.descriptor_ = -1;
-    }
-    return *this;
-}
-
 bool TcpListener::listen(const QString& address, quint16 port, int backlog)
 {
     close();
@@ -47,7 +25,7 @@ bool TcpListener::listen(const QString& address, quint16 port, int backlog)
         if (::bind(descriptor, reinterpret_cast<const sockaddr*>(&local.address), local.length) ==
                 0 &&
             ::listen(descriptor, backlog) == 0) {
-            descriptor_ = descriptor;
+            descriptor_.reset(descriptor);
             error_ = TcpSocket::Error::None;
             return true;
         }
@@ -63,13 +41,13 @@ TcpSocket TcpListener::accept(std::chrono::milliseconds timeout)
 {
     const auto deadline = deadlineAfter(timeout);
     for (;;) {
-        const WaitResult waited = waitFor(descriptor_, POLLIN, deadline);
+        const WaitResult waited = waitFor(descriptor_.get(), POLLIN, deadline);
         if (waited != WaitResult::Ready) {
             error_ =
                 waited == WaitResult::TimedOut ? TcpSocket::Error::TimedOut : TcpSocket::Error::Io;
             return TcpSocket();
         }
-        const int descriptor = ::accept4(descriptor_, nullptr, nullptr, SOCK_CLOEXEC);
+        const int descriptor = ::accept4(descriptor_.get(), nullptr, nullptr, SOCK_CLOEXEC);
         if (descriptor >= 0) {
             error_ = TcpSocket::Error::None;
             return TcpSocket(descriptor);
@@ -84,23 +62,21 @@ TcpSocket TcpListener::accept(std::chrono::milliseconds timeout)
 
 void TcpListener::close()
 {
-    if (descriptor_ >= 0)
-        ::close(descriptor_);
-    descriptor_ = -1;
+    descriptor_.reset();
 }
 
 void TcpListener::interrupt()
 {
-    if (descriptor_ >= 0)
-        ::shutdown(descriptor_, SHUT_RDWR);
+    if (descriptor_.isOpen())
+        ::shutdown(descriptor_.get(), SHUT_RDWR);
 }
 
 QString TcpListener::address() const
 {
-    return localAddressOf(descriptor_);
+    return localAddressOf(descriptor_.get());
 }
 
 quint16 TcpListener::port() const
 {
-    return localPortOf(descriptor_);
+    return localPortOf(descriptor_.get());
 }

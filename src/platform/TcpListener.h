@@ -1,5 +1,6 @@
 #pragma once
 
+#include "platform/FileDescriptor.h"
 #include "platform/TcpSocket.h"
 
 #include <QString>
@@ -11,9 +12,9 @@
 class TcpListener {
 public:
     TcpListener() = default;
-    ~TcpListener();
-    TcpListener(TcpListener&& other) noexcept;
-    TcpListener& operator=(TcpListener&& other) noexcept;
+    ~TcpListener() = default;
+    TcpListener(TcpListener&& other) noexcept = default;
+    TcpListener& operator=(TcpListener&& other) noexcept = default;
     TcpListener(const TcpListener&) = delete;
     TcpListener& operator=(const TcpListener&) = delete;
 
@@ -25,12 +26,12 @@ public:
     // Makes an accept of another thread end at once; the listener must stay alive meanwhile.
     void interrupt();
 
-    bool isListening() const { return descriptor_ >= 0; }
+    bool isListening() const { return descriptor_.isOpen(); }
     TcpSocket::Error error() const { return error_; }
     QString address() const;
     quint16 port() const;
 
 private:
-    int descriptor_ = -1;
+    FileDescriptor descriptor_;
     TcpSocket::Error error_ = TcpSocket::Error::None;
 };

@@ -12,28 +12,6 @@
 
 using namespace socketsupport;
 
-TcpSocket::~TcpSocket()
-{
-    close();
-}
-
-TcpSocket::TcpSocket(TcpSocket&& other) noexcept
-    : descriptor_(other.descriptor_), error_(other.error_)
-{
-    other.descriptor_ = -1;
-}
-
-TcpSocket& TcpSocket::operator=(TcpSocket&& other) noexcept
-{
-    if (this != &other) {
-        close();
-        descriptor_ = other.descriptor_;
-        error_ = other.error_;
-        other.descriptor_ = -1;
-    }
-    return *this;
-}
-
 bool TcpSocket::connect(const QString& host, int port, std::chrono::milliseconds timeout,
                         const QString& sourceAddress)
 {
@@ -120,7 +98,8 @@ qint64 TcpSocket::receive(char* data, qint64 size, std::chrono::milliseconds tim
 {
     const auto deadline = deadlineAfter(timeout);
     for (;;) {
-        const ssize_t count = ::recv(descriptor_, data, static_cast<size_t>(size), MSG_DONTWAIT);
+        const ssize_t count =
+            ::recv(descriptor_.get(), data, static_cast<size_t>(size), MSG_DONTWAIT);
         if (count >= 0) {
             error_ = count == 0 ? Error::Closed : Error::None;
             return count;
@@ -131,7 +110,7 @@ qint64 TcpSocket::receive(char* data, qint64 size, std::chrono::milliseconds tim
             error_ = Error::Io;
             return -1;
         }
-        const WaitResult waited = waitFor(descriptor_, POLLIN, deadline);
+        const WaitResult waited = waitFor(descriptor_.get(), POLLIN, deadline);
         if (waited != WaitResult::Ready) {
             error_ = waited == WaitResult::TimedOut ? Error::TimedOut : Error::Io;
             return -1;
@@ -143,8 +122,8 @@ bool TcpSocket::sendAll(const char* data, qint64 size, std::chrono::milliseconds
 {
     qint64 sent = 0;
     while (sent < size) {
-        const ssize_t count = ::send(descriptor_, data + sent, static_cast<size_t>(size - sent),
-                                     MSG_DONTWAIT | MSG_NOSIGNAL);
+        const ssize_t count = ::send(descriptor_.get(), data + sent,
+                                     static_cast<size_t>(size - sent), MSG_DONTWAIT | MSG_NOSIGNAL);
         if (count >= 0) {
             sent += count;
             continue;
@@ -155,7 +134,7 @@ bool TcpSocket::sendAll(const char* data, qint64 size, std::chrono::milliseconds
             error_ = Error::Io;
             return false;
         }
-        const WaitResult waited = waitFor(descriptor_, POLLOUT, deadlineAfter(timeout));
+        const WaitResult waited = waitFor(descriptor_.get(), POLLOUT, deadlineAfter(timeout));
         if (waited != WaitResult::Ready) {
             error_ = waited == WaitResult::TimedOut ? Error::TimedOut : Error::Io;
             return false;
@@ -167,7 +146,7 @@ bool TcpSocket::sendAll(const char* data, qint64 size, std::chrono::milliseconds
 
 bool TcpSocket::waitReadable(std::chrono::milliseconds timeout)
 {
-    const WaitResult waited = waitFor(descriptor_, POLLIN, deadlineAfter(timeout));
+    const WaitResult waited = waitFor(descriptor_.get(), POLLIN, deadlineAfter(timeout));
     if (waited != WaitResult::Ready)
         error_ = waited == WaitResult::TimedOut ? Error::TimedOut : Error::Io;
     return waited == WaitResult::Ready;
@@ -176,13 +155,13 @@ bool TcpSocket::waitReadable(std::chrono::milliseconds timeout)
 void TcpSocket::setNoDelay(bool enabled)
 {
     const int value = enabled ? 1 : 0;
-    ::setsockopt(descriptor_, IPPROTO_TCP, TCP_NODELAY, &value, sizeof value);
+    ::setsockopt(descriptor_.get(), IPPROTO_TCP, TCP_NODELAY, &value, sizeof value);
 }
 
 void TcpSocket::shutdownWrite()
 {
     if (isOpen())
-        ::shutdown(descriptor_, SHUT_WR);
+        ::shutdown(descriptor_.get(), SHUT_WR);
 }
 
 void TcpSocket::closeWithReset()
@@ -190,48 +169,46 @@ void TcpSocket::closeWithReset()
     if (!isOpen())
         return;
     const linger immediate{1, 0};
-    ::setsockopt(descriptor_, SOL_SOCKET, SO_LINGER, &immediate, sizeof immediate);
+    ::setsockopt(descriptor_.get(), SOL_SOCKET, SO_LINGER, &immediate, sizeof immediate);
     close();
 }
 
 void TcpSocket::close()
 {
-    if (descriptor_ >= 0)
-        ::close(descriptor_);
-    descriptor_ = -1;
+    descriptor_.reset();
 }
 
 void TcpSocket::interrupt()
 {
-    if (descriptor_ >= 0)
-        ::shutdown(descriptor_, SHUT_RDWR);
+    if (descriptor_.isOpen())
+        ::shutdown(descriptor_.get(), SHUT_RDWR);
 }
 
 QString TcpSocket::localAddress() const
 {
-    return localAddressOf(descriptor_);
+    return localAddressOf(descriptor_.get());
 }
 
 quint16 TcpSocket::localPort() const
 {
-    return localPortOf(descriptor_);
+    return localPortOf(descriptor_.get());
 }
 
 QString TcpSocket::peerAddress() const
 {
-    return peerAddressOf(descriptor_);
+    return peerAddressOf(descriptor_.get());
 }
 
 quint16 TcpSocket::peerPort() const
 {
-    return peerPortOf(descriptor_);
+    return peerPortOf(descriptor_.get());
 }
 
 bool TcpSocket::isIpv6() const
 {
     sockaddr_storage address{};
     socklen_t length = sizeof address;
-    if (::getsockname(descriptor_, reinterpret_cast<sockaddr*>(&address), &length) != 0)
+    if (::getsockname(descriptor_.get(), reinterpret_cast<sockaddr*>(&address), &length) != 0)
         return false;
     return address.ss_family == AF_INET6;
 }

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "platform/FileDescriptor.h"
+
 #include <QString>
 
 #include <chrono>
@@ -15,9 +17,9 @@ public:
     TcpSocket() = default;
     // Adopts a connected descriptor (from TcpListener::accept).
     explicit TcpSocket(int descriptor) : descriptor_(descriptor) {}
-    ~TcpSocket();
-    TcpSocket(TcpSocket&& other) noexcept;
-    TcpSocket& operator=(TcpSocket&& other) noexcept;
+    ~TcpSocket() = default;
+    TcpSocket(TcpSocket&& other) noexcept = default;
+    TcpSocket& operator=(TcpSocket&& other) noexcept = default;
     TcpSocket(const TcpSocket&) = delete;
     TcpSocket& operator=(const TcpSocket&) = delete;
 
@@ -42,8 +44,8 @@ public:
     // socket must stay alive meanwhile; only its owner closes it.
     void interrupt();
 
-    bool isOpen() const { return descriptor_ >= 0; }
-    int descriptor() const { return descriptor_; }
+    bool isOpen() const { return descriptor_.isOpen(); }
+    int descriptor() const { return descriptor_.get(); }
     Error error() const { return error_; }
     bool timedOut() const { return error_ == Error::TimedOut; }
 
@@ -58,6 +60,6 @@ private:
     bool connectOne(const void* address, unsigned length, int family,
                     std::chrono::steady_clock::time_point deadline, const QString& sourceAddress);
 
-    int descriptor_ = -1;
+    FileDescriptor descriptor_;
     Error error_ = Error::None;
 };
