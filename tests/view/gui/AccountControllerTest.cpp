@@ -72,6 +72,12 @@ struct Account {
     QString password;
 };
 
+Account account(const char* server, const char* port, const char* user, const char* password)
+{
+    return {QString::fromLatin1(server), QString::fromLatin1(port), QString::fromLatin1(user),
+            QString::fromLatin1(password)};
+}
+
 QStringList describe(const QList<AccountRecord>& records)
 {
     QStringList lines;
@@ -112,6 +118,15 @@ void selectServer(Cftplist& dialog, const QString& server)
     const QList<QTreeWidgetItem*> rows = list->findItems(server, Qt::MatchExactly, 0);
     ASSERT_EQ(rows.size(), 1) << server.toStdString();
     list->setCurrentItem(rows.first());
+}
+
+// Selects the server's row and presses 选择.
+std::function<void(Cftplist&)> pickServer(const QString& server)
+{
+    return [server](Cftplist& dialog) {
+        selectServer(dialog, server);
+        childControl<QPushButton>(dialog, Cftplist::PickId)->click();
+    };
 }
 
 class AccountControllerTest : public ::testing::Test {
@@ -189,12 +204,9 @@ protected:
 
 TEST_F(AccountControllerTest, AddedAccountsAreStoredInOrderAndListedNewestFirst)
 {
-    const Account a{QStringLiteral("a.example"), QStringLiteral("21"), QStringLiteral("ua"),
-                    QStringLiteral("pa")};
-    const Account b{QStringLiteral("b.example"), QStringLiteral("2121"), QStringLiteral("ub"),
-                    QStringLiteral("pb")};
-    const Account c{QStringLiteral("c.example"), QStringLiteral("990"), QStringLiteral("uc"),
-                    QStringLiteral("pc")};
+    const Account a = account("a.example", "21", "ua", "pa");
+    const Account b = account("b.example", "2121", "ub", "pb");
+    const Account c = account("c.example", "990", "uc", "pc");
     for (const Account& account : {a, b, c})
         addThroughMenu(account);
 
@@ -211,8 +223,7 @@ TEST_F(AccountControllerTest, AccountDialogStartsAtPort21AndKeepsItsLastValues)
     OnNextModal<CIDDlg>([&](CIDDlg& dialog) {
         for (int id : {1003, 1007, 1009, 1010})
             firstShown << childControl<QLineEdit>(dialog, id)->text();
-        fillAccountDialog(dialog, {QStringLiteral("ftp.example"), QStringLiteral("2100"),
-                                   QStringLiteral("me"), QStringLiteral("pw")});
+        fillAccountDialog(dialog, account("ftp.example", "2100", "me", "pw"));
     });
     view.commands().dispatch(CommandId::AddAccount);
     EXPECT_EQ(firstShown, (QStringList{QString(), QStringLiteral("21"), QString(), QString()}));
@@ -236,15 +247,10 @@ TEST_F(AccountControllerTest, AccountsTheDialogRefusesAreNotStored)
         Account typed;
         QString message;
     } cases[] = {
-        {{QStringLiteral("s"), QStringLiteral("0"), QStringLiteral("u"), QStringLiteral("p")},
-         QStringLiteral("端口不能为空")},
-        {{QStringLiteral("s"), QStringLiteral("abc"), QStringLiteral("u"), QStringLiteral("p")},
-         QStringLiteral("请输入一个整数。")},
-        {{QStringLiteral("s"), QStringLiteral("21"), QStringLiteral("u"), QString()},
-         QStringLiteral("密码不能为空")},
-        {{QStringLiteral("s\r21\ru\rp\r\ns"), QStringLiteral("21"), QStringLiteral("u"),
-          QStringLiteral("p")},
-         UnstorableAccountMessage()},
+        {account("s", "0", "u", "p"), QStringLiteral("端口不能为空")},
+        {account("s", "abc", "u", "p"), QStringLiteral("请输入一个整数。")},
+        {account("s", "21", "u", ""), QStringLiteral("密码不能为空")},
+        {account("s\r21\ru\rp\r\ns", "21", "u", "p"), UnstorableAccountMessage()},
     };
     for (const auto& [typed, message] : cases) {
         const qsizetype asked = prompt.texts().size();
@@ -263,8 +269,7 @@ TEST_F(AccountControllerTest, AccountsTheDialogRefusesAreNotStored)
 TEST_F(AccountControllerTest, AddAccountReportsAFileThatCannotBeWritten)
 {
     view.configuration().workPath = work.filePath(QStringLiteral("missing/"));
-    addThroughMenu(
-        {QStringLiteral("s"), QStringLiteral("21"), QStringLiteral("u"), QStringLiteral("p")});
+    addThroughMenu(account("s", "21", "u", "p"));
     EXPECT_EQ(prompt.texts(), QStringList{QStringLiteral("添加失败")});
 }
 
@@ -284,12 +289,8 @@ TEST_F(AccountControllerTest, PickedAccountFillsTheFormAndConnectsLikeTheConnect
     for (const auto& [storedPort, shownPort] : cases) {
         view.clearLog();
         store({{Loopback, storedPort, QStringLiteral("someone"), QStringLiteral("secret")},
-               {QStringLiteral("other.example"), QStringLiteral("21"), QStringLiteral("x"),
-                QStringLiteral("y")}});
-        useServerList([](Cftplist& dialog) {
-            selectServer(dialog, Loopback);
-            childControl<QPushButton>(dialog, Cftplist::PickId)->click();
-        });
+               account("other.example", "21", "x", "y")});
+        useServerList(pickServer(Loopback));
         EXPECT_EQ(view.host(), Loopback);
         EXPECT_EQ(view.port(), std::optional<int>(shownPort)) << storedPort.toStdString();
         EXPECT_EQ(view.user(), QStringLiteral("someone"));
@@ -305,11 +306,8 @@ TEST_F(AccountControllerTest, PickedAccountFillsTheFormAndConnectsLikeTheConnect
 
 TEST_F(AccountControllerTest, PickedAccountWithoutADigitInItsPortIsRefusedAsConnectWouldBe)
 {
-    store({{Loopback, QStringLiteral("ftp"), QStringLiteral("u"), QStringLiteral("p")}});
-    useServerList([](Cftplist& dialog) {
-        selectServer(dialog, Loopback);
-        childControl<QPushButton>(dialog, Cftplist::PickId)->click();
-    });
+    store({account("127.0.0.1", "ftp", "u", "p")});
+    useServerList(pickServer(Loopback));
     EXPECT_EQ(viewControl<QLineEdit>(view, ControlId::Port)->text(), QStringLiteral("0"));
     EXPECT_EQ(prompt.texts(), QStringList{QStringLiteral("请输入一个整数。")});
     EXPECT_TRUE(view.logText().isEmpty());
@@ -318,7 +316,7 @@ TEST_F(AccountControllerTest, PickedAccountWithoutADigitInItsPortIsRefusedAsConn
 
 TEST_F(AccountControllerTest, CancelOrPickWithoutSelectionLeavesTheFormAndConnectsNothing)
 {
-    store({{Loopback, QStringLiteral("21"), QStringLiteral("u"), QStringLiteral("p")}});
+    store({account("127.0.0.1", "21", "u", "p")});
     const std::function<void(Cftplist&)> closings[] = {
         [](Cftplist& dialog) { childControl<QPushButton>(dialog, Cftplist::CancelId)->click(); },
         [](Cftplist& dialog) { childControl<QPushButton>(dialog, Cftplist::PickId)->click(); },
@@ -341,8 +339,7 @@ TEST_F(AccountControllerTest, CancelOrPickWithoutSelectionLeavesTheFormAndConnec
 
 TEST_F(AccountControllerTest, ServerListFollowsTheWorkPath)
 {
-    store({{QStringLiteral("old.example"), QStringLiteral("21"), QStringLiteral("u"),
-            QStringLiteral("p")}});
+    store({account("old.example", "21", "u", "p")});
     const QString moved = work.filePath(QStringLiteral("moved"));
     ASSERT_TRUE(QDir().mkpath(moved));
     ASSERT_EQ(AppendAccount(QStringLiteral("new.example"), 21, QStringLiteral("u"),
@@ -466,8 +463,7 @@ TEST_F(SavedAccountConnectionTest, AccountPickedFromTheServerListConnectsToAReal
     QStringList shown;
     OnNextModal<Cftplist>([&](Cftplist& dialog) {
         shown = serverColumn(dialog);
-        selectServer(dialog, server.host());
-        childControl<QPushButton>(dialog, Cftplist::PickId)->click();
+        pickServer(server.host())(dialog);
     });
     clickViewButton(view, ControlId::ServerListButton);
     EXPECT_EQ(shown, (QStringList{server.host(), QStringLiteral("decoy.example")}));
