@@ -1,6 +1,7 @@
 #include "app/Configuration.h"
 
 #include "platform/TextCodec.h"
+#include "support/NamedCases.h"
 #include "support/ScopedEnvironment.h"
 
 #include <QDir>
@@ -10,9 +11,10 @@
 
 #include <gtest/gtest.h>
 
-#include <ostream>
-
 namespace {
+
+using namedcases::operator<<;
+using namedcases::caseName;
 
 QString text(const char* utf8)
 {
@@ -120,12 +122,6 @@ struct AddressCase {
     QStringList expectedAddresses;
 };
 
-// Test output names the case instead of dumping its bytes.
-void PrintTo(const AddressCase& c, std::ostream* out)
-{
-    *out << c.name;
-}
-
 class ConfigurationAddresses : public ConfigurationTest,
                                public ::testing::WithParamInterface<AddressCase> {};
 
@@ -170,7 +166,7 @@ INSTANTIATE_TEST_SUITE_P(
                     "[AddresCount]\nCount=1\n[Addres]\nA1=" + QByteArray(400, 'h') + "\n",
                     1,
                     {QString(259, u'h')}}),
-    [](const auto& testInfo) { return std::string(testInfo.param.name); });
+    caseName);
 
 TEST_F(ConfigurationTest, ADamagedCountListsABoundedNumberOfEntries)
 {
@@ -191,12 +187,6 @@ struct ValueCase {
     const char* expectedWorkPath; // relative to the temporary folder when it starts with "~"
     int expectedMode;
 };
-
-// Test output names the case instead of dumping its bytes.
-void PrintTo(const ValueCase& c, std::ostream* out)
-{
-    *out << c.name;
-}
 
 class ConfigurationValues : public ConfigurationTest,
                             public ::testing::WithParamInterface<ValueCase> {};
@@ -225,7 +215,7 @@ INSTANTIATE_TEST_SUITE_P(
                       ValueCase{"ModeThree", "[UPdata]\nmode=3\n", "~/", 3},
                       ValueCase{"ModeNotANumber", "[UPdata]\nmode=never\n", "~/", 0},
                       ValueCase{"ModeEmpty", "[UPdata]\nmode=\n", "~/", 2}),
-    [](const auto& testInfo) { return std::string(testInfo.param.name); });
+    caseName);
 
 TEST_F(ConfigurationTest, LongWorkPathIsNeverCut)
 {
@@ -237,59 +227,82 @@ TEST_F(ConfigurationTest, LongWorkPathIsNeverCut)
 // ---------------------------------------------------------------------------------------------
 // RememberServer
 
-TEST_F(ConfigurationTest, RememberingWritesCountAndKey)
-{
-    Configuration config = load();
-    RememberServer(config, QStringLiteral("ftp.example.org"));
-    EXPECT_EQ(config.addressCount, 1);
-    EXPECT_EQ(config.addresses, QStringList(QStringLiteral("ftp.example.org")));
-    EXPECT_EQ(ini(), QByteArray("[AddresCount]\r\nCount=1\r\n[Addres]\r\nA1=ftp.example.org\r\n"));
-}
+// Each row starts from the given ini (none when empty) and remembers the hosts in turn.
+struct RememberCase {
+    const char* name;
+    QByteArray before;
+    QStringList hosts;
+    QStringList listed; // most recent first, in memory and after a reload
+    QByteArray after;
+};
 
-TEST_F(ConfigurationTest, SameHostTwiceIsRememberedOnce)
+class ConfigurationRemember : public ConfigurationTest,
+                              public ::testing::WithParamInterface<RememberCase> {};
+
+TEST_P(ConfigurationRemember, ListsAndStoresEachNewHostOnce)
 {
+    const RememberCase& c = GetParam();
+    if (!c.before.isEmpty())
+        writeIni(c.before);
     Configuration config = load();
-    RememberServer(config, QStringLiteral("10.0.0.1"));
-    RememberServer(config, QStringLiteral("10.0.0.1"));
-    EXPECT_EQ(config.addressCount, 1);
+    for (const QString& host : c.hosts)
+        RememberServer(config, host);
+    EXPECT_EQ(config.addresses, c.listed);
+    EXPECT_EQ(config.addressCount, c.listed.size());
     const Configuration reloaded = load();
-    EXPECT_EQ(reloaded.addressCount, 1);
-    EXPECT_EQ(reloaded.addresses, QStringList(QStringLiteral("10.0.0.1")));
+    EXPECT_EQ(reloaded.addresses, c.listed);
+    EXPECT_EQ(reloaded.addressCount, c.listed.size());
+    EXPECT_EQ(ini(), c.after);
 }
 
-TEST_F(ConfigurationTest, HostsDifferingInCaseAreBothRemembered)
-{
-    Configuration config = load();
-    RememberServer(config, QStringLiteral("FTP.Example.org"));
-    RememberServer(config, QStringLiteral("ftp.example.org"));
-    RememberServer(config, QStringLiteral("ftp.example.org"));
-    const Configuration reloaded = load();
-    EXPECT_EQ(reloaded.addressCount, 2);
-    EXPECT_EQ(reloaded.addresses,
-              QStringList({QStringLiteral("ftp.example.org"), QStringLiteral("FTP.Example.org")}));
-}
+const QByteArray oneEmptyEntry = "[AddresCount]\nCount=1\n[Addres]\nA1=\n";
 
-TEST_F(ConfigurationTest, RememberingContinuesTheStoredHistory)
-{
-    writeIni("; my servers\r\n[AddresCount]\r\nCount=2\r\n[Addres]\r\nA1=a\r\nA2=" + gbk("中文") +
-             "\r\n[UPdata]\r\nmode=1\r\n");
-    Configuration config = load();
-    RememberServer(config, text("中文"));
-    RememberServer(config, QStringLiteral("a"));
-    RememberServer(config, QStringLiteral("c"));
-    EXPECT_EQ(config.addressCount, 3);
-    EXPECT_EQ(ini(), "; my servers\r\n[AddresCount]\r\nCount=3\r\n[Addres]\r\nA1=a\r\nA2=" +
-                         gbk("中文") + "\r\nA3=c\r\n[UPdata]\r\nmode=1\r\n");
-}
-
-// The duplicate check compares the text after the last "=" of each entry.
-TEST_F(ConfigurationTest, DuplicateCheckLooksAtTheValueOfEveryKey)
-{
-    writeIni("[AddresCount]\nCount=1\n[Addres]\nA1=host\nOld=other\n");
-    Configuration config = load();
-    RememberServer(config, QStringLiteral("other"));
-    EXPECT_EQ(config.addressCount, 1);
-}
+INSTANTIATE_TEST_SUITE_P(
+    Cases, ConfigurationRemember,
+    ::testing::Values(
+        RememberCase{"FirstHostWritesCountAndKey",
+                     "",
+                     {QStringLiteral("ftp.example.org")},
+                     {QStringLiteral("ftp.example.org")},
+                     "[AddresCount]\r\nCount=1\r\n[Addres]\r\nA1=ftp.example.org\r\n"},
+        RememberCase{"SameHostTwiceIsRememberedOnce",
+                     "",
+                     {QStringLiteral("10.0.0.1"), QStringLiteral("10.0.0.1")},
+                     {QStringLiteral("10.0.0.1")},
+                     "[AddresCount]\r\nCount=1\r\n[Addres]\r\nA1=10.0.0.1\r\n"},
+        RememberCase{"HostsDifferingInCaseAreBothRemembered",
+                     "",
+                     {QStringLiteral("FTP.Example.org"), QStringLiteral("ftp.example.org"),
+                      QStringLiteral("ftp.example.org")},
+                     {QStringLiteral("ftp.example.org"), QStringLiteral("FTP.Example.org")},
+                     "[AddresCount]\r\nCount=2\r\n[Addres]\r\nA1=FTP.Example.org\r\n"
+                     "A2=ftp.example.org\r\n"},
+        RememberCase{"ContinuesTheStoredHistory",
+                     "; my servers\r\n[AddresCount]\r\nCount=2\r\n[Addres]\r\nA1=a\r\nA2=" +
+                         gbk("中文") + "\r\n[UPdata]\r\nmode=1\r\n",
+                     {text("中文"), QStringLiteral("a"), QStringLiteral("c")},
+                     {QStringLiteral("c"), text("中文"), QStringLiteral("a")},
+                     "; my servers\r\n[AddresCount]\r\nCount=3\r\n[Addres]\r\nA1=a\r\nA2=" +
+                         gbk("中文") + "\r\nA3=c\r\n[UPdata]\r\nmode=1\r\n"},
+        // The duplicate check compares the text after the last "=" of each entry.
+        RememberCase{"DuplicateCheckLooksAtTheValueOfEveryKey",
+                     "[AddresCount]\nCount=1\n[Addres]\nA1=host\nOld=other\n",
+                     {QStringLiteral("other")},
+                     {QStringLiteral("host")},
+                     "[AddresCount]\nCount=1\n[Addres]\nA1=host\nOld=other\n"},
+        RememberCase{
+            "EmptyHostIsNotRemembered", oneEmptyEntry, {QString()}, {QString()}, oneEmptyEntry},
+        RememberCase{"HostWithALineBreakIsNotRemembered",
+                     oneEmptyEntry,
+                     {QStringLiteral("a\r\n[WorkPath]")},
+                     {QString()},
+                     oneEmptyEntry},
+        RememberCase{"HostOutsideGbkIsNotRemembered",
+                     oneEmptyEntry,
+                     {text("\xF0\x9F\x98\x80.example")},
+                     {QString()},
+                     oneEmptyEntry}),
+    caseName);
 
 // An entry past the 2048-byte section window is not seen by the duplicate check, and an entry
 // that only partly fits is not compared at all, so a prefix of it never counts as a match.
@@ -311,36 +324,6 @@ TEST_F(ConfigurationTest, DuplicateCheckSeesOnlyTheSectionWindow)
     EXPECT_EQ(config.addressCount, 103);
 }
 
-struct UnstorableHostCase {
-    const char* name;
-    QString host;
-};
-
-// Test output names the case instead of dumping its bytes.
-void PrintTo(const UnstorableHostCase& c, std::ostream* out)
-{
-    *out << c.name;
-}
-
-class ConfigurationUnstorableHost : public ConfigurationTest,
-                                    public ::testing::WithParamInterface<UnstorableHostCase> {};
-
-TEST_P(ConfigurationUnstorableHost, IsNotRemembered)
-{
-    writeIni("[AddresCount]\nCount=1\n[Addres]\nA1=\n");
-    Configuration config = load();
-    RememberServer(config, GetParam().host);
-    EXPECT_EQ(config.addressCount, 1);
-    EXPECT_EQ(ini(), QByteArray("[AddresCount]\nCount=1\n[Addres]\nA1=\n"));
-}
-
-INSTANTIATE_TEST_SUITE_P(
-    Cases, ConfigurationUnstorableHost,
-    ::testing::Values(UnstorableHostCase{"Empty", QString()},
-                      UnstorableHostCase{"LineBreak", QStringLiteral("a\r\n[WorkPath]")},
-                      UnstorableHostCase{"OutsideGbk", text("\xF0\x9F\x98\x80.example")}),
-    [](const auto& testInfo) { return std::string(testInfo.param.name); });
-
 TEST_F(ConfigurationTest, RememberingWithoutAWorkFolderChangesNoFile)
 {
     Configuration config = load();
@@ -357,12 +340,6 @@ struct WorkPathCase {
     const char* chosen;
     const char* stored;
 };
-
-// Test output names the case instead of dumping its bytes.
-void PrintTo(const WorkPathCase& c, std::ostream* out)
-{
-    *out << c.name;
-}
 
 class ConfigurationStoreWorkPath : public ConfigurationTest,
                                    public ::testing::WithParamInterface<WorkPathCase> {};
@@ -382,7 +359,7 @@ INSTANTIATE_TEST_SUITE_P(
                       WorkPathCase{"AlreadySlashed", "/home/user/ftp/", "/home/user/ftp/"},
                       WorkPathCase{"Root", "/", "/"},
                       WorkPathCase{"Chinese", "/home/用户/下载", "/home/用户/下载/"}),
-    [](const auto& testInfo) { return std::string(testInfo.param.name); });
+    caseName);
 
 TEST_F(ConfigurationTest, StoringReplacesTheEarlierWorkPath)
 {
