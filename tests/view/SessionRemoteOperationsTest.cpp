@@ -4,6 +4,7 @@
 #include "view/SessionThread.h"
 
 #include "platform/NamedMutex.h"
+#include "support/NamedCases.h"
 #include "support/ScriptedPrompt.h"
 #include "support/VsftpdServer.h"
 #include "view/RemoteBrowserState.h"
@@ -14,17 +15,21 @@
 #include <QFile>
 #include <QFileInfo>
 #include <QRegularExpression>
-#include <QSignalSpy>
 #include <QTemporaryDir>
+#include <QTest>
 
 #include <gtest/gtest.h>
 
+#include <atomic>
 #include <vector>
 
 #include <sys/stat.h>
 #include <unistd.h>
 
 namespace {
+
+using namedcases::operator<<;
+using namedcases::caseName;
 
 constexpr int signalWaitMs = 10000;
 const QString sameNameCaption = QStringLiteral("发现同名文件");
@@ -139,9 +144,11 @@ protected:
                              std::lock_guard<std::mutex> hold(outputLock);
                              lists.append(rows);
                          });
-        QSignalSpy loggedOn(session.get(), &SessionThread::loggedOn);
+        // A flag rather than QSignalSpy::wait, which misses a signal sent before it starts
+        // waiting: the session thread may log on before this thread gets there.
+        QObject::connect(session.get(), &SessionThread::loggedOn, [this] { loggedOn = true; });
         session->start();
-        ASSERT_TRUE(loggedOn.wait(signalWaitMs));
+        ASSERT_TRUE(QTest::qWaitFor([this] { return loggedOn.load(); }, signalWaitMs));
         remote.setPathBoxText(folder);
         session->post(QM_NAVIGATE);
         finishPending();
@@ -231,6 +238,7 @@ protected:
     mutable std::mutex outputLock; // guards log and lists, written on the session thread
     QStringList log;
     QVector<QVector<CListItem>> lists;
+    std::atomic<bool> loggedOn{false};
 };
 
 // ---- delete ----
@@ -307,11 +315,6 @@ struct DeleteCase {
     bool remains; // the entry is there, and listed, after the delete
 };
 
-void PrintTo(const DeleteCase& row, std::ostream* out)
-{
-    *out << row.name;
-}
-
 class DeleteOutcomeTest : public SessionRemoteOperationsTest,
                           public ::testing::WithParamInterface<DeleteCase> {};
 
@@ -348,7 +351,7 @@ INSTANTIATE_TEST_SUITE_P(
         DeleteCase{"TreeRefused", QM_DELETE_TREE, "/pub", "locked", "删除locked失败\r\n", true},
         DeleteCase{"MissingFile", QM_DELETE_FILE, "/pub", "nothing.txt", "删除nothing.txt失败\r\n",
                    false}),
-    [](const ::testing::TestParamInfo<DeleteCase>& row) { return std::string(row.param.name); });
+    caseName);
 
 TEST_F(SessionRemoteOperationsTest, NamesForTheFolderItselfOrItsParentDeleteNothing)
 {
@@ -405,11 +408,6 @@ struct OverwriteCase {
     bool replaced;
 };
 
-void PrintTo(const OverwriteCase& row, std::ostream* out)
-{
-    *out << row.name;
-}
-
 class RenameOverwriteTest : public SessionRemoteOperationsTest,
                             public ::testing::WithParamInterface<OverwriteCase> {};
 
@@ -460,7 +458,7 @@ INSTANTIATE_TEST_SUITE_P(
                                     {PromptAnswer::Yes, PromptAnswer::No},
                                     {dialogQuestion, renameQuestion},
                                     false}),
-    [](const ::testing::TestParamInfo<OverwriteCase>& row) { return std::string(row.param.name); });
+    caseName);
 
 TEST_F(SessionRemoteOperationsTest, RenameOntoAFolderEmptiesAndRemovesItFirst)
 {
@@ -564,11 +562,6 @@ struct NewFolderCase {
     bool exists;
 };
 
-void PrintTo(const NewFolderCase& row, std::ostream* out)
-{
-    *out << row.name;
-}
-
 class NewFolderTest : public SessionRemoteOperationsTest,
                       public ::testing::WithParamInterface<NewFolderCase> {};
 
@@ -602,9 +595,7 @@ INSTANTIATE_TEST_SUITE_P(Names, NewFolderTest,
                          ::testing::Values(NewFolderCase{"docs", true},
                                            NewFolderCase{"notes", true},
                                            NewFolderCase{"fresh", false}),
-                         [](const ::testing::TestParamInfo<NewFolderCase>& row) {
-                             return std::string(row.param.name);
-                         });
+                         caseName);
 
 TEST_F(SessionRemoteOperationsTest, SearchShowsOnlyNamesStartingWithThePrefix)
 {

@@ -9,14 +9,16 @@
 #include "view/SessionMessages.h"
 #include "view/SessionRegistry.h"
 
+#include <QCoreApplication>
 #include <QDir>
 #include <QElapsedTimer>
 #include <QFile>
-#include <QSignalSpy>
 #include <QTemporaryDir>
 #include <QTest>
 
 #include <gtest/gtest.h>
+
+#include <functional>
 
 namespace {
 
@@ -30,9 +32,54 @@ QStringList namesOf(const QVector<CListItem>& rows)
     return names;
 }
 
+// What a session reported, as seen on the test's thread.
+struct SessionReports {
+    QStringList log;
+    QStringList shownPaths;
+    QVector<QVector<CListItem>> lists;
+    int loggedOn = 0;
+    int logonFailed = 0;
+    int finished = 0;
+};
+
 class SessionThreadTest : public ::testing::Test {
 protected:
     void SetUp() override { ASSERT_TRUE(lockFolder.isValid()); }
+
+    // The session emits on its own thread. Connecting through `receiver`, an object of the
+    // test's thread, queues every signal here in emission order: the reports are only touched
+    // by this thread, and a signal sent before the test starts waiting still counts, which
+    // QSignalSpy::wait would miss.
+    void record(SessionThread& session)
+    {
+        QObject::connect(&session, &SessionThread::logAppended, &receiver,
+                         [this](const QString& text) { reports.log << text; });
+        QObject::connect(&session, &SessionThread::remotePathShown, &receiver,
+                         [this](const QString& path) { reports.shownPaths << path; });
+        QObject::connect(&session, &SessionThread::remoteListReady, &receiver,
+                         [this](const QVector<CListItem>& rows) { reports.lists << rows; });
+        QObject::connect(&session, &SessionThread::loggedOn, &receiver,
+                         [this] { ++reports.loggedOn; });
+        QObject::connect(&session, &SessionThread::logonFailed, &receiver,
+                         [this] { ++reports.logonFailed; });
+        QObject::connect(&session, &SessionThread::finished, &receiver,
+                         [this] { ++reports.finished; });
+    }
+
+    static bool waitUntil(const std::function<bool()>& condition)
+    {
+        return QTest::qWaitFor(condition, signalWaitMs);
+    }
+
+    // Requests run in posting order: once a later logon request is answered, the session has
+    // carried out every earlier one, and the signals they sent are delivered here.
+    static void finishPending(SessionThread& session)
+    {
+        auto mailbox = std::make_shared<Mailbox>();
+        session.post(QM_LOGON_REQUEST, std::make_unique<LogonRequest>(mailbox));
+        ASSERT_TRUE(mailbox->take(std::chrono::milliseconds(signalWaitMs)).has_value());
+        QCoreApplication::sendPostedEvents();
+    }
 
     std::unique_ptr<SessionThread>
     startSession(const LogonRecord& logon,
@@ -46,8 +93,7 @@ protected:
         environment.keepAliveInterval = keepAlive;
         environment.networkTimeout = std::chrono::milliseconds(5000);
         auto session = std::make_unique<SessionThread>(logon, environment);
-        QObject::connect(session.get(), &SessionThread::logAppended,
-                         [this](const QString& text) { log << text; });
+        record(*session);
         return session;
     }
 
@@ -62,7 +108,8 @@ protected:
     RemoteBrowserState remote;
     NamedMutex engineLock{QStringLiteral("mutex1"), lockFolder.path()};
     ScriptedPrompt prompt;
-    QStringList log;
+    QObject receiver;
+    SessionReports reports;
 };
 
 TEST_F(SessionThreadTest, LogsOnReportsHomeAndListsOnNavigation)
@@ -75,13 +122,10 @@ TEST_F(SessionThreadTest, LogsOnReportsHomeAndListsOnNavigation)
     file.close();
 
     auto session = startSession(anonymousOn(server));
-    QSignalSpy loggedOn(session.get(), &SessionThread::loggedOn);
-    QSignalSpy shown(session.get(), &SessionThread::remotePathShown);
-    QSignalSpy listed(session.get(), &SessionThread::remoteListReady);
     session->start();
-    ASSERT_TRUE(loggedOn.wait(signalWaitMs));
-    ASSERT_EQ(shown.size(), 1);
-    EXPECT_EQ(shown.first().first().toString(), QStringLiteral("/"));
+    ASSERT_TRUE(waitUntil([this] { return reports.loggedOn == 1; }));
+    EXPECT_EQ(reports.shownPaths, QStringList{QStringLiteral("/")});
+    const QStringList& log = reports.log;
     ASSERT_GE(log.size(), 2);
     EXPECT_EQ(log[0], QStringLiteral("连接成功\r\n"));
     EXPECT_TRUE(log[1].startsWith(QStringLiteral("220"))) << log[1].toStdString();
@@ -89,17 +133,18 @@ TEST_F(SessionThreadTest, LogsOnReportsHomeAndListsOnNavigation)
 
     remote.setPathBoxText(QStringLiteral("/pub"));
     session->post(QM_NAVIGATE);
-    ASSERT_TRUE(listed.wait(signalWaitMs));
-    const auto rows = listed.last().first().value<QVector<CListItem>>();
-    EXPECT_EQ(namesOf(rows), (QStringList{QStringLiteral(".."), QStringLiteral("hello.txt")}));
+    finishPending(*session);
+    ASSERT_EQ(reports.lists.size(), 1);
+    EXPECT_EQ(namesOf(reports.lists.last()),
+              (QStringList{QStringLiteral(".."), QStringLiteral("hello.txt")}));
     EXPECT_EQ(remote.lastVisited(), QStringLiteral("/pub"));
     EXPECT_EQ(remote.currentFolder(), QStringLiteral("/pub"));
 
     // The same folder again sends nothing and lists nothing.
     session->post(QM_NAVIGATE);
     session->post(QM_REFRESH);
-    ASSERT_TRUE(listed.wait(signalWaitMs));
-    EXPECT_EQ(listed.size(), 2);
+    finishPending(*session);
+    EXPECT_EQ(reports.lists.size(), 2); // only the refresh listed
 }
 
 TEST_F(SessionThreadTest, NavigationToAMissingFolderKeepsTheListButTakesTheText)
@@ -107,15 +152,13 @@ TEST_F(SessionThreadTest, NavigationToAMissingFolderKeepsTheListButTakesTheText)
     VsftpdServer server;
     ASSERT_TRUE(server.start()) << server.errorText().toStdString();
     auto session = startSession(anonymousOn(server));
-    QSignalSpy loggedOn(session.get(), &SessionThread::loggedOn);
-    QSignalSpy listed(session.get(), &SessionThread::remoteListReady);
     session->start();
-    ASSERT_TRUE(loggedOn.wait(signalWaitMs));
+    ASSERT_TRUE(waitUntil([this] { return reports.loggedOn == 1; }));
     remote.setPathBoxText(QStringLiteral("/nowhere"));
     session->post(QM_NAVIGATE);
     session->post(QM_REFRESH);
-    ASSERT_TRUE(listed.wait(signalWaitMs));
-    EXPECT_EQ(listed.size(), 1); // only the refresh listed
+    finishPending(*session);
+    EXPECT_EQ(reports.lists.size(), 1); // only the refresh listed
     EXPECT_EQ(remote.currentFolder(), QStringLiteral("/nowhere"));
     EXPECT_TRUE(remote.lastVisited().isEmpty());
 }
@@ -126,14 +169,11 @@ TEST_F(SessionThreadTest, WrongPasswordLogsTheFailureAndLeavesNoEntry)
     ASSERT_TRUE(server.start()) << server.errorText().toStdString();
     auto session = startSession(
         LogonRecord{server.host(), server.user(), server.port(), QStringLiteral("wrong")});
-    QSignalSpy failed(session.get(), &SessionThread::logonFailed);
-    QSignalSpy finished(session.get(), &SessionThread::finished);
     session->start();
-    ASSERT_TRUE(failed.wait(signalWaitMs));
-    EXPECT_EQ(log, QStringList{QStringLiteral("连接失败,请检查用户/密码是否正确\r\n")});
-    if (finished.isEmpty()) {
-        ASSERT_TRUE(finished.wait(signalWaitMs));
-    }
+    ASSERT_TRUE(waitUntil([this] { return reports.finished == 1; }));
+    EXPECT_EQ(reports.logonFailed, 1);
+    EXPECT_EQ(reports.loggedOn, 0);
+    EXPECT_EQ(reports.log, QStringList{QStringLiteral("连接失败,请检查用户/密码是否正确\r\n")});
     EXPECT_EQ(registry.tabCount(), 0);
     EXPECT_FALSE(session->isRunning());
 }
@@ -145,15 +185,13 @@ TEST_F(SessionThreadTest, KeepAliveSendsNoopWhenIdleAndQuitEndsTheSession)
     VsftpdServer server(options);
     ASSERT_TRUE(server.start()) << server.errorText().toStdString();
     auto session = startSession(anonymousOn(server), std::chrono::milliseconds(300));
-    QSignalSpy loggedOn(session.get(), &SessionThread::loggedOn);
-    QSignalSpy finished(session.get(), &SessionThread::finished);
     session->start();
-    ASSERT_TRUE(loggedOn.wait(signalWaitMs));
+    ASSERT_TRUE(waitUntil([this] { return reports.loggedOn == 1; }));
     for (int i = 0; i < 50 && !server.protocolLog().contains(QStringLiteral("NOOP")); ++i)
         QTest::qWait(100);
     EXPECT_TRUE(server.protocolLog().contains(QStringLiteral("NOOP")));
     session->post(QM_QUIT);
-    ASSERT_TRUE(finished.wait(signalWaitMs));
+    ASSERT_TRUE(waitUntil([this] { return reports.finished == 1; }));
     for (int i = 0; i < 30 && !server.protocolLog().contains(QStringLiteral("QUIT")); ++i)
         QTest::qWait(100);
     EXPECT_TRUE(server.protocolLog().contains(QStringLiteral("QUIT")));
@@ -164,9 +202,8 @@ TEST_F(SessionThreadTest, LogonRequestIsAnsweredWithACopyOfTheRecord)
     VsftpdServer server;
     ASSERT_TRUE(server.start()) << server.errorText().toStdString();
     auto session = startSession(anonymousOn(server));
-    QSignalSpy loggedOn(session.get(), &SessionThread::loggedOn);
     session->start();
-    ASSERT_TRUE(loggedOn.wait(signalWaitMs));
+    ASSERT_TRUE(waitUntil([this] { return reports.loggedOn == 1; }));
     auto worker = std::make_shared<Mailbox>();
     session->post(QM_LOGON_REQUEST, std::make_unique<LogonRequest>(worker));
     std::optional<Mail> answer = worker->take(std::chrono::milliseconds(signalWaitMs));
