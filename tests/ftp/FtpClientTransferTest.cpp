@@ -1,10 +1,14 @@
 #include "FakeServerFixture.h"
+#include "support/NamedCases.h"
 
 #include <QFile>
 
 #include <gmock/gmock.h>
 
 namespace {
+
+using namedcases::operator<<;
+using namedcases::caseName;
 
 using std::chrono::milliseconds;
 using ::testing::ElementsAre;
@@ -238,18 +242,18 @@ TEST_P(DownloadOutcomeTest, LocalFileHoldsWhatArrived)
     expectScriptDone();
 }
 
-INSTANTIATE_TEST_SUITE_P(
-    Cases, DownloadOutcomeTest,
-    ::testing::Values(
-        // Ends when the server closes the data connection.
-        DownloadCase{"EmptyFile", 0, 0, "350 ok", 0, true, ""},
-        DownloadCase{"CompleteLocalFileMovesNothing", 3000, 3000, "350 ok", 0, true, ""},
-        DownloadCase{"RefusedRestartAtZeroStillDownloads", 0, 2000, "502 REST not implemented.",
-                     2000, true, ""},
-        // The part stays for a later restart.
-        DownloadCase{"CutShortByTheServerIsANetworkErrorAndKeepsThePart", 0, 3000, "350 ok", 1200,
-                     false, "网络错误"}),
-    [](const ::testing::TestParamInfo<DownloadCase>& c) { return std::string(c.param.name); });
+INSTANTIATE_TEST_SUITE_P(Cases, DownloadOutcomeTest,
+                         ::testing::Values(
+                             // Ends when the server closes the data connection.
+                             DownloadCase{"EmptyFile", 0, 0, "350 ok", 0, true, ""},
+                             DownloadCase{"CompleteLocalFileMovesNothing", 3000, 3000, "350 ok", 0,
+                                          true, ""},
+                             DownloadCase{"RefusedRestartAtZeroStillDownloads", 0, 2000,
+                                          "502 REST not implemented.", 2000, true, ""},
+                             // The part stays for a later restart.
+                             DownloadCase{"CutShortByTheServerIsANetworkErrorAndKeepsThePart", 0,
+                                          3000, "350 ok", 1200, false, "网络错误"}),
+                         caseName);
 
 TEST_F(TransferTest, PassiveConnectionGoesToTheControlPeerWhateverHostTheReplyNames)
 {
@@ -437,7 +441,7 @@ INSTANTIATE_TEST_SUITE_P(
                       UploadCase{"FileTheServerHasWholeSendsNoData", 4000, 4000, true, ""},
                       UploadCase{"OverALongerRemoteFileIsAFileError", 4000, 9000, false,
                                  "文件错误"}),
-    [](const ::testing::TestParamInfo<UploadCase>& c) { return std::string(c.param.name); });
+    caseName);
 
 TEST_F(TransferTest, UploadAppendsFromThe64BitRemoteSize)
 {

@@ -1,5 +1,6 @@
 #include "platform/Profile.h"
 #include "platform/TextCodec.h"
+#include "support/NamedCases.h"
 
 #include <QDir>
 #include <QFile>
@@ -8,14 +9,15 @@
 
 #include <gtest/gtest.h>
 
-#include <ostream>
-
 #include <climits>
 #include <random>
 #include <thread>
 #include <vector>
 
 namespace {
+
+using namedcases::operator<<;
+using namedcases::caseName;
 
 QString text(const char* utf8)
 {
@@ -52,15 +54,6 @@ private:
     QTemporaryDir dir_;
     QString path_;
 };
-
-// Test output names a case instead of dumping its bytes.
-template <typename Case>
-auto operator<<(std::ostream& out, const Case& c) -> decltype(out << c.name)
-{
-    return out << c.name;
-}
-
-const auto caseName = [](const auto& testInfo) { return std::string(testInfo.param.name); };
 
 // ---------------------------------------------------------------------------------------------
 // readInt
