@@ -1,13 +1,17 @@
 #include "FakeServerFixture.h"
 
 #include "platform/TextCodec.h"
+#include "support/NamedCases.h"
 
 #include <gmock/gmock.h>
 
+#include <functional>
 #include <vector>
 
 namespace {
 
+using namedcases::operator<<;
+using namedcases::caseName;
 using ::testing::ElementsAre;
 using ::testing::IsEmpty;
 
@@ -47,12 +51,11 @@ LogonInfo logonFor(const LogonCase& c, const FakeFtpServer& server)
     return info;
 }
 
-class LogonTableTest : public ::testing::TestWithParam<LogonCase> {};
+class LogonTableTest : public FakeServerFixture, public ::testing::WithParamInterface<LogonCase> {};
 
 TEST_P(LogonTableTest, SendsTheRowsCommandsAndEndsAsTheTableSays)
 {
     const LogonCase& c = GetParam();
-    FakeFtpServer server;
     server.start([&c](FakeFtpSession& s) {
         s.send("220 proxy ready");
         for (const Exchange& step : c.exchanges)
@@ -60,11 +63,9 @@ TEST_P(LogonTableTest, SendsTheRowsCommandsAndEndsAsTheTableSays)
         if (c.loggedOn)
             s.answerFeat();
     });
-    FtpClient client;
     const bool result = client.Logon(logonFor(c, server));
     client.Disconnect();
-    ASSERT_TRUE(server.finish());
-    EXPECT_TRUE(server.succeeded()) << server.failures().join(QLatin1Char('\n')).toStdString();
+    expectScriptDone();
 
     EXPECT_EQ(result, c.loggedOn) << client.replyLine.toStdString();
     QList<QByteArray> expected;
@@ -195,24 +196,22 @@ INSTANTIATE_TEST_SUITE_P(
                   {{"USER u@fu@ftp.example.com", "331 pw"}, {"PASS p@fp", "230 in"}},
                   true,
                   noFailure}),
-    [](const ::testing::TestParamInfo<LogonCase>& row) { return std::string(row.param.name); });
+    caseName);
 
-class GreetingRefusedTest : public ::testing::TestWithParam<const char*> {};
+class GreetingRefusedTest : public FakeServerFixture,
+                            public ::testing::WithParamInterface<const char*> {};
 
 TEST_P(GreetingRefusedTest, FailsWithoutSendingUser)
 {
     const QByteArray greeting = GetParam();
-    FakeFtpServer server;
     server.start([&greeting](FakeFtpSession& s) {
         s.send(greeting);
         s.expectClosed();
     });
-    FtpClient client;
     EXPECT_FALSE(client.Logon(fakeServerLogon(server)));
     EXPECT_EQ(client.replyLine, QString::fromLatin1(greeting));
     client.Disconnect();
-    ASSERT_TRUE(server.finish());
-    EXPECT_TRUE(server.succeeded()) << server.failures().join(QLatin1Char('\n')).toStdString();
+    expectScriptDone();
     EXPECT_THAT(server.commands(), IsEmpty());
 }
 
@@ -225,22 +224,21 @@ struct ServerKindCase {
     int kind;
 };
 
-class ServerKindTest : public ::testing::TestWithParam<ServerKindCase> {};
+class ServerKindTest : public FakeServerFixture,
+                       public ::testing::WithParamInterface<ServerKindCase> {};
 
 TEST_P(ServerKindTest, ComesFromTheGreeting)
 {
     const ServerKindCase& c = GetParam();
-    FakeFtpServer server;
     server.start([&c](FakeFtpSession& s) {
         s.sendRaw(c.greeting);
         s.exchange("USER tester", "230 ok");
         s.answerFeat();
     });
-    FtpClient client;
     ASSERT_TRUE(client.Logon(fakeServerLogon(server))) << client.replyLine.toStdString();
     EXPECT_EQ(client.serverKind, c.kind);
     client.Disconnect();
-    ASSERT_TRUE(server.finish());
+    expectScriptDone();
 }
 
 INSTANTIATE_TEST_SUITE_P(
@@ -286,55 +284,56 @@ TEST_F(LogonTest, LogonTypeBeyondTheTableFailsWithoutConnecting)
     }
 }
 
-TEST_F(LogonTest, ServerAnnouncingUtf8SwitchesTheConnectionToUtf8)
-{
-    startLoggedOn(
-        [](FakeFtpSession& s) {
-            s.exchange("CWD \xe4\xb8\xad\xe6\x96\x87", "250 ok"); // "中文" in UTF-8
-        },
-        true);
-    EXPECT_EQ(client.codec().encoding(), TextCodec::Encoding::Utf8);
-    EXPECT_TRUE(client.Command(QStringLiteral("CWD 中文")));
-    EXPECT_EQ(client.replyLine, QStringLiteral("250 ok"));
-    expectScriptDone();
-}
+// How the server answers FEAT decides the connection's codec for every later command.
+struct CodecCase {
+    const char* name;
+    std::function<void(FakeFtpSession&)> answerFeat;
+    TextCodec::Encoding encoding;
+    QByteArray cwd; // "CWD 中文" as it must reach the server
+};
 
-TEST_F(LogonTest, RefusedOptsStillSwitchesToUtf8)
+class LogonCodecTest : public FakeServerFixture, public ::testing::WithParamInterface<CodecCase> {};
+
+TEST_P(LogonCodecTest, FollowsTheFeatures)
 {
-    server.start([](FakeFtpSession& s) {
+    const CodecCase& c = GetParam();
+    server.start([&c](FakeFtpSession& s) {
         s.send("220 ready");
-        s.exchange("USER tester", "230 ok");
-        s.answerFeat(true, "504 Unknown command.");
+        s.exchange("USER tester", "331 Please specify the password.");
+        s.exchange("PASS secret", "230 Login successful.");
+        c.answerFeat(s);
+        s.exchange(c.cwd, "250 ok");
     });
     ASSERT_TRUE(client.Logon(fakeServerLogon(server))) << client.replyLine.toStdString();
-    EXPECT_EQ(client.codec().encoding(), TextCodec::Encoding::Utf8);
-    EXPECT_EQ(client.replyLine, QStringLiteral("230 ok"));
-    expectScriptDone();
-}
-
-TEST_F(LogonTest, WithoutUtf8TheConnectionSpeaksGbk)
-{
-    startLoggedOn([](FakeFtpSession& s) {
-        s.exchange("CWD \xd6\xd0\xce\xc4", "250 ok"); // "中文" in GBK
-    });
-    EXPECT_EQ(client.codec().encoding(), TextCodec::Encoding::Gbk);
+    EXPECT_EQ(client.codec().encoding(), c.encoding);
+    EXPECT_EQ(client.replyLine, QStringLiteral("230 Login successful."));
     EXPECT_TRUE(client.Command(QStringLiteral("CWD 中文")));
-    EXPECT_THAT(commandsAfterLogon(), ElementsAre(QByteArray("CWD \xd6\xd0\xce\xc4")));
+    EXPECT_EQ(client.replyLine, QStringLiteral("250 ok"));
+    EXPECT_THAT(commandsAfterLogon(), ElementsAre(c.cwd));
     expectScriptDone();
 }
 
-TEST_F(LogonTest, RefusedFeatLeavesGbkAndTheLogonStands)
-{
-    server.start([](FakeFtpSession& s) {
-        s.send("220 ready");
-        s.exchange("USER tester", "230 ok");
-        s.exchange("FEAT", "500 Unknown command.");
-    });
-    ASSERT_TRUE(client.Logon(fakeServerLogon(server)));
-    EXPECT_EQ(client.codec().encoding(), TextCodec::Encoding::Gbk);
-    EXPECT_EQ(client.replyLine, QStringLiteral("230 ok"));
-    expectScriptDone();
-}
+const QByteArray cwdUtf8 = "CWD \xe4\xb8\xad\xe6\x96\x87";
+const QByteArray cwdGbk = "CWD \xd6\xd0\xce\xc4";
+
+INSTANTIATE_TEST_SUITE_P(Features, LogonCodecTest,
+                         ::testing::Values(CodecCase{"ServerAnnouncingUtf8SwitchesToUtf8",
+                                                     [](FakeFtpSession& s) { s.answerFeat(true); },
+                                                     TextCodec::Encoding::Utf8, cwdUtf8},
+                                           CodecCase{"RefusedOptsStillSwitchesToUtf8",
+                                                     [](FakeFtpSession& s) {
+                                                         s.answerFeat(true, "504 Unknown command.");
+                                                     },
+                                                     TextCodec::Encoding::Utf8, cwdUtf8},
+                                           CodecCase{"WithoutUtf8TheConnectionSpeaksGbk",
+                                                     [](FakeFtpSession& s) { s.answerFeat(false); },
+                                                     TextCodec::Encoding::Gbk, cwdGbk},
+                                           CodecCase{"RefusedFeatLeavesGbkAndTheLogonStands",
+                                                     [](FakeFtpSession& s) {
+                                                         s.exchange("FEAT", "500 Unknown command.");
+                                                     },
+                                                     TextCodec::Encoding::Gbk, cwdGbk}),
+                         caseName);
 
 TEST_F(LogonTest, ConnectionLostDuringFeatFailsTheLogon)
 {
