@@ -19,6 +19,8 @@
 #include <QPushButton>
 #include <QUrl>
 
+#include <initializer_list>
+
 namespace {
 
 QByteArray contentOf(const QString& path)
@@ -49,6 +51,31 @@ std::function<void(CDlg&)> answerDialog(const QString& text, QStringList* preset
 
 class LocalFileCommandsTest : public LocalPaneFixture {
 protected:
+    // Makes the entries on the desktop, each file one byte, and shows the list again; a name
+    // ending in '/' is a folder.
+    void show(std::initializer_list<const char*> entries)
+    {
+        for (const char* entry : entries) {
+            const QString name = QString::fromUtf8(entry);
+            if (name.endsWith(u'/'))
+                makeFolder(name.chopped(1));
+            else
+                writeFile(name);
+        }
+        pane.RefreshLocalList();
+    }
+
+    bool exists(const char* name) const { return QFileInfo::exists(path(QString::fromUtf8(name))); }
+
+    void expectAskedOnce(const QString& text, const QString& caption, PromptButtons buttons)
+    {
+        const auto asked = prompt.asked();
+        ASSERT_EQ(asked.size(), 1u);
+        EXPECT_EQ(asked[0].text, text);
+        EXPECT_EQ(asked[0].caption, caption);
+        EXPECT_EQ(asked[0].buttons, buttons);
+    }
+
     // The in-place editor of the local list, once one is open.
     QLineEdit* nameEditor() const { return view.localList()->viewport()->findChild<QLineEdit*>(); }
 
@@ -82,12 +109,9 @@ TEST_F(LocalFileCommandsTest, NewFolderThatExistsIsReported)
     makeFolder(QStringLiteral("docs"));
     OnNextModal<CDlg>(answerDialog(QStringLiteral("docs")));
     view.commands().dispatch(CommandId::LocalNewFolder);
-    const auto asked = prompt.asked();
-    ASSERT_EQ(asked.size(), 1u);
-    EXPECT_EQ(asked[0].text,
-              QStringLiteral("文件夹") + path(QStringLiteral("docs")) + QStringLiteral("已存在"));
-    EXPECT_EQ(asked[0].caption, QStringLiteral("发现同名文件"));
-    EXPECT_EQ(asked[0].buttons, PromptButtons::Ok);
+    expectAskedOnce(QStringLiteral("文件夹") + path(QStringLiteral("docs")) +
+                        QStringLiteral("已存在"),
+                    QStringLiteral("发现同名文件"), PromptButtons::Ok);
     EXPECT_TRUE(QFileInfo(path(QStringLiteral("docs"))).isDir());
 }
 
@@ -98,7 +122,7 @@ TEST_F(LocalFileCommandsTest, CancelledNewFolderCreatesNothing)
         dialog.findChild<QPushButton*>(QStringLiteral("ctl8"))->click();
     });
     view.commands().dispatch(CommandId::LocalNewFolder);
-    EXPECT_FALSE(QFileInfo::exists(path(QStringLiteral("x"))));
+    EXPECT_FALSE(exists("x"));
     EXPECT_EQ(shownNames(), QStringList{QStringLiteral("..")});
 }
 
@@ -124,13 +148,10 @@ TEST_P(RenameOntoExisting, AsksBeforeReplacingThroughTheDialog)
     view.commands().dispatch(CommandId::LocalRename);
 
     EXPECT_EQ(presets, QStringList{QStringLiteral("a.txt")});
-    const auto asked = prompt.asked();
-    ASSERT_EQ(asked.size(), 1u);
-    EXPECT_EQ(asked[0].text, QStringLiteral("文件b.txt已存在是否覆盖"));
-    EXPECT_EQ(asked[0].caption, QStringLiteral("发现同名文件"));
-    EXPECT_EQ(asked[0].buttons, PromptButtons::YesNo);
+    expectAskedOnce(QStringLiteral("文件b.txt已存在是否覆盖"), QStringLiteral("发现同名文件"),
+                    PromptButtons::YesNo);
     EXPECT_EQ(contentOf(path(QStringLiteral("b.txt"))), GetParam().expectedTarget);
-    EXPECT_EQ(QFileInfo::exists(path(QStringLiteral("a.txt"))), GetParam().sourceRemains);
+    EXPECT_EQ(exists("a.txt"), GetParam().sourceRemains);
     EXPECT_EQ(rowOf(QStringLiteral("a.txt")) != -1, GetParam().sourceRemains);
 }
 
@@ -141,9 +162,7 @@ INSTANTIATE_TEST_SUITE_P(Answers, RenameOntoExisting,
 
 TEST_F(LocalFileCommandsTest, RenameAsksForEverySelectedRowAndCancelMovesOn)
 {
-    writeFile(QStringLiteral("a.txt"));
-    writeFile(QStringLiteral("b.txt"));
-    pane.RefreshLocalList();
+    show({"a.txt", "b.txt"});
     selectNames({QStringLiteral(".."), QStringLiteral("b.txt"), QStringLiteral("a.txt")});
     QStringList presets;
     OnNextModal<CDlg>([&presets](CDlg& first) {
@@ -153,19 +172,18 @@ TEST_F(LocalFileCommandsTest, RenameAsksForEverySelectedRowAndCancelMovesOn)
     });
     view.commands().dispatch(CommandId::LocalRename);
     EXPECT_EQ(presets, (QStringList{QStringLiteral("a.txt"), QStringLiteral("b.txt")}));
-    EXPECT_TRUE(QFileInfo::exists(path(QStringLiteral("a.txt"))));
-    EXPECT_TRUE(QFileInfo::exists(path(QStringLiteral("c.txt"))));
-    EXPECT_FALSE(QFileInfo::exists(path(QStringLiteral("b.txt"))));
+    EXPECT_TRUE(exists("a.txt"));
+    EXPECT_TRUE(exists("c.txt"));
+    EXPECT_FALSE(exists("b.txt"));
     EXPECT_NE(rowOf(QStringLiteral("c.txt")), -1);
 }
 
 TEST_F(LocalFileCommandsTest, InPlaceRenameRenamesTheEntry)
 {
-    writeFile(QStringLiteral("a.txt"));
-    pane.RefreshLocalList();
+    show({"a.txt"});
     editNameInPlace(QStringLiteral("a.txt"), QStringLiteral("renamed.txt"));
-    EXPECT_TRUE(QFileInfo::exists(path(QStringLiteral("renamed.txt"))));
-    EXPECT_FALSE(QFileInfo::exists(path(QStringLiteral("a.txt"))));
+    EXPECT_TRUE(exists("renamed.txt"));
+    EXPECT_FALSE(exists("a.txt"));
     EXPECT_EQ(shownNames(), (QStringList{QStringLiteral(".."), QStringLiteral("renamed.txt")}));
     EXPECT_TRUE(prompt.texts().isEmpty());
 }
@@ -196,8 +214,7 @@ TEST_F(LocalFileCommandsTest, InPlaceRenameToAnEmptyOrTheSameNameChangesNothing)
 
 TEST_F(LocalFileCommandsTest, F2EditsTheNameWhicheverCellIsCurrent)
 {
-    writeFile(QStringLiteral("a.txt"));
-    pane.RefreshLocalList();
+    show({"a.txt"});
     view.localList()->setCurrentIndex(indexOf(QStringLiteral("a.txt"), 2));
     view.localList()->setFocus();
     QTest::keyClick(view.localList(), Qt::Key_F2);
@@ -206,7 +223,7 @@ TEST_F(LocalFileCommandsTest, F2EditsTheNameWhicheverCellIsCurrent)
     EXPECT_EQ(editor->text(), QStringLiteral("a.txt"));
     QTest::keyClick(editor, Qt::Key_Escape);
     settle();
-    EXPECT_TRUE(QFileInfo::exists(path(QStringLiteral("a.txt"))));
+    EXPECT_TRUE(exists("a.txt"));
 }
 
 TEST_F(LocalFileCommandsTest, TheParentRowIsNeverRenamedInPlace)
@@ -225,8 +242,7 @@ TEST_F(LocalFileCommandsTest, TheParentRowIsNeverRenamedInPlace)
 
 TEST_F(LocalFileCommandsTest, OnlyTheNameColumnIsEditable)
 {
-    writeFile(QStringLiteral("a.txt"));
-    pane.RefreshLocalList();
+    show({"a.txt"});
     EXPECT_TRUE(view.localFiles()->flags(indexOf(QStringLiteral("a.txt"))) & Qt::ItemIsEditable);
     for (int column : {1, 2})
         EXPECT_FALSE(view.localFiles()->flags(indexOf(QStringLiteral("a.txt"), column)) &
@@ -235,36 +251,27 @@ TEST_F(LocalFileCommandsTest, OnlyTheNameColumnIsEditable)
 
 TEST_F(LocalFileCommandsTest, DeletingThreeEntriesAsksOnceAndLogsEach)
 {
-    makeFolder(QStringLiteral("folder/inner"));
-    writeFile(QStringLiteral("folder/inner/deep.txt"));
-    writeFile(QStringLiteral("a.txt"));
-    writeFile(QStringLiteral("b.txt"));
-    pane.RefreshLocalList();
+    show({"folder/inner/", "folder/inner/deep.txt", "a.txt", "b.txt"});
     selectNames({QStringLiteral("folder"), QStringLiteral("a.txt"), QStringLiteral("b.txt")});
     view.commands().dispatch(CommandId::LocalDelete);
 
-    const auto asked = prompt.asked();
-    ASSERT_EQ(asked.size(), 1u);
-    EXPECT_EQ(asked[0].text, QStringLiteral("是否删除这3个文件"));
-    EXPECT_EQ(asked[0].caption, QStringLiteral("删除文件"));
-    EXPECT_EQ(asked[0].buttons, PromptButtons::YesNo);
+    expectAskedOnce(QStringLiteral("是否删除这3个文件"), QStringLiteral("删除文件"),
+                    PromptButtons::YesNo);
     EXPECT_EQ(view.logText(), path(QStringLiteral("folder")) + QStringLiteral("删除成功\r\n") +
                                   path(QStringLiteral("a.txt")) + QStringLiteral("删除成功\r\n") +
                                   path(QStringLiteral("b.txt")) + QStringLiteral("删除成功\r\n"));
     EXPECT_EQ(shownNames(), QStringList{QStringLiteral("..")});
-    EXPECT_FALSE(QFileInfo::exists(path(QStringLiteral("folder"))));
+    EXPECT_FALSE(exists("folder"));
 }
 
 TEST_F(LocalFileCommandsTest, AnsweringNoToTheCountDeletesNothing)
 {
-    writeFile(QStringLiteral("a.txt"));
-    writeFile(QStringLiteral("b.txt"));
-    pane.RefreshLocalList();
+    show({"a.txt", "b.txt"});
     selectNames({QStringLiteral("a.txt"), QStringLiteral("b.txt")});
     prompt.answerNext(PromptAnswer::No);
     view.commands().dispatch(CommandId::Delete);
     EXPECT_EQ(prompt.texts(), QStringList{QStringLiteral("是否删除这2个文件")});
-    EXPECT_TRUE(QFileInfo::exists(path(QStringLiteral("a.txt"))));
+    EXPECT_TRUE(exists("a.txt"));
     EXPECT_TRUE(view.logText().isEmpty());
 }
 
@@ -284,7 +291,7 @@ TEST_F(LocalFileCommandsTest, ReadOnlyFileInATreeIsLoggedThenTheFolder)
     EXPECT_EQ(view.logText(), QStringLiteral("locked.txt删除失败3\r\n") +
                                   path(QStringLiteral("tree")) + QStringLiteral("删除失败2\r\n"));
     EXPECT_TRUE(QFileInfo::exists(locked));
-    EXPECT_FALSE(QFileInfo::exists(path(QStringLiteral("tree/free.txt"))));
+    EXPECT_FALSE(exists("tree/free.txt"));
     EXPECT_EQ(shownNames(), (QStringList{QStringLiteral(".."), QStringLiteral("tree")}));
 }
 
@@ -301,15 +308,14 @@ TEST_F(LocalFileCommandsTest, DeletingATreeLeavesWhatItsLinksPointAt)
     selectNames({QStringLiteral("tree")});
     view.commands().dispatch(CommandId::Delete);
 
-    EXPECT_FALSE(QFileInfo::exists(path(QStringLiteral("tree"))));
+    EXPECT_FALSE(exists("tree"));
     EXPECT_EQ(contentOf(outside + QStringLiteral("/keep.txt")), "keep");
     EXPECT_EQ(view.logText(), path(QStringLiteral("tree")) + QStringLiteral("删除成功\r\n"));
 }
 
 TEST_F(LocalFileCommandsTest, TheParentRowIsNeverDeleted)
 {
-    writeFile(QStringLiteral("a.txt"));
-    pane.RefreshLocalList();
+    show({"a.txt"});
     selectNames({QStringLiteral(".."), QStringLiteral("a.txt")});
     view.commands().dispatch(CommandId::Delete);
     EXPECT_EQ(prompt.texts(), QStringList{QStringLiteral("是否删除a.txt")});
@@ -324,8 +330,7 @@ TEST_F(LocalFileCommandsTest, TheParentRowIsNeverDeleted)
 
 TEST_F(LocalFileCommandsTest, WithoutALocalSelectionDeleteGoesToTheRemoteBranch)
 {
-    writeFile(QStringLiteral("a.txt"));
-    pane.RefreshLocalList();
+    show({"a.txt"});
     int remoteDeletes = 0;
     commands.setRemoteDelete([&remoteDeletes] { ++remoteDeletes; });
     view.remoteFiles()->setRows({{{QStringLiteral("r.txt"), QString(), QStringLiteral("1")}}});
@@ -339,7 +344,7 @@ TEST_F(LocalFileCommandsTest, WithoutALocalSelectionDeleteGoesToTheRemoteBranch)
     selectNames({QStringLiteral("a.txt")});
     view.commands().dispatch(CommandId::Delete);
     EXPECT_EQ(remoteDeletes, 1);
-    EXPECT_FALSE(QFileInfo::exists(path(QStringLiteral("a.txt"))));
+    EXPECT_FALSE(exists("a.txt"));
 }
 
 struct EnabledCase {
@@ -387,8 +392,7 @@ INSTANTIATE_TEST_SUITE_P(
 
 TEST_F(LocalFileCommandsTest, TheOpenedContextMenuDisablesOpenForAFolder)
 {
-    makeFolder(QStringLiteral("folder"));
-    pane.RefreshLocalList();
+    show({"folder/"});
     selectNames({QStringLiteral("folder")});
     const QPoint at = centreOf(QStringLiteral("folder"));
     QContextMenuEvent click(QContextMenuEvent::Mouse, at,
@@ -405,9 +409,7 @@ TEST_F(LocalFileCommandsTest, TheOpenedContextMenuDisablesOpenForAFolder)
 
 TEST_F(LocalFileCommandsTest, OpenHandsTheFileToTheDesktop)
 {
-    makeFolder(QStringLiteral("folder"));
-    writeFile(QStringLiteral("a.txt"));
-    pane.RefreshLocalList();
+    show({"folder/", "a.txt"});
     QList<QUrl> opened;
     commands.setOpener([&opened](const QUrl& url) {
         opened << url;
