@@ -6,6 +6,8 @@
 
 #include <gtest/gtest.h>
 
+#include <unistd.h>
+
 namespace {
 
 void writeFile(const QString& path, qint64 size)
@@ -90,6 +92,21 @@ TEST_F(LocalBrowserTest, FolderThatCannotBeEnteredKeepsThePreviousOne)
     EXPECT_FALSE(browser.enter(root + QStringLiteral("/no-such-folder")));
     EXPECT_FALSE(browser.enter(root + QStringLiteral("/a.txt")));
     EXPECT_EQ(browser.currentFolder(), QDir::cleanPath(root));
+}
+
+// Root reads every folder whatever its mode, so this case can only be shown as another user.
+TEST_F(LocalBrowserTest, UnreadableFolderCannotBeEntered)
+{
+    if (::geteuid() == 0)
+        GTEST_SKIP() << "root can enter a folder of mode 000";
+    const QString locked = root + QStringLiteral("/alpha");
+    ASSERT_TRUE(QFile::setPermissions(locked, QFileDevice::Permissions()));
+    LocalBrowser browser;
+    ASSERT_TRUE(browser.enter(root));
+    EXPECT_FALSE(browser.enter(locked));
+    EXPECT_EQ(browser.currentFolder(), QDir::cleanPath(root));
+    QFile::setPermissions(locked,
+                          QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ExeOwner);
 }
 
 TEST_F(LocalBrowserTest, SymlinkedFolderIsShownAndListedAsAFolder)
