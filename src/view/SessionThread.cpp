@@ -12,10 +12,6 @@
 
 namespace {
 std::atomic<int> nextSessionId{1000};
-
-// How long the loop waits for a request at most, so a stop request is seen promptly even
-// when the keep-alive interval is long.
-constexpr std::chrono::milliseconds longestIdleWait{250};
 } // namespace
 
 SessionThread::SessionThread(LogonRecord logon, SessionEnvironment environment, QObject* parent)
@@ -101,7 +97,9 @@ void SessionThread::serve()
     for (;;) {
         const auto untilKeepAlive = std::chrono::duration_cast<std::chrono::milliseconds>(
             keepAliveDue_ - std::chrono::steady_clock::now());
-        const auto wait = std::clamp(untilKeepAlive, std::chrono::milliseconds(0), longestIdleWait);
+        // A request, the stop request included, wakes the wait at once; otherwise the thread
+        // sleeps until the keep-alive is due.
+        const auto wait = std::max(untilKeepAlive, std::chrono::milliseconds(0));
         std::optional<Mail> mail = mailbox_->take(wait);
         sendKeepAliveWhenDue();
         if (!mail)
