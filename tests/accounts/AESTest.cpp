@@ -1,10 +1,14 @@
 #include "accounts/AES.h"
+#include "support/NamedCases.h"
 
 #include <gtest/gtest.h>
 
 #include <cstring>
 
 namespace {
+
+using namedcases::operator<<;
+using namedcases::caseName;
 
 QByteArray hex(const char* digits)
 {
@@ -69,8 +73,7 @@ TEST_P(AESKnownAnswerTest, EnciphersAndDeciphersTheBlock)
     EXPECT_EQ(cipher.decryptBlock(expected), plain);
 }
 
-INSTANTIATE_TEST_SUITE_P(Vectors, AESKnownAnswerTest, testing::ValuesIn(KnownAnswers),
-                         [](const auto& test) { return std::string(test.param.name); });
+INSTANTIATE_TEST_SUITE_P(Vectors, AESKnownAnswerTest, testing::ValuesIn(KnownAnswers), caseName);
 
 TEST(AESTest, DecryptTextDeciphersEveryBlockIndependently)
 {
@@ -82,6 +85,7 @@ TEST(AESTest, DecryptTextDeciphersEveryBlockIndependently)
 }
 
 struct UnitLength {
+    const char* name;
     int textLength;
     int cipherLength;
 };
@@ -97,10 +101,13 @@ TEST_P(AESUnitLengthTest, PadsWithANulAndOneToSixteenZeros)
     EXPECT_EQ(cipher.DecryptText(unit), text);
 }
 
-INSTANTIATE_TEST_SUITE_P(Lengths, AESUnitLengthTest,
-                         testing::Values(UnitLength{0, 16}, UnitLength{1, 16}, UnitLength{14, 16},
-                                         UnitLength{15, 32}, UnitLength{16, 32}, UnitLength{30, 32},
-                                         UnitLength{31, 48}, UnitLength{100, 112}));
+INSTANTIATE_TEST_SUITE_P(
+    Lengths, AESUnitLengthTest,
+    testing::Values(UnitLength{"Empty", 0, 16}, UnitLength{"OneByte", 1, 16},
+                    UnitLength{"FourteenBytes", 14, 16}, UnitLength{"FifteenBytes", 15, 32},
+                    UnitLength{"SixteenBytes", 16, 32}, UnitLength{"ThirtyBytes", 30, 32},
+                    UnitLength{"ThirtyOneBytes", 31, 48}, UnitLength{"HundredBytes", 100, 112}),
+    caseName);
 
 TEST(AESTest, FifteenCharactersGiveTwoEncipheredBlocks)
 {

@@ -1,11 +1,15 @@
 #include "accounts/AccountCommands.h"
 #include "accounts/AccountFile.h"
+#include "support/NamedCases.h"
 
 #include <QFile>
 #include <QTemporaryDir>
 #include <gtest/gtest.h>
 
 namespace {
+
+using namedcases::operator<<;
+using namedcases::caseName;
 
 QString text(const char* utf8)
 {
@@ -85,7 +89,7 @@ INSTANTIATE_TEST_SUITE_P(Differences, SaveVariantTest,
                                          Variant{"UserCase", "ftp.example", "Ann", "secret"},
                                          Variant{"OtherPassword", "ftp.example", "ann", "secret2"},
                                          Variant{"TrailingBlank", "ftp.example ", "ann", "secret"}),
-                         [](const auto& test) { return std::string(test.param.name); });
+                         caseName);
 
 TEST_F(AccountCommandsTest, SaveWhenNotConnectedSaysSoEvenWithAllFieldsFilled)
 {
@@ -126,6 +130,7 @@ TEST_F(AccountCommandsTest, WritesThatCannotHappenReportFailure)
 }
 
 struct Message {
+    const char* name;
     AccountSaveOutcome outcome;
     const char* save;
     const char* add;
@@ -141,13 +146,15 @@ TEST_P(AccountMessageTest, EachOutcomeHasItsText)
 
 INSTANTIATE_TEST_SUITE_P(
     Outcomes, AccountMessageTest,
-    testing::Values(Message{AccountSaveOutcome::Saved, "已保存至服务器列表", "添加新账号成功"},
-                    Message{AccountSaveOutcome::AlreadySaved, "已保存过此账号", ""},
-                    Message{AccountSaveOutcome::NotConnected, "请先连接至服务器", ""},
-                    Message{AccountSaveOutcome::Incomplete, "", ""},
-                    Message{AccountSaveOutcome::Unstorable,
-                            "服务器、用户名和密码不能包含换行符或空字符",
-                            "服务器、用户名和密码不能包含换行符或空字符"},
-                    Message{AccountSaveOutcome::Failed, "添加失败", "添加失败"}));
+    testing::Values(
+        Message{"Saved", AccountSaveOutcome::Saved, "已保存至服务器列表", "添加新账号成功"},
+        Message{"AlreadySaved", AccountSaveOutcome::AlreadySaved, "已保存过此账号", ""},
+        Message{"NotConnected", AccountSaveOutcome::NotConnected, "请先连接至服务器", ""},
+        Message{"Incomplete", AccountSaveOutcome::Incomplete, "", ""},
+        Message{"Unstorable", AccountSaveOutcome::Unstorable,
+                "服务器、用户名和密码不能包含换行符或空字符",
+                "服务器、用户名和密码不能包含换行符或空字符"},
+        Message{"Failed", AccountSaveOutcome::Failed, "添加失败", "添加失败"}),
+    caseName);
 
 } // namespace

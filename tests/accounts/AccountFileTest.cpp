@@ -1,6 +1,7 @@
 #include "accounts/AccountFile.h"
 #include "accounts/AES.h"
 #include "platform/TextCodec.h"
+#include "support/NamedCases.h"
 
 #include <QDir>
 #include <QFile>
@@ -22,6 +23,9 @@ static void PrintTo(const AccountRecord& record, std::ostream* out)
 }
 
 namespace {
+
+using namedcases::operator<<;
+using namedcases::caseName;
 
 // Lets the tables mix plain literals with texts holding control characters.
 struct Text {
@@ -237,8 +241,7 @@ const ParseCase ParseCases[] = {
      {{"a", "ftp", "u", "p"}, {"b", "8021x", "v", "q"}}},
 };
 
-INSTANTIATE_TEST_SUITE_P(Texts, AccountParseTest, testing::ValuesIn(ParseCases),
-                         [](const auto& test) { return std::string(test.param.name); });
+INSTANTIATE_TEST_SUITE_P(Texts, AccountParseTest, testing::ValuesIn(ParseCases), caseName);
 
 TEST_F(AccountFileTest, WalkLeavesTheCursorOnTheClosingLineFeed)
 {
@@ -364,7 +367,7 @@ const UnstorableCase UnstorableCases[] = {
 };
 
 INSTANTIATE_TEST_SUITE_P(Fields, UnstorableAccountTest, testing::ValuesIn(UnstorableCases),
-                         [](const auto& test) { return std::string(test.param.name); });
+                         caseName);
 
 TEST_F(AccountFileTest, RefusedAppendDoesNotCreateTheFile)
 {
@@ -458,6 +461,7 @@ TEST_F(AccountFileTest, InterruptedAppendKeepsTheOldList)
 }
 
 struct PortText {
+    const char* name;
     const char* text;
     int number;
 };
@@ -469,11 +473,13 @@ TEST_P(PortFromTextTest, TakesTheLeadingDigits)
     EXPECT_EQ(AccountRecord::portFromText(QString::fromUtf8(GetParam().text)), GetParam().number);
 }
 
-INSTANTIATE_TEST_SUITE_P(Texts, PortFromTextTest,
-                         testing::Values(PortText{"21", 21}, PortText{" 2121", 2121},
-                                         PortText{"8021x", 8021}, PortText{"ftp", 0},
-                                         PortText{"", 0}, PortText{"+990", 990}, PortText{"-5", -5},
-                                         PortText{"x21", 0},
-                                         PortText{"99999999999999999999", INT_MAX}));
+INSTANTIATE_TEST_SUITE_P(
+    Texts, PortFromTextTest,
+    testing::Values(PortText{"Digits", "21", 21}, PortText{"LeadingBlank", " 2121", 2121},
+                    PortText{"DigitsThenLetter", "8021x", 8021}, PortText{"Letters", "ftp", 0},
+                    PortText{"Empty", "", 0}, PortText{"PlusSign", "+990", 990},
+                    PortText{"MinusSign", "-5", -5}, PortText{"LetterThenDigits", "x21", 0},
+                    PortText{"TooLargeStopsAtIntMax", "99999999999999999999", INT_MAX}),
+    caseName);
 
 } // namespace

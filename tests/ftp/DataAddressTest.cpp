@@ -1,10 +1,15 @@
 #include "ftp/DataAddress.h"
+#include "support/NamedCases.h"
 
 #include <gtest/gtest.h>
 
 namespace {
 
+using namedcases::operator<<;
+using namedcases::caseName;
+
 struct PasvCase {
+    const char* name;
     const char* reply;
     bool valid;
     const char* host;
@@ -27,23 +32,33 @@ TEST_P(PasvReplyTest, ParsesHostAndPortOrRejects)
 
 INSTANTIATE_TEST_SUITE_P(
     Replies, PasvReplyTest,
-    ::testing::Values(
-        PasvCase{"227 Entering Passive Mode (10,0,0,7,195,80)", true, "10.0.0.7", 50000},
-        PasvCase{"227 Entering Passive Mode (10,0,0,7,195,80).", true, "10.0.0.7", 50000},
-        PasvCase{"227 =127,0,0,1,4,1 (127,0,0,1,0,21)", true, "127.0.0.1", 21},
-        PasvCase{"227 ok ( 127, 0, 0, 1, 255, 255 )", true, "127.0.0.1", 65535},
-        PasvCase{"227 Entering Passive Mode 10,0,0,7,195,80", false, "", 0},
-        PasvCase{"227 Entering Passive Mode (10,0,0,7,195,80", false, "", 0},
-        PasvCase{"227 Entering Passive Mode )10,0,0,7,195,80(", false, "", 0},
-        PasvCase{"227 (10,0,0,7,195)", false, "", 0},
-        PasvCase{"227 (10,0,0,7,195,80,1)", false, "", 0},
-        PasvCase{"227 (10,0,0,256,195,80)", false, "", 0},
-        PasvCase{"227 (10,0,0,7,195,-1)", false, "", 0},
-        PasvCase{"227 (10,0,0,7,195,8x)", false, "", 0},
-        PasvCase{"227 (10,0,0,7,,80)", false, "", 0}, PasvCase{"227 (10,0,0,7,0,0)", false, "", 0},
-        PasvCase{"227 (10,0,0,7,0999,80)", false, "", 0}, PasvCase{"227 ()", false, "", 0}));
+    ::testing::Values(PasvCase{"Standard", "227 Entering Passive Mode (10,0,0,7,195,80)", true,
+                               "10.0.0.7", 50000},
+                      PasvCase{"TrailingDot", "227 Entering Passive Mode (10,0,0,7,195,80).", true,
+                               "10.0.0.7", 50000},
+                      PasvCase{"NumbersInParenthesesWin", "227 =127,0,0,1,4,1 (127,0,0,1,0,21)",
+                               true, "127.0.0.1", 21},
+                      PasvCase{"BlanksAroundNumbers", "227 ok ( 127, 0, 0, 1, 255, 255 )", true,
+                               "127.0.0.1", 65535},
+                      PasvCase{"NoParentheses", "227 Entering Passive Mode 10,0,0,7,195,80", false,
+                               "", 0},
+                      PasvCase{"NoClosingParenthesis", "227 Entering Passive Mode (10,0,0,7,195,80",
+                               false, "", 0},
+                      PasvCase{"ParenthesesReversed", "227 Entering Passive Mode )10,0,0,7,195,80(",
+                               false, "", 0},
+                      PasvCase{"FiveNumbers", "227 (10,0,0,7,195)", false, "", 0},
+                      PasvCase{"SevenNumbers", "227 (10,0,0,7,195,80,1)", false, "", 0},
+                      PasvCase{"ByteAbove255", "227 (10,0,0,256,195,80)", false, "", 0},
+                      PasvCase{"NegativeByte", "227 (10,0,0,7,195,-1)", false, "", 0},
+                      PasvCase{"LetterInByte", "227 (10,0,0,7,195,8x)", false, "", 0},
+                      PasvCase{"EmptyByte", "227 (10,0,0,7,,80)", false, "", 0},
+                      PasvCase{"PortZero", "227 (10,0,0,7,0,0)", false, "", 0},
+                      PasvCase{"FourDigitByte", "227 (10,0,0,7,0999,80)", false, "", 0},
+                      PasvCase{"EmptyParentheses", "227 ()", false, "", 0}),
+    caseName);
 
 struct EpsvCase {
+    const char* name;
     const char* reply;
     bool valid;
     int port;
@@ -65,13 +80,15 @@ TEST_P(EpsvReplyTest, ParsesPortOrRejects)
 
 INSTANTIATE_TEST_SUITE_P(
     Replies, EpsvReplyTest,
-    ::testing::Values(EpsvCase{"229 Entering Extended Passive Mode (|||50000|)", true, 50000},
-                      EpsvCase{"229 ok (!!!2121!)", true, 2121},
-                      EpsvCase{"229 Entering Extended Passive Mode (|||0|)", false, 0},
-                      EpsvCase{"229 Entering Extended Passive Mode (|||70000|)", false, 0},
-                      EpsvCase{"229 Entering Extended Passive Mode (|||abc|)", false, 0},
-                      EpsvCase{"229 Entering Extended Passive Mode |||50000|", false, 0},
-                      EpsvCase{"229 (||50000|)", false, 0}));
+    ::testing::Values(
+        EpsvCase{"Standard", "229 Entering Extended Passive Mode (|||50000|)", true, 50000},
+        EpsvCase{"OtherDelimiter", "229 ok (!!!2121!)", true, 2121},
+        EpsvCase{"PortZero", "229 Entering Extended Passive Mode (|||0|)", false, 0},
+        EpsvCase{"PortAbove65535", "229 Entering Extended Passive Mode (|||70000|)", false, 0},
+        EpsvCase{"PortNotANumber", "229 Entering Extended Passive Mode (|||abc|)", false, 0},
+        EpsvCase{"NoParentheses", "229 Entering Extended Passive Mode |||50000|", false, 0},
+        EpsvCase{"TwoLeadingDelimiters", "229 (||50000|)", false, 0}),
+    caseName);
 
 TEST(DataAddressFormat, PortArgumentSplitsThePortIntoTwoBytes)
 {

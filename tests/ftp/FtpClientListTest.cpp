@@ -1,4 +1,5 @@
 #include "FakeServerFixture.h"
+#include "support/NamedCases.h"
 
 #include <gmock/gmock.h>
 
@@ -6,6 +7,8 @@
 
 namespace {
 
+using namedcases::operator<<;
+using namedcases::caseName;
 using std::chrono::milliseconds;
 using ::testing::ElementsAre;
 
@@ -56,7 +59,7 @@ INSTANTIATE_TEST_SUITE_P(
         CutCase{"GbkName",
                 "-rw-r--r-- 1 ftp ftp 3 Jan 1 00:00 \xd6\xd0\xce\xc4.txt\r\n",
                 {QStringLiteral("-rw-r--r-- 1 ftp ftp 3 Jan 1 00:00 中文.txt")}}),
-    [](const ::testing::TestParamInfo<CutCase>& row) { return std::string(row.param.name); });
+    caseName);
 
 TEST(NextListLine, PositionOutsideTheBufferGivesNothing)
 {

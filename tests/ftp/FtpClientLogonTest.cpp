@@ -198,12 +198,17 @@ INSTANTIATE_TEST_SUITE_P(
                   noFailure}),
     caseName);
 
+struct GreetingCase {
+    const char* name;
+    const char* greeting;
+};
+
 class GreetingRefusedTest : public FakeServerFixture,
-                            public ::testing::WithParamInterface<const char*> {};
+                            public ::testing::WithParamInterface<GreetingCase> {};
 
 TEST_P(GreetingRefusedTest, FailsWithoutSendingUser)
 {
-    const QByteArray greeting = GetParam();
+    const QByteArray greeting = GetParam().greeting;
     server.start([&greeting](FakeFtpSession& s) {
         s.send(greeting);
         s.expectClosed();
@@ -216,10 +221,14 @@ TEST_P(GreetingRefusedTest, FailsWithoutSendingUser)
 }
 
 INSTANTIATE_TEST_SUITE_P(Classes, GreetingRefusedTest,
-                         ::testing::Values("120 Service ready in 5 minutes.", "421 Too many users.",
-                                           "530 Not allowed."));
+                         ::testing::Values(GreetingCase{"NotReadyYet120",
+                                                        "120 Service ready in 5 minutes."},
+                                           GreetingCase{"TooManyUsers421", "421 Too many users."},
+                                           GreetingCase{"NotAllowed530", "530 Not allowed."}),
+                         caseName);
 
 struct ServerKindCase {
+    const char* name;
     const char* greeting;
     int kind;
 };
@@ -243,10 +252,12 @@ TEST_P(ServerKindTest, ComesFromTheGreeting)
 
 INSTANTIATE_TEST_SUITE_P(
     Greetings, ServerKindTest,
-    ::testing::Values(ServerKindCase{"220 (vsFTPd 3.0.3)\r\n", 0},
-                      ServerKindCase{"220 Microsoft FTP Service\r\n", 1},
-                      ServerKindCase{"220 Serv-U FTP Server v15.0 ready...\r\n", 2},
-                      ServerKindCase{"220-Microsoft gateway\r\n220 Serv-U behind it\r\n", 2}));
+    ::testing::Values(ServerKindCase{"Vsftpd", "220 (vsFTPd 3.0.3)\r\n", 0},
+                      ServerKindCase{"Microsoft", "220 Microsoft FTP Service\r\n", 1},
+                      ServerKindCase{"ServU", "220 Serv-U FTP Server v15.0 ready...\r\n", 2},
+                      ServerKindCase{"ServUBehindAMicrosoftGatewayLine",
+                                     "220-Microsoft gateway\r\n220 Serv-U behind it\r\n", 2}),
+    caseName);
 
 class LogonTest : public FakeServerFixture {};
 

@@ -1,11 +1,14 @@
 #include "FakeServerFixture.h"
 
 #include "platform/TcpListener.h"
+#include "support/NamedCases.h"
 
 #include <gmock/gmock.h>
 
 namespace {
 
+using namedcases::operator<<;
+using namedcases::caseName;
 using std::chrono::milliseconds;
 
 // Connects without logging on, so that the script is nothing but the replies under test.
@@ -116,6 +119,7 @@ TEST_F(ReplyTest, SilentServerTimesOut)
 }
 
 struct LongLineCase {
+    const char* name;
     qsizetype length;
     bool accepted;
 };
@@ -139,9 +143,10 @@ TEST_P(LongReplyLineTest, LinesBeyond64KiBAreANetworkError)
 }
 
 INSTANTIATE_TEST_SUITE_P(Lengths, LongReplyLineTest,
-                         ::testing::Values(LongLineCase{64 * 1024, true},
-                                           LongLineCase{64 * 1024 + 1, false},
-                                           LongLineCase{4 * 1024 * 1024, false}));
+                         ::testing::Values(LongLineCase{"Exactly64KiB", 64 * 1024, true},
+                                           LongLineCase{"OneByteOver64KiB", 64 * 1024 + 1, false},
+                                           LongLineCase{"FourMiB", 4 * 1024 * 1024, false}),
+                         caseName);
 
 TEST_F(ReplyTest, EndlessMultiLineReplyIsCutOff)
 {

@@ -1,10 +1,12 @@
 #include "platform/TextCodec.h"
+#include "support/NamedCases.h"
 
 #include <gtest/gtest.h>
 
-#include <ostream>
-
 namespace {
+
+using namedcases::operator<<;
+using namedcases::caseName;
 
 QString text(const char* utf8)
 {
@@ -17,26 +19,37 @@ TEST(TextCodec, ChineseHasItsCodePage936Bytes)
     EXPECT_EQ(TextCodec::fromGbk("\xC4\xBF\xC2\xBC"), text("目录"));
 }
 
-class TextCodecRoundTrip : public ::testing::TestWithParam<const char*> {};
+struct RoundTripText {
+    const char* name;
+    const char* text; // UTF-8
+};
+
+class TextCodecRoundTrip : public ::testing::TestWithParam<RoundTripText> {};
 
 TEST_P(TextCodecRoundTrip, GbkKeepsEveryCharacter)
 {
-    const QString original = text(GetParam());
+    const QString original = text(GetParam().text);
     EXPECT_EQ(TextCodec::fromGbk(TextCodec::toGbk(original)), original);
 }
 
 TEST_P(TextCodecRoundTrip, Utf8KeepsEveryCharacter)
 {
     const TextCodec codec(TextCodec::Encoding::Utf8);
-    const QString original = text(GetParam());
+    const QString original = text(GetParam().text);
     EXPECT_EQ(codec.encode(original), original.toUtf8());
     EXPECT_EQ(codec.decode(codec.encode(original)), original);
 }
 
-INSTANTIATE_TEST_SUITE_P(Texts, TextCodecRoundTrip,
-                         ::testing::Values("", "plain ascii 123", "下载完成", "等待中",
-                                           "/home/用户/文档/ftpwork/", "全角：，。！？（）",
-                                           "mixed 中文 and latin", "€", "繁體字也在GBK裡"));
+INSTANTIATE_TEST_SUITE_P(
+    Texts, TextCodecRoundTrip,
+    ::testing::Values(RoundTripText{"Empty", ""}, RoundTripText{"PlainAscii", "plain ascii 123"},
+                      RoundTripText{"DownloadDone", "下载完成"}, RoundTripText{"Waiting", "等待中"},
+                      RoundTripText{"ChinesePath", "/home/用户/文档/ftpwork/"},
+                      RoundTripText{"FullWidthPunctuation", "全角：，。！？（）"},
+                      RoundTripText{"ChineseAmongLatin", "mixed 中文 and latin"},
+                      RoundTripText{"EuroSign", "€"},
+                      RoundTripText{"TraditionalChinese", "繁體字也在GBK裡"}),
+    caseName);
 
 TEST(TextCodec, GbkIsTheDefaultEncoding)
 {
@@ -59,12 +72,6 @@ struct InvalidBytesCase {
     QString expected;
 };
 
-// Test output names the case instead of dumping its bytes.
-void PrintTo(const InvalidBytesCase& c, std::ostream* out)
-{
-    *out << c.name;
-}
-
 class TextCodecInvalidBytes : public ::testing::TestWithParam<InvalidBytesCase> {};
 
 TEST_P(TextCodecInvalidBytes, AreReplacedAndDecodingGoesOn)
@@ -84,19 +91,13 @@ INSTANTIATE_TEST_SUITE_P(
         InvalidBytesCase{"InvalidThenChinese", "\xFF\xD6\xD0", replacement + text("中")},
         InvalidBytesCase{"NulIsKept", QByteArray("a\0b", 3),
                          QStringLiteral("a") + QChar(u'\0') + QStringLiteral("b")}),
-    [](const auto& testInfo) { return std::string(testInfo.param.name); });
+    caseName);
 
 struct UnmappableCase {
     const char* name;
     QString text;
     QByteArray expected;
 };
-
-// Test output names the case instead of dumping its bytes.
-void PrintTo(const UnmappableCase& c, std::ostream* out)
-{
-    *out << c.name;
-}
 
 class TextCodecUnmappable : public ::testing::TestWithParam<UnmappableCase> {};
 
@@ -114,6 +115,6 @@ INSTANTIATE_TEST_SUITE_P(
                       UnmappableCase{"LoneLowSurrogate", u'a' + QString(QChar(0xDE00)), "a?"},
                       UnmappableCase{"ChineseAroundEmoji", text("中\xF0\x9F\x98\x80文"),
                                      "\xD6\xD0?\xCE\xC4"}),
-    [](const auto& testInfo) { return std::string(testInfo.param.name); });
+    caseName);
 
 } // namespace

@@ -1,4 +1,5 @@
 #include "view/CListItem.h"
+#include "support/NamedCases.h"
 #include "view/FormatSize.h"
 
 #include <QByteArray>
@@ -11,21 +12,20 @@
 
 namespace {
 
+using namedcases::operator<<;
+using namedcases::caseName;
+
 struct Accepted {
+    const char* name;
     const char* line; // UTF-8
     bool isFolder;
     bool isLink;
-    const char* name;
+    const char* entry;
     const char* date;
     const char* size;
     const char* permissions;
     quint64 bytes;
 };
-
-void PrintTo(const Accepted& c, std::ostream* os)
-{
-    *os << '"' << c.line << '"';
-}
 
 class AcceptedLines : public ::testing::TestWithParam<Accepted> {};
 
@@ -36,7 +36,7 @@ TEST_P(AcceptedLines, GiveTheEntry)
     ASSERT_TRUE(item.Parse(QString::fromUtf8(c.line)));
     EXPECT_EQ(item.isFolder, c.isFolder);
     EXPECT_EQ(item.isLink, c.isLink);
-    EXPECT_EQ(item.name, QString::fromUtf8(c.name));
+    EXPECT_EQ(item.name, QString::fromUtf8(c.entry));
     EXPECT_EQ(item.date, QString::fromUtf8(c.date));
     EXPECT_EQ(item.size, QLatin1String(c.size));
     EXPECT_EQ(item.permissions, QLatin1String(c.permissions));
@@ -48,111 +48,146 @@ INSTANTIATE_TEST_SUITE_P(
     KnownLayouts, AcceptedLines,
     ::testing::Values(
         // Time colon at column 52, as vsftpd prints a folder.
-        Accepted{"drwxr-xr-x    2 ftp      ftp          4096 Mar 05 14:22 pub", true, false, "pub",
-                 "Mar 05 14:22", "", "rwxr-xr-x", 0},
+        Accepted{"VsftpdFolder", "drwxr-xr-x    2 ftp      ftp          4096 Mar 05 14:22 pub",
+                 true, false, "pub", "Mar 05 14:22", "", "rwxr-xr-x", 0},
         // A year instead of a time: no colon at all, month at column 42.
-        Accepted{"-rw-r--r--   1 ftp      ftp       1572864 Mar 05  2013 big.iso", false, false,
-                 "big.iso", "Mar 05  2013", "1.50MB", "rw-r--r--", 1572864},
-        Accepted{"03-05-14  02:22PM       <DIR>          docs", true, false, "docs",
+        Accepted{"FileWithAYear", "-rw-r--r--   1 ftp      ftp       1572864 Mar 05  2013 big.iso",
+                 false, false, "big.iso", "Mar 05  2013", "1.50MB", "rw-r--r--", 1572864},
+        Accepted{"DosFolder", "03-05-14  02:22PM       <DIR>          docs", true, false, "docs",
                  "03-05-14  02:22PM ", "", "", 0},
-        Accepted{"12-07-26  02:22PM              1234567 file.txt", false, false, "file.txt",
-                 "12-07-26  02:22PM ", "1.18MB", "", 1234567}));
+        Accepted{"DosFile", "12-07-26  02:22PM              1234567 file.txt", false, false,
+                 "file.txt", "12-07-26  02:22PM ", "1.18MB", "", 1234567}),
+    caseName);
 
 // Lines whose fields do not sit where fixed columns expect them.
 INSTANTIATE_TEST_SUITE_P(
     ShiftedFields, AcceptedLines,
     ::testing::Values(
         // One more blank after the permissions moved the name to "3 big.iso" before.
-        Accepted{"-rw-r--r--    1 ftp      ftp       1572864 Mar 05  2013 big.iso", false, false,
+        Accepted{"ExtraBlankAfterPermissions",
+                 "-rw-r--r--    1 ftp      ftp       1572864 Mar 05  2013 big.iso", false, false,
                  "big.iso", "Mar 05  2013", "1.50MB", "rw-r--r--", 1572864},
-        Accepted{"-rw-r--r-- 1 owner 1234 Mar 05 14:22 no group", false, false, "no group",
-                 "Mar 05 14:22", "1.21KB", "rw-r--r--", 1234},
-        Accepted{"-rw-r--r-- 1 1000 1000 4096 Jan 1 2020 numeric ids", false, false, "numeric ids",
-                 "Jan 1 2020", "4.00KB", "rw-r--r--", 4096},
-        Accepted{"-rw-r--r--+ 1 ftp ftp 10 Mar 05 14:22 acl.txt", false, false, "acl.txt",
-                 "Mar 05 14:22", "10", "rw-r--r--", 10},
-        Accepted{"-rw-r--r-- 1 a:b c:d:e 7 Mar  5 14:22 owner with colons", false, false,
-                 "owner with colons", "Mar  5 14:22", "7", "rw-r--r--", 7},
-        Accepted{"-rw-r--r-- 1 ftp ftp 5 Mar 05 14:22 7 Mar 05 14:22 x", false, false,
-                 "7 Mar 05 14:22 x", "Mar 05 14:22", "5", "rw-r--r--", 5},
-        Accepted{"-rw-r--r--\t1\tftp\tftp\t3\tMar\t05\t14:22\ttabs", false, false, "tabs",
+        Accepted{"NoGroup", "-rw-r--r-- 1 owner 1234 Mar 05 14:22 no group", false, false,
+                 "no group", "Mar 05 14:22", "1.21KB", "rw-r--r--", 1234},
+        Accepted{"NumericIds", "-rw-r--r-- 1 1000 1000 4096 Jan 1 2020 numeric ids", false, false,
+                 "numeric ids", "Jan 1 2020", "4.00KB", "rw-r--r--", 4096},
+        Accepted{"AclMark", "-rw-r--r--+ 1 ftp ftp 10 Mar 05 14:22 acl.txt", false, false,
+                 "acl.txt", "Mar 05 14:22", "10", "rw-r--r--", 10},
+        Accepted{"OwnerWithColons", "-rw-r--r-- 1 a:b c:d:e 7 Mar  5 14:22 owner with colons",
+                 false, false, "owner with colons", "Mar  5 14:22", "7", "rw-r--r--", 7},
+        Accepted{"DateInsideTheName", "-rw-r--r-- 1 ftp ftp 5 Mar 05 14:22 7 Mar 05 14:22 x", false,
+                 false, "7 Mar 05 14:22 x", "Mar 05 14:22", "5", "rw-r--r--", 5},
+        Accepted{"Tabs", "-rw-r--r--\t1\tftp\tftp\t3\tMar\t05\t14:22\ttabs", false, false, "tabs",
                  "Mar\t05\t14:22", "3", "rw-r--r--", 3},
-        Accepted{"-rw-r--r-- 1 ftp ftp 12345678901234567890 Mar 05 14:22 huge", false, false,
-                 "huge", "Mar 05 14:22", "11497809459.67GB", "rw-r--r--", 12345678901234567890ULL},
-        Accepted{"-rw-r--r-- 1 ftp ftp 3 Mar 05 14:22:07 seconds", false, false, "seconds",
-                 "Mar 05 14:22:07", "3", "rw-r--r--", 3},
-        Accepted{"-rw-r--r-- 1 root root 0 12月  8 10:22 中文区域", false, false, "中文区域",
-                 "12月  8 10:22", "0", "rw-r--r--", 0},
-        Accepted{"Drwxr-xr-x 2 ftp ftp 4096 mar 05 14:22 Upper", true, false, "Upper",
-                 "mar 05 14:22", "", "rwxr-xr-x", 0},
-        Accepted{"-rw-r--r-- 1 ftp ftp 3 Mar 05 14:22 crlf\r", false, false, "crlf", "Mar 05 14:22",
-                 "3", "rw-r--r--", 3},
-        Accepted{"-rw-r--r-- 1 ftp ftp 3 Mar 05 14:22 a\rb", false, false, "a\rb", "Mar 05 14:22",
-                 "3", "rw-r--r--", 3}));
+        Accepted{"HugeSize", "-rw-r--r-- 1 ftp ftp 12345678901234567890 Mar 05 14:22 huge", false,
+                 false, "huge", "Mar 05 14:22", "11497809459.67GB", "rw-r--r--",
+                 12345678901234567890ULL},
+        Accepted{"TimeWithSeconds", "-rw-r--r-- 1 ftp ftp 3 Mar 05 14:22:07 seconds", false, false,
+                 "seconds", "Mar 05 14:22:07", "3", "rw-r--r--", 3},
+        Accepted{"ChineseMonth", "-rw-r--r-- 1 root root 0 12月  8 10:22 中文区域", false, false,
+                 "中文区域", "12月  8 10:22", "0", "rw-r--r--", 0},
+        Accepted{"CapitalTypeLetter", "Drwxr-xr-x 2 ftp ftp 4096 mar 05 14:22 Upper", true, false,
+                 "Upper", "mar 05 14:22", "", "rwxr-xr-x", 0},
+        Accepted{"TrailingCr", "-rw-r--r-- 1 ftp ftp 3 Mar 05 14:22 crlf\r", false, false, "crlf",
+                 "Mar 05 14:22", "3", "rw-r--r--", 3},
+        Accepted{"CrInsideTheName", "-rw-r--r-- 1 ftp ftp 3 Mar 05 14:22 a\rb", false, false,
+                 "a\rb", "Mar 05 14:22", "3", "rw-r--r--", 3}),
+    caseName);
 
 // Links are rows of their own under their own name and never folders.
 INSTANTIATE_TEST_SUITE_P(
     Links, AcceptedLines,
     ::testing::Values(
-        Accepted{"lrwxrwxrwx    1 0        0               6 Mar 05  2013 dirlink -> folder", false,
+        Accepted{"ArrowAndTargetDropped",
+                 "lrwxrwxrwx    1 0        0               6 Mar 05  2013 dirlink -> folder", false,
                  true, "dirlink", "Mar 05  2013", "6", "rwxrwxrwx", 6},
-        Accepted{"lrwxrwxrwx 1 ftp ftp 5 Mar 05 14:22 a b -> c -> d", false, true, "a b",
-                 "Mar 05 14:22", "5", "rwxrwxrwx", 5},
-        Accepted{"lrwxrwxrwx 1 ftp ftp 5 Mar 05 14:22 no arrow", false, true, "no arrow",
-                 "Mar 05 14:22", "5", "rwxrwxrwx", 5}));
+        Accepted{"NameEndsAtTheFirstArrow", "lrwxrwxrwx 1 ftp ftp 5 Mar 05 14:22 a b -> c -> d",
+                 false, true, "a b", "Mar 05 14:22", "5", "rwxrwxrwx", 5},
+        Accepted{"NoArrow", "lrwxrwxrwx 1 ftp ftp 5 Mar 05 14:22 no arrow", false, true, "no arrow",
+                 "Mar 05 14:22", "5", "rwxrwxrwx", 5}),
+    caseName);
 
 INSTANTIATE_TEST_SUITE_P(
     DosVariants, AcceptedLines,
-    ::testing::Values(Accepted{"03-05-14  02:22PM       <dir>          lower", true, false, "lower",
-                               "03-05-14  02:22PM ", "", "", 0},
-                      Accepted{"03-05-14  02:22 PM      <DIR> spaced meridiem", true, false,
-                               "spaced meridiem", "03-05-14  02:22 PM ", "", "", 0},
-                      Accepted{"03-05-2014  14:22  <DIR>  x", true, false, "x",
-                               "03-05-2014  14:22 ", "", "", 0},
-                      Accepted{"03/05/14 02:22PM 12 short", false, false, "short",
-                               "03/05/14 02:22PM ", "12", "", 12},
-                      Accepted{"03-05-14  02:22PM      123456789012345 wide", false, false, "wide",
-                               "03-05-14  02:22PM ", "114978.09GB", "", 123456789012345ULL},
-                      // Blanks past IIS's name column belong to the name.
-                      Accepted{"03-05-14  02:22PM       <DIR>            two blanks", true, false,
-                               "  two blanks", "03-05-14  02:22PM ", "", "", 0},
-                      Accepted{"03-05-14  02:22PM                    2  lead", false, false,
-                               " lead", "03-05-14  02:22PM ", "2", "", 2}));
+    ::testing::Values(
+        Accepted{"LowerCaseDir", "03-05-14  02:22PM       <dir>          lower", true, false,
+                 "lower", "03-05-14  02:22PM ", "", "", 0},
+        Accepted{"BlankBeforeMeridiem", "03-05-14  02:22 PM      <DIR> spaced meridiem", true,
+                 false, "spaced meridiem", "03-05-14  02:22 PM ", "", "", 0},
+        Accepted{"FourDigitYear24Hour", "03-05-2014  14:22  <DIR>  x", true, false, "x",
+                 "03-05-2014  14:22 ", "", "", 0},
+        Accepted{"SlashesAndShortGaps", "03/05/14 02:22PM 12 short", false, false, "short",
+                 "03/05/14 02:22PM ", "12", "", 12},
+        Accepted{"WideSize", "03-05-14  02:22PM      123456789012345 wide", false, false, "wide",
+                 "03-05-14  02:22PM ", "114978.09GB", "", 123456789012345ULL},
+        // Blanks past IIS's name column belong to the name.
+        Accepted{"FolderNameKeepsBlanksPastTheColumn",
+                 "03-05-14  02:22PM       <DIR>            two blanks", true, false, "  two blanks",
+                 "03-05-14  02:22PM ", "", "", 0},
+        Accepted{"FileNameKeepsBlankPastTheColumn", "03-05-14  02:22PM                    2  lead",
+                 false, false, " lead", "03-05-14  02:22PM ", "2", "", 2}),
+    caseName);
 
 // Lines that describe no entry the pane can show or act on.
-class RejectedLines : public ::testing::TestWithParam<const char*> {};
+struct Rejected {
+    const char* name;
+    const char* line; // UTF-8
+};
+
+class RejectedLines : public ::testing::TestWithParam<Rejected> {};
 
 TEST_P(RejectedLines, AreRejected)
 {
     CListItem item;
-    EXPECT_FALSE(item.Parse(QString::fromUtf8(GetParam())));
+    EXPECT_FALSE(item.Parse(QString::fromUtf8(GetParam().line)));
 }
 
 INSTANTIATE_TEST_SUITE_P(
     Malformed, RejectedLines,
     ::testing::Values(
-        "", "\r", "   ", "\t\t", "total 12", "-", "d", "l", "drwxr-xr-x",
-        "drwx 2 ftp ftp 4096 Mar 05 14:22 short", "-rw-r--r-- 1 ftp ftp 1234 Mar 05 14:22",
-        "-rw-r--r-- 1 ftp ftp 1234 Mar 05 14:22 ", "-rw-r--r-- 1 ftp ftp 1234 Mar 05 14:22    ",
-        "-rw-r--r-- 1 ftp ftp abc Mar 05 14:22 x",
-        "-rw-r--r-- 1 ftp ftp 18446744073709551616 Mar 05 14:22 overflow",
-        "-rw-r--r-- 1 ftp ftp 123456789012345678901 Mar 05 14:22 too many digits",
-        "-rw-r--r-- 1 ftp ftp 1234 Foo 05 14:22 x", "-rw-r--r-- 1 ftp ftp 1234 Mar 123 14:22 x",
-        "-rw-r--r-- 1 ftp ftp 1234 Mar 05 14h22 x", "-rw-r--r-- 1 ftp ftp 1234 Mar 05 201 x",
-        "-rw-r--r-- 1 ftp ftp 1234 Mar 05 14:2 x", "lrwxrwxrwx 1 ftp ftp 5 Mar 05 14:22  -> x",
-        "-rw-r--r-- 1 ftp ftp 1234 Mar 05 14:22 ../../etc/passwd",
-        "-rw-r--r-- 1 ftp ftp 1234 Mar 05 14:22 sub/name",
-        "brw-rw---- 1 root disk 8, 0 Mar 05 14:22 sda",
-        "crw-rw-rw- 1 root root 1, 3 Mar 05 14:22 null", "prw-r--r-- 1 ftp ftp 0 Mar 05 14:22 fifo",
-        "srwxr-xr-x 1 ftp ftp 0 Mar 05 14:22 socket",
-        "Directory listing of /pub follows: 12 entries", "03-05-14  02:22PM",
-        "03-05-14  02:22PM       <DIR>", "03-05-14  02:22PM       <DIR>          ",
-        "03-05-14  02:22PM                 1234", "3-5-14  02:22PM  12 x", "03-05-14x 02:22PM 12 x",
-        "03-05-1  02:22PM 12 x", "03-05-14  0222PM 12 x", "03-05-14  02:22XM 12 x",
-        "03-05-14  02:22PM  1.5 x", "03-05-14  02:22PM  <FILE> x", " 03-05-14  02:22PM  12 x",
-        "03-05-14  02:22PM  12 a/b", "03-05-14  02:22PM AM  <DIR>  twice",
-        "03-05-14  02:22PM       <DIR>          \u00a0\u3000",
-        "-rw-r--r-- 1 ftp ftp 3 Mar 05 14:22 \u00a0", "200 PORT command successful"));
+        Rejected{"Empty", ""}, Rejected{"OnlyCr", "\r"}, Rejected{"OnlyBlanks", "   "},
+        Rejected{"OnlyTabs", "\t\t"}, Rejected{"TotalLine", "total 12"}, Rejected{"LoneDash", "-"},
+        Rejected{"LoneD", "d"}, Rejected{"LoneL", "l"}, Rejected{"PermissionsOnly", "drwxr-xr-x"},
+        Rejected{"ShortPermissions", "drwx 2 ftp ftp 4096 Mar 05 14:22 short"},
+        Rejected{"NoName", "-rw-r--r-- 1 ftp ftp 1234 Mar 05 14:22"},
+        Rejected{"NameIsOneBlank", "-rw-r--r-- 1 ftp ftp 1234 Mar 05 14:22 "},
+        Rejected{"NameIsBlanks", "-rw-r--r-- 1 ftp ftp 1234 Mar 05 14:22    "},
+        Rejected{"SizeNotANumber", "-rw-r--r-- 1 ftp ftp abc Mar 05 14:22 x"},
+        Rejected{"SizeOverflows64Bits",
+                 "-rw-r--r-- 1 ftp ftp 18446744073709551616 Mar 05 14:22 overflow"},
+        Rejected{"SizeHasTooManyDigits",
+                 "-rw-r--r-- 1 ftp ftp 123456789012345678901 Mar 05 14:22 too many digits"},
+        Rejected{"UnknownMonth", "-rw-r--r-- 1 ftp ftp 1234 Foo 05 14:22 x"},
+        Rejected{"ThreeDigitDay", "-rw-r--r-- 1 ftp ftp 1234 Mar 123 14:22 x"},
+        Rejected{"TimeWithoutColon", "-rw-r--r-- 1 ftp ftp 1234 Mar 05 14h22 x"},
+        Rejected{"ThreeDigitYear", "-rw-r--r-- 1 ftp ftp 1234 Mar 05 201 x"},
+        Rejected{"OneDigitMinute", "-rw-r--r-- 1 ftp ftp 1234 Mar 05 14:2 x"},
+        Rejected{"LinkWithEmptyName", "lrwxrwxrwx 1 ftp ftp 5 Mar 05 14:22  -> x"},
+        Rejected{"NameClimbsUp", "-rw-r--r-- 1 ftp ftp 1234 Mar 05 14:22 ../../etc/passwd"},
+        Rejected{"NameWithSlash", "-rw-r--r-- 1 ftp ftp 1234 Mar 05 14:22 sub/name"},
+        Rejected{"BlockDevice", "brw-rw---- 1 root disk 8, 0 Mar 05 14:22 sda"},
+        Rejected{"CharacterDevice", "crw-rw-rw- 1 root root 1, 3 Mar 05 14:22 null"},
+        Rejected{"Fifo", "prw-r--r-- 1 ftp ftp 0 Mar 05 14:22 fifo"},
+        Rejected{"Socket", "srwxr-xr-x 1 ftp ftp 0 Mar 05 14:22 socket"},
+        Rejected{"ProseLine", "Directory listing of /pub follows: 12 entries"},
+        Rejected{"DosDateOnly", "03-05-14  02:22PM"},
+        Rejected{"DosFolderWithoutName", "03-05-14  02:22PM       <DIR>"},
+        Rejected{"DosFolderNameOfBlanks", "03-05-14  02:22PM       <DIR>          "},
+        Rejected{"DosFileWithoutName", "03-05-14  02:22PM                 1234"},
+        Rejected{"DosOneDigitMonthAndDay", "3-5-14  02:22PM  12 x"},
+        Rejected{"DosLetterAfterDate", "03-05-14x 02:22PM 12 x"},
+        Rejected{"DosOneDigitYear", "03-05-1  02:22PM 12 x"},
+        Rejected{"DosTimeWithoutColon", "03-05-14  0222PM 12 x"},
+        Rejected{"DosBadMeridiem", "03-05-14  02:22XM 12 x"},
+        Rejected{"DosFractionalSize", "03-05-14  02:22PM  1.5 x"},
+        Rejected{"DosUnknownTag", "03-05-14  02:22PM  <FILE> x"},
+        Rejected{"DosLeadingBlank", " 03-05-14  02:22PM  12 x"},
+        Rejected{"DosNameWithSlash", "03-05-14  02:22PM  12 a/b"},
+        Rejected{"DosMeridiemTwice", "03-05-14  02:22PM AM  <DIR>  twice"},
+        Rejected{"DosNameOfUnicodeBlanks", "03-05-14  02:22PM       <DIR>          \u00a0\u3000"},
+        Rejected{"NameIsNoBreakSpace", "-rw-r--r-- 1 ftp ftp 3 Mar 05 14:22 \u00a0"},
+        Rejected{"PortReply", "200 PORT command successful"}),
+    caseName);
 
 TEST(CListItemParse, RejectsANameWithANul)
 {

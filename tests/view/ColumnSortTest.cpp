@@ -1,4 +1,5 @@
 #include "view/ColumnSort.h"
+#include "support/NamedCases.h"
 #include "view/CListItem.h"
 
 #include <gtest/gtest.h>
@@ -7,6 +8,9 @@
 #include <vector>
 
 namespace {
+
+using namedcases::operator<<;
+using namedcases::caseName;
 
 // Remote-list rows: name, date, size, permissions.
 QStringList row(const char* name, const char* size, const char* date = "Mar 05 14:22")
@@ -41,6 +45,7 @@ ColumnSort sortedBy(int column, bool ascending)
 }
 
 struct ClickCase {
+    const char* name;
     std::vector<int> clicks;
     int column;
     bool ascending;
@@ -60,12 +65,17 @@ TEST_P(SortClicks, LeaveTheSharedState)
 
 INSTANTIATE_TEST_SUITE_P(
     ClickSequences, SortClicks,
-    ::testing::Values(ClickCase{{}, 0, false}, ClickCase{{0}, 0, true}, ClickCase{{2}, 2, true},
-                      ClickCase{{11}, 11, true}, ClickCase{{2, 2}, 2, false},
-                      ClickCase{{2, 2, 2}, 2, true}, ClickCase{{2, 1}, 1, true},
-                      ClickCase{{2, 2, 1}, 1, true}, ClickCase{{0, 0, 3, 0}, 0, true}));
+    ::testing::Values(ClickCase{"None", {}, 0, false}, ClickCase{"Column0", {0}, 0, true},
+                      ClickCase{"Column2", {2}, 2, true}, ClickCase{"Column11", {11}, 11, true},
+                      ClickCase{"Column2Twice", {2, 2}, 2, false},
+                      ClickCase{"Column2ThreeTimes", {2, 2, 2}, 2, true},
+                      ClickCase{"Column2Then1", {2, 1}, 1, true},
+                      ClickCase{"Column2TwiceThen1", {2, 2, 1}, 1, true},
+                      ClickCase{"Column0TwiceThen3Then0", {0, 0, 3, 0}, 0, true}),
+    caseName);
 
 struct CompareCase {
+    const char* name;
     int column;
     bool ascending;
     QStringList a;
@@ -90,48 +100,63 @@ TEST_P(RowComparison, OrdersThePair)
 
 INSTANTIATE_TEST_SUITE_P(
     SizeColumn, RowComparison,
-    ::testing::Values(CompareCase{2, true, row("a", "2.00GB"), row("b", "900.00MB"), 1},
-                      CompareCase{2, false, row("a", "2.00GB"), row("b", "900.00MB"), -1},
-                      // Megabytes count only by their whole part.
-                      CompareCase{2, true, row("a", "1.99MB"), row("b", "1.01MB"), 0},
-                      CompareCase{2, false, row("a", "1.99MB"), row("b", "1.01MB"), 0},
-                      CompareCase{2, true, row("a", "1.50GB"), row("b", "1.49GB"), 1},
-                      CompareCase{2, true, row("a", "1.50KB"), row("b", "1.49KB"), 1},
-                      CompareCase{2, true, row("a", "1.00KB"), row("b", "1023"), 1},
-                      CompareCase{2, true, row("a", "0"), row("b", "1"), -1},
-                      CompareCase{2, true, row("a", "1024.00KB"), row("b", "1.00MB"), 0},
-                      CompareCase{2, true, row("a", "999"), row("b", "1000"), -1},
-                      CompareCase{2, true, row("a", "junk"), row("b", "0"), 0},
-                      CompareCase{2, true, row("a", "17179869184.00GB"), row("b", "5.00GB"), 1}));
+    ::testing::Values(
+        CompareCase{"GigabytesAfterMegabytes", 2, true, row("a", "2.00GB"), row("b", "900.00MB"),
+                    1},
+        CompareCase{"GigabytesBeforeMegabytesDescending", 2, false, row("a", "2.00GB"),
+                    row("b", "900.00MB"), -1},
+        // Megabytes count only by their whole part.
+        CompareCase{"MegabytesByWholePart", 2, true, row("a", "1.99MB"), row("b", "1.01MB"), 0},
+        CompareCase{"MegabytesByWholePartDescending", 2, false, row("a", "1.99MB"),
+                    row("b", "1.01MB"), 0},
+        CompareCase{"GigabytesByFraction", 2, true, row("a", "1.50GB"), row("b", "1.49GB"), 1},
+        CompareCase{"KilobytesByFraction", 2, true, row("a", "1.50KB"), row("b", "1.49KB"), 1},
+        CompareCase{"KilobyteAfterBytes", 2, true, row("a", "1.00KB"), row("b", "1023"), 1},
+        CompareCase{"Bytes", 2, true, row("a", "0"), row("b", "1"), -1},
+        CompareCase{"KilobytesEqualAMegabyte", 2, true, row("a", "1024.00KB"), row("b", "1.00MB"),
+                    0},
+        CompareCase{"BytesByValue", 2, true, row("a", "999"), row("b", "1000"), -1},
+        CompareCase{"JunkEqualsZero", 2, true, row("a", "junk"), row("b", "0"), 0},
+        CompareCase{"HugeGigabytes", 2, true, row("a", "17179869184.00GB"), row("b", "5.00GB"), 1}),
+    caseName);
 
-INSTANTIATE_TEST_SUITE_P(FoldersFirst, RowComparison,
-                         ::testing::Values(CompareCase{2, true, row("z", ""), row("a", "1"), -1},
-                                           CompareCase{2, false, row("z", ""), row("a", "5.00GB"),
-                                                       -1},
-                                           CompareCase{0, true, row("z", ""), row("a", "1"), -1},
-                                           CompareCase{0, false, row("a", ""), row("z", "1"), -1},
-                                           CompareCase{0, true, row("b", ""), row("a", ""), 1},
-                                           CompareCase{0, false, row("b", ""), row("a", ""), -1},
-                                           CompareCase{2, true, row("b", ""), row("a", ""), 0}));
+INSTANTIATE_TEST_SUITE_P(
+    FoldersFirst, RowComparison,
+    ::testing::Values(
+        CompareCase{"FolderBeforeFileBySize", 2, true, row("z", ""), row("a", "1"), -1},
+        CompareCase{"FolderBeforeFileBySizeDescending", 2, false, row("z", ""), row("a", "5.00GB"),
+                    -1},
+        CompareCase{"FolderBeforeFileByName", 0, true, row("z", ""), row("a", "1"), -1},
+        CompareCase{"FolderBeforeFileByNameDescending", 0, false, row("a", ""), row("z", "1"), -1},
+        CompareCase{"FoldersByName", 0, true, row("b", ""), row("a", ""), 1},
+        CompareCase{"FoldersByNameDescending", 0, false, row("b", ""), row("a", ""), -1},
+        CompareCase{"FoldersEqualBySize", 2, true, row("b", ""), row("a", ""), 0}),
+    caseName);
 
 INSTANTIATE_TEST_SUITE_P(
     TextColumns, RowComparison,
     ::testing::Values(
         // Case-sensitive bytes: capitals before small letters.
-        CompareCase{0, true, row("B", "1"), row("a", "1"), -1},
-        CompareCase{0, false, row("B", "1"), row("a", "1"), 1},
-        CompareCase{0, true, row("a", "1"), row("ab", "1"), -1},
-        CompareCase{0, true, row("same", "1"), row("same", "2"), 0},
+        CompareCase{"CapitalsBeforeSmallLetters", 0, true, row("B", "1"), row("a", "1"), -1},
+        CompareCase{"CapitalsBeforeSmallLettersDescending", 0, false, row("B", "1"), row("a", "1"),
+                    1},
+        CompareCase{"PrefixFirst", 0, true, row("a", "1"), row("ab", "1"), -1},
+        CompareCase{"SameName", 0, true, row("same", "1"), row("same", "2"), 0},
         // GBK orders Chinese by pronunciation (啊 B0A1 before 中 D6D0), where UTF-16 would
         // put 中 (4E2D) before 啊 (554A).
-        CompareCase{0, true, row("啊", "1"), row("中", "1"), -1},
+        CompareCase{"ChineseByGbk", 0, true, row("啊", "1"), row("中", "1"), -1},
         // Bytes are unsigned: ASCII before the lead byte of any Chinese character.
-        CompareCase{0, true, row("z", "1"), row("中", "1"), -1},
-        CompareCase{1, true, row("a", "1", "Dec 07 10:22"), row("b", "1", "Mar 05  2013"), -1},
-        CompareCase{1, false, row("a", "1", "Dec 07 10:22"), row("b", "1", "Mar 05  2013"), 1},
-        CompareCase{3, true, names({"a", "d", "1", "rwx"}), names({"b", "d", "1", "r--"}), 1},
+        CompareCase{"AsciiBeforeChinese", 0, true, row("z", "1"), row("中", "1"), -1},
+        CompareCase{"DatesAsText", 1, true, row("a", "1", "Dec 07 10:22"),
+                    row("b", "1", "Mar 05  2013"), -1},
+        CompareCase{"DatesAsTextDescending", 1, false, row("a", "1", "Dec 07 10:22"),
+                    row("b", "1", "Mar 05  2013"), 1},
+        CompareCase{"Permissions", 3, true, names({"a", "d", "1", "rwx"}),
+                    names({"b", "d", "1", "r--"}), 1},
         // A column a row does not have reads as empty text.
-        CompareCase{7, true, row("a", "1"), names({"b", "", "1", "", "", "", "", "x"}), -1}));
+        CompareCase{"MissingColumnIsEmpty", 7, true, row("a", "1"),
+                    names({"b", "", "1", "", "", "", "", "x"}), -1}),
+    caseName);
 
 TEST(ColumnSortOrder, ParentRowStaysOnTopInBothDirections)
 {

@@ -1,10 +1,15 @@
 #include "view/FormatSize.h"
+#include "support/NamedCases.h"
 
 #include <gtest/gtest.h>
 
 namespace {
 
+using namedcases::operator<<;
+using namedcases::caseName;
+
 struct SizeCase {
+    const char* name;
     quint64 bytes;
     const char* text;
 };
@@ -18,13 +23,17 @@ TEST_P(FormatSizeTable, GivesTheSizeText)
 
 INSTANTIATE_TEST_SUITE_P(
     UnitBoundaries, FormatSizeTable,
-    ::testing::Values(SizeCase{0, "0"}, SizeCase{1, "1"}, SizeCase{1023, "1023"},
-                      SizeCase{1024, "1.00KB"}, SizeCase{1234, "1.21KB"}, SizeCase{1536, "1.50KB"},
-                      // Still kilobytes, rounded up by the two decimals.
-                      SizeCase{1048575, "1024.00KB"}, SizeCase{1048576, "1.00MB"},
-                      SizeCase{1572864, "1.50MB"}, SizeCase{1073741823, "1024.00MB"},
-                      SizeCase{1073741824, "1.00GB"}, SizeCase{5368709120, "5.00GB"},
-                      SizeCase{1099511627776, "1024.00GB"},
-                      SizeCase{18446744073709551615ULL, "17179869184.00GB"}));
+    ::testing::Values(
+        SizeCase{"Zero", 0, "0"}, SizeCase{"OneByte", 1, "1"}, SizeCase{"Bytes1023", 1023, "1023"},
+        SizeCase{"Kilobyte", 1024, "1.00KB"}, SizeCase{"Kilobytes1234", 1234, "1.21KB"},
+        SizeCase{"Kilobytes1536", 1536, "1.50KB"},
+        // Still kilobytes, rounded up by the two decimals.
+        SizeCase{"JustUnderAMebibyte", 1048575, "1024.00KB"},
+        SizeCase{"Mebibyte", 1048576, "1.00MB"}, SizeCase{"Mebibytes1_5", 1572864, "1.50MB"},
+        SizeCase{"JustUnderAGibibyte", 1073741823, "1024.00MB"},
+        SizeCase{"Gibibyte", 1073741824, "1.00GB"}, SizeCase{"Gibibytes5", 5368709120, "5.00GB"},
+        SizeCase{"Tebibyte", 1099511627776, "1024.00GB"},
+        SizeCase{"Largest64BitSize", 18446744073709551615ULL, "17179869184.00GB"}),
+    caseName);
 
 } // namespace

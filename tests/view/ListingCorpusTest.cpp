@@ -1,4 +1,5 @@
 #include "platform/TextCodec.h"
+#include "support/NamedCases.h"
 #include "view/CListItem.h"
 
 #include <QFile>
@@ -13,6 +14,9 @@
 // prepared folder; list-iis.txt is written by hand in IIS's column layout (no IIS here).
 
 namespace {
+
+using namedcases::operator<<;
+using namedcases::caseName;
 
 QByteArray readData(const char* file)
 {
@@ -82,15 +86,11 @@ const char* permissionsOf(Kind kind)
 }
 
 struct ServerCapture {
+    const char* name;
     const char* file;
     const char* recentDate;
     const char* oldDate;
 };
-
-void PrintTo(const ServerCapture& capture, std::ostream* os)
-{
-    *os << capture.file;
-}
 
 QMap<QString, CListItem> parseAll(const QList<QByteArray>& lines)
 {
@@ -128,11 +128,14 @@ TEST_P(UnixServerCapture, EveryEntryIsReadWhole)
 
 INSTANTIATE_TEST_SUITE_P(
     RealServers, UnixServerCapture,
-    ::testing::Values(ServerCapture{"list-vsftpd.txt", "Dec 07 10:22", "Mar 05  2013"},
-                      ServerCapture{"list-pyftpdlib.txt", "Dec 07 10:22", "Mar 05  2013"},
-                      ServerCapture{"list-proftpd.txt", "Dec  7 10:22", "Mar  5  2013"},
-                      ServerCapture{"list-proftpd-fake-owner.txt", "Dec  7 10:22", "Mar  5  2013"},
-                      ServerCapture{"list-pure-ftpd.txt", "Dec  7 10:22", "Mar  5  2013"}));
+    ::testing::Values(
+        ServerCapture{"Vsftpd", "list-vsftpd.txt", "Dec 07 10:22", "Mar 05  2013"},
+        ServerCapture{"Pyftpdlib", "list-pyftpdlib.txt", "Dec 07 10:22", "Mar 05  2013"},
+        ServerCapture{"Proftpd", "list-proftpd.txt", "Dec  7 10:22", "Mar  5  2013"},
+        ServerCapture{"ProftpdFakeOwner", "list-proftpd-fake-owner.txt", "Dec  7 10:22",
+                      "Mar  5  2013"},
+        ServerCapture{"PureFtpd", "list-pure-ftpd.txt", "Dec  7 10:22", "Mar  5  2013"}),
+    caseName);
 
 // The program decodes a listing as GBK until the server announces UTF8: UTF-8 names then come out
 // garbled, but the lines must still be read, and every ASCII name exactly.

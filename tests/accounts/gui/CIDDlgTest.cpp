@@ -1,6 +1,7 @@
 #include "accounts/gui/CIDDlg.h"
 
 #include "accounts/gui/RecordingPrompt.h"
+#include "support/NamedCases.h"
 
 #include <QLabel>
 #include <QLineEdit>
@@ -9,6 +10,9 @@
 #include <gtest/gtest.h>
 
 namespace {
+
+using namedcases::operator<<;
+using namedcases::caseName;
 
 QString text(const char* utf8)
 {
@@ -134,8 +138,7 @@ const Refusal Refusals[] = {
      "服务器、用户名和密码不能包含换行符或空字符"},
 };
 
-INSTANTIATE_TEST_SUITE_P(Values, CIDDlgRefusalTest, testing::ValuesIn(Refusals),
-                         [](const auto& test) { return std::string(test.param.name); });
+INSTANTIATE_TEST_SUITE_P(Values, CIDDlgRefusalTest, testing::ValuesIn(Refusals), caseName);
 
 TEST_F(CIDDlgTest, HighestPortIsAccepted)
 {

@@ -1,6 +1,7 @@
 #include "platform/gui/MessageBoxPrompt.h"
 
 #include "support/ModalDialogs.h"
+#include "support/NamedCases.h"
 
 #include <QAbstractButton>
 #include <QApplication>
@@ -14,6 +15,9 @@
 #include <thread>
 
 namespace {
+
+using namedcases::operator<<;
+using namedcases::caseName;
 
 struct Seen {
     QString text;
@@ -57,27 +61,29 @@ TEST(MessageBoxPromptTest, BoxWithoutCaptionTakesTheApplicationName)
     EXPECT_EQ(seen.title, QStringLiteral("KEVRA"));
 }
 
-class MessageBoxPromptAnswerTest
-    : public testing::TestWithParam<std::pair<QMessageBox::StandardButton, PromptAnswer>> {};
+struct AnswerCase {
+    const char* name;
+    QMessageBox::StandardButton button;
+    PromptAnswer answer;
+};
+
+class MessageBoxPromptAnswerTest : public testing::TestWithParam<AnswerCase> {};
 
 TEST_P(MessageBoxPromptAnswerTest, YesNoQuestionGivesTheChosenAnswer)
 {
     QWidget window;
     MessageBoxPrompt prompt(&window);
     Seen seen;
-    answerNextBox(GetParam().first, seen);
+    answerNextBox(GetParam().button, seen);
     EXPECT_EQ(prompt.ask(QStringLiteral("是否覆盖?"), QStringLiteral("提示"), PromptButtons::YesNo),
-              GetParam().second);
+              GetParam().answer);
     EXPECT_EQ(seen.buttons, QMessageBox::Yes | QMessageBox::No);
 }
 
 INSTANTIATE_TEST_SUITE_P(Buttons, MessageBoxPromptAnswerTest,
-                         testing::Values(std::pair{QMessageBox::Yes, PromptAnswer::Yes},
-                                         std::pair{QMessageBox::No, PromptAnswer::No}),
-                         [](const auto& test) {
-                             return std::string(test.param.second == PromptAnswer::Yes ? "Yes"
-                                                                                       : "No");
-                         });
+                         testing::Values(AnswerCase{"Yes", QMessageBox::Yes, PromptAnswer::Yes},
+                                         AnswerCase{"No", QMessageBox::No, PromptAnswer::No}),
+                         caseName);
 
 TEST(MessageBoxPromptTest, WorkerThreadWaitsForTheAnswerGivenOnTheGuiThread)
 {

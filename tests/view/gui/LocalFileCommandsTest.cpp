@@ -1,6 +1,7 @@
 #include "view/gui/LocalPaneFixture.h"
 
 #include "support/ModalDialogs.h"
+#include "support/NamedCases.h"
 #include "view/gui/CDlg.h"
 #include "view/gui/CommandIds.h"
 #include "view/gui/MenuBuilder.h"
@@ -22,6 +23,9 @@
 #include <initializer_list>
 
 namespace {
+
+using namedcases::operator<<;
+using namedcases::caseName;
 
 QByteArray contentOf(const QString& path)
 {
@@ -127,7 +131,7 @@ TEST_F(LocalFileCommandsTest, CancelledNewFolderCreatesNothing)
 }
 
 struct OverwriteCase {
-    const char* label;
+    const char* name;
     PromptAnswer answer;
     QByteArray expectedTarget;
     bool sourceRemains;
@@ -158,7 +162,7 @@ TEST_P(RenameOntoExisting, AsksBeforeReplacingThroughTheDialog)
 INSTANTIATE_TEST_SUITE_P(Answers, RenameOntoExisting,
                          ::testing::Values(OverwriteCase{"Yes", PromptAnswer::Yes, "from a", false},
                                            OverwriteCase{"No", PromptAnswer::No, "from b", true}),
-                         [](const auto& test) { return std::string(test.param.label); });
+                         caseName);
 
 TEST_F(LocalFileCommandsTest, RenameAsksForEverySelectedRowAndCancelMovesOn)
 {
@@ -348,7 +352,7 @@ TEST_F(LocalFileCommandsTest, WithoutALocalSelectionDeleteGoesToTheRemoteBranch)
 }
 
 struct EnabledCase {
-    const char* label;
+    const char* name;
     QStringList selection;
     bool anySelected;
     bool exactlyOne;
@@ -388,7 +392,7 @@ INSTANTIATE_TEST_SUITE_P(
             "TwoFiles", {QStringLiteral("a.txt"), QStringLiteral("b.txt")}, true, false, false},
         EnabledCase{
             "ParentAndFile", {QStringLiteral(".."), QStringLiteral("a.txt")}, true, true, true}),
-    [](const auto& test) { return std::string(test.param.label); });
+    caseName);
 
 TEST_F(LocalFileCommandsTest, TheOpenedContextMenuDisablesOpenForAFolder)
 {
