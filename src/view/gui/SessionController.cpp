@@ -14,7 +14,12 @@
 #include <QLineEdit>
 #include <QTabBar>
 
+#include <algorithm>
+#include <thread>
+
 namespace {
+constexpr std::chrono::milliseconds politeQuitGrace{1000};
+
 TextRowsModel::Row displayRow(const CListItem& item)
 {
     return TextRowsModel::Row{{item.name, item.date, item.size, item.permissions}, item.isFolder};
@@ -49,10 +54,18 @@ SessionController::SessionController(CftpView& view, Prompt& prompt, const QStri
     watchRemoteKeys();
 }
 
+// Sessions get a moment to say QUIT politely; one still busy after it is interrupted.
 SessionController::~SessionController()
 {
     for (auto& [id, session] : sessions_)
         session->post(QM_QUIT);
+    const auto anyRunning = [this] {
+        return std::any_of(sessions_.begin(), sessions_.end(),
+                           [](const auto& entry) { return entry.second->isRunning(); });
+    };
+    const auto giveUp = std::chrono::steady_clock::now() + politeQuitGrace;
+    while (anyRunning() && std::chrono::steady_clock::now() < giveUp)
+        std::this_thread::sleep_for(std::chrono::milliseconds(10));
     sessions_.clear();
 }
 

@@ -9,6 +9,7 @@
 #include "view/gui/FileListModel.h"
 
 #include <QComboBox>
+#include <QElapsedTimer>
 #include <QFile>
 #include <QLineEdit>
 #include <QTabBar>
@@ -178,6 +179,39 @@ TEST_F(SessionControllerTest, TabsSwitchBetweenSessionsInDifferentFolders)
     ASSERT_TRUE(waitFor([&] { return remoteNames().contains(QStringLiteral("inpub.txt")); }));
     EXPECT_EQ(view.remotePathText(), QStringLiteral("/pub"));
     EXPECT_EQ(controller.registry().current(), controller.registry().sessionAtTab(0));
+}
+
+} // namespace
+
+namespace {
+
+// Closing the main window destroys the controller while its sessions still run: each says QUIT
+// and ends, and its thread is waited for without waiting out a network time-out.
+TEST(SessionControllerShutdown, DestroyingTheControllerEndsLiveSessionsPromptly)
+{
+    ProfileSandbox profile;
+    QTemporaryDir work;
+    ASSERT_TRUE(work.isValid());
+    VsftpdOptions options;
+    options.protocolLog = true;
+    VsftpdServer server(options);
+    ASSERT_TRUE(server.start()) << server.errorText().toStdString();
+    CftpView view;
+    view.initialUpdate(LoadConfiguration(work.path()));
+    ScriptedPrompt prompt;
+    auto controller = std::make_unique<SessionController>(view, prompt, work.path());
+    for (int session = 1; session <= 2; ++session) {
+        view.setHost(server.host());
+        view.setPort(server.port());
+        view.setUser(QStringLiteral("anonymous"));
+        controller->OnConnect();
+        ASSERT_TRUE(waitFor([&] { return view.sessionTabs()->count() == session; }));
+    }
+    QElapsedTimer timer;
+    timer.start();
+    controller.reset();
+    EXPECT_LT(timer.elapsed(), 5000);
+    EXPECT_TRUE(waitFor([&] { return server.protocolLog().count(QStringLiteral("QUIT")) == 2; }));
 }
 
 } // namespace
