@@ -129,15 +129,6 @@ bool SessionController::postToCurrent(int message, std::unique_ptr<MailPayload> 
     return true;
 }
 
-std::unique_ptr<LogonRecord> SessionController::logonFor(const QString& host) const
-{
-    for (const auto& [id, session] : sessions_) {
-        if (session->logon().host == host)
-            return std::make_unique<LogonRecord>(session->logon());
-    }
-    return nullptr;
-}
-
 void SessionController::OnConnect()
 {
     const QString host = view_.host();

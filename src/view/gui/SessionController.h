@@ -41,8 +41,6 @@ public:
     SessionThread* currentSession() const;
     // Posts a request to the current session; false when there is none.
     bool postToCurrent(int message, std::unique_ptr<MailPayload> payload = {});
-    // The logon record of a session by host, for transfers of queue entries.
-    std::unique_ptr<LogonRecord> logonFor(const QString& host) const;
 
     void OnConnect();
     void OnDisconnect();
