@@ -1,13 +1,12 @@
 #include "accounts/AccountFile.h"
 
 #include "accounts/AES.h"
+#include "accounts/StoredFile.h"
 #include "platform/TextCodec.h"
 
 #include <QFile>
-#include <QFileInfo>
 
 #include <algorithm>
-#include <cerrno>
 #include <fcntl.h>
 #include <optional>
 #include <sys/stat.h>
@@ -39,25 +38,9 @@ QByteArray encipherUnit(const QByteArray& text)
     return cipher.EncryptText(text);
 }
 
-// The file's bytes up to its last whole cipher block; empty for a missing file, nothing when
-// an existing file cannot be read (so that callers never replace what they could not read).
-std::optional<QByteArray> readWholeBlocks(const QString& path)
-{
-    QFile file(path);
-    if (!file.exists())
-        return QByteArray();
-    if (!file.open(QIODevice::ReadOnly))
-        return std::nullopt;
-    QByteArray bytes = file.readAll();
-    if (file.error() != QFileDevice::NoError)
-        return std::nullopt;
-    bytes.truncate(bytes.size() - bytes.size() % AES::BlockSize);
-    return bytes;
-}
-
 QByteArray decipheredText(const QString& path)
 {
-    return AES().DecryptText(readWholeBlocks(path).value_or(QByteArray()));
+    return AES().DecryptText(StoredFile::readWholeBlocks(path).value_or(QByteArray()));
 }
 
 // Scans from pos with an empty field and no completed fields. CR completes a field (a fifth or
@@ -89,52 +72,6 @@ bool parseNextRecord(const QByteArray& text, qsizetype& pos, AccountRecord& reco
     }
     pos = text.size();
     return false;
-}
-
-bool writeAll(int fd, const QByteArray& bytes)
-{
-    const char* data = bytes.constData();
-    qsizetype left = bytes.size();
-    while (left > 0) {
-        const ssize_t written = ::write(fd, data, static_cast<size_t>(left));
-        if (written < 0 && errno == EINTR)
-            continue;
-        if (written <= 0)
-            return false;
-        data += written;
-        left -= written;
-    }
-    return true;
-}
-
-void syncFolderOf(const QString& path)
-{
-    const int fd = ::open(QFile::encodeName(QFileInfo(path).absolutePath()).constData(),
-                          O_RDONLY | O_DIRECTORY | O_CLOEXEC);
-    if (fd >= 0) {
-        ::fsync(fd);
-        ::close(fd);
-    }
-}
-
-// The new content goes to a temporary file beside the target (mode 0600), reaches the disk and
-// only then takes the target's place in one rename: a crash leaves the old or the new list,
-// never a partial one.
-bool replaceFile(const QString& path, const QByteArray& bytes)
-{
-    QByteArray temporary = QFile::encodeName(path) + ".XXXXXX";
-    const int fd = ::mkostemp(temporary.data(), O_CLOEXEC);
-    if (fd < 0)
-        return false;
-    bool ok = writeAll(fd, bytes) && ::fsync(fd) == 0;
-    ok = ::close(fd) == 0 && ok;
-    ok = ok && ::rename(temporary.constData(), QFile::encodeName(path).constData()) == 0;
-    if (!ok) {
-        ::unlink(temporary.constData());
-        return false;
-    }
-    syncFolderOf(path);
-    return true;
 }
 
 void createIfMissing(const QString& path)
@@ -173,7 +110,8 @@ AccountWrite RewriteAccountList(const QString& path, const QList<AccountRecord>&
             return AccountWrite::Refused;
         text += recordText(row);
     }
-    return replaceFile(path, encipherUnit(text)) ? AccountWrite::Written : AccountWrite::Failed;
+    return StoredFile::replace(path, encipherUnit(text)) ? AccountWrite::Written
+                                                         : AccountWrite::Failed;
 }
 
 AccountWrite AppendAccount(const QString& server, int port, const QString& user,
@@ -182,11 +120,11 @@ AccountWrite AppendAccount(const QString& server, int port, const QString& user,
     const AccountRecord record{server, QString::number(port), user, password};
     if (record.hasUnstorableText())
         return AccountWrite::Refused;
-    const std::optional<QByteArray> existing = readWholeBlocks(path);
+    const std::optional<QByteArray> existing = StoredFile::readWholeBlocks(path);
     if (!existing)
         return AccountWrite::Failed;
     const QByteArray content = *existing + encipherUnit(recordText(record));
-    return replaceFile(path, content) ? AccountWrite::Written : AccountWrite::Failed;
+    return StoredFile::replace(path, content) ? AccountWrite::Written : AccountWrite::Failed;
 }
 
 bool NextSavedAccount(const QString& path, qsizetype& cursor, AccountRecord& record)

@@ -1,5 +1,7 @@
 #include "accounts/AccountRecord.h"
 
+#include "accounts/StoredFile.h"
+
 #include <climits>
 
 int AccountRecord::portFromText(const QString& text)
@@ -23,7 +25,7 @@ int AccountRecord::portFromText(const QString& text)
 bool AccountRecord::hasUnstorableText() const
 {
     for (const QString* field : {&server, &port, &user, &password}) {
-        if (field->contains(u'\r') || field->contains(u'\n') || field->contains(QChar(0)))
+        if (StoredFile::isUnstorable(*field))
             return true;
     }
     return false;
