@@ -1,0 +1,122 @@
+#include "queue/QueueFile.h"
+
+#include "accounts/AES.h"
+#include "accounts/StoredFile.h"
+#include "platform/NamedMutex.h"
+#include "platform/TextCodec.h"
+
+#include <QFile>
+
+#include <algorithm>
+#include <mutex>
+
+namespace {
+
+constexpr int FieldCount = 13;
+constexpr int KindField = 12;
+// One record is at least its thirteen CRs and an LF; anything shorter holds no row.
+constexpr qsizetype LongestEmptyText = 13;
+
+QString storedState(const QString& state)
+{
+    const bool unfinished = state == QueueState::Waiting || state == QueueState::Preparing ||
+                            state == QueueState::Downloading || state == QueueState::Uploading;
+    return unfinished ? QueueState::Paused.toString() : state;
+}
+
+QList<QString> storedFields(const TransferQueue::Row& row)
+{
+    QList<QString> fields(row.columns.begin(), row.columns.end());
+    fields[TransferQueue::StateColumn] = storedState(fields[TransferQueue::StateColumn]);
+    fields.append(row.folder == 1 ? QStringLiteral("D") : QStringLiteral("F"));
+    return fields;
+}
+
+QByteArray recordText(const QList<QString>& fields)
+{
+    QByteArray text;
+    for (const QString& field : fields)
+        text += TextCodec::toGbk(field) + '\r';
+    return text + '\n';
+}
+
+void setField(QueueEntry& entry, int number, const QString& value)
+{
+    QString* const fields[] = {&entry.source, &entry.address, &entry.size,      &entry.progress,
+                               &entry.target, &entry.action,  &entry.started,   &entry.finished,
+                               &entry.speed,  &entry.elapsed, &entry.remaining, &entry.state};
+    if (number < KindField)
+        *fields[number] = value;
+    else if (number == KindField)
+        entry.folder = value == u"D" ? 1 : 0;
+}
+
+} // namespace
+
+QueueFile::QueueFile(const QString& workPath, NamedMutex& writeLock)
+    : path_(pathIn(workPath)), writeLock_(writeLock)
+{
+}
+
+QString QueueFile::pathIn(const QString& workPath)
+{
+    const QString folder = workPath.endsWith(u'/') ? workPath : workPath + u'/';
+    return folder + QStringLiteral("WFL.dat");
+}
+
+bool QueueFile::SaveQueue(const TransferQueue& queue)
+{
+    std::lock_guard<NamedMutex> guard(writeLock_);
+    // The rows are read under the lock, so the save that writes last also saw the latest rows.
+    const QByteArray text = plainText(queue.snapshot());
+    if (text.size() <= LongestEmptyText)
+        return StoredFile::replace(path_, QByteArray());
+    AES cipher;
+    return StoredFile::replace(path_, cipher.EncryptText(text));
+}
+
+int QueueFile::LoadQueue(TransferQueue& queue, const QString& serverBoxText) const
+{
+    if (!QFile::exists(path_))
+        return 0;
+    const QByteArray cipher = StoredFile::readWholeBlocks(path_).value_or(QByteArray());
+    const QList<QueueEntry> entries = parseText(AES().DecryptText(cipher));
+    for (const QueueEntry& entry : entries)
+        queue.AddQueueRow(entry, serverBoxText);
+    return static_cast<int>(entries.size());
+}
+
+QByteArray QueueFile::plainText(const QList<TransferQueue::Row>& rows)
+{
+    QByteArray text;
+    for (const TransferQueue::Row& row : rows) {
+        const QList<QString> fields = storedFields(row);
+        if (std::none_of(fields.cbegin(), fields.cend(), StoredFile::isUnstorable))
+            text += recordText(fields);
+    }
+    return text;
+}
+
+QList<QueueEntry> QueueFile::parseText(const QByteArray& text)
+{
+    QList<QueueEntry> entries;
+    QueueEntry entry;
+    QByteArray field;
+    int completed = 0;
+    for (const char c : text) {
+        if (c == '\r') {
+            setField(entry, completed++, TextCodec::fromGbk(field));
+            field.clear();
+        } else if (c == '\n') {
+            // A record short of its thirteen fields runs on into the next one.
+            if (completed >= FieldCount) {
+                entries.append(entry);
+                entry = QueueEntry();
+                completed = 0;
+            }
+        } else {
+            field.append(c);
+        }
+    }
+    return entries;
+}
