@@ -76,6 +76,17 @@ class ListTest : public FakeServerFixture {
 protected:
     using FakeServerFixture::FakeServerFixture;
 
+    // The server's side up to the data connection: TYPE I, PORT and "LIST " answered 150.
+    // Gives the PORT argument to connect to.
+    static QByteArray requestListing(FakeFtpSession& s)
+    {
+        s.exchange("TYPE I", "200 ok");
+        const QByteArray port = s.expectPrefix("PORT ");
+        s.send("200 ok");
+        s.exchange("LIST ", "150 listing");
+        return port;
+    }
+
     // The server's side of one listing: TYPE I, PORT and LIST, then the data.
     static void serveListing(FakeFtpSession& s, const QByteArray& command,
                              const QByteArray& listing)
@@ -167,10 +178,7 @@ TEST_F(ListTest, RefusedTypeOrPortStopsTheListing)
 TEST_F(ListTest, DataConnectionFromAnotherAddressIsRefused)
 {
     startLoggedOn([](FakeFtpSession& s) {
-        s.exchange("TYPE I", "200 ok");
-        const QByteArray port = s.expectPrefix("PORT ");
-        s.send("200 ok");
-        s.exchange("LIST ", "150 listing");
+        const QByteArray port = requestListing(s);
         TcpSocket stranger = s.connectStranger(port, QStringLiteral("127.0.0.2"));
         const QByteArray forged = "forged line\r\n";
         stranger.sendAll(forged.constData(), forged.size(), s.timeout());
@@ -192,10 +200,7 @@ TEST_F(ListTest, NoDataConnectionTimesOutWithNetworkError)
 {
     client.setTimeout(milliseconds(300));
     startLoggedOn([](FakeFtpSession& s) {
-        s.exchange("TYPE I", "200 ok");
-        const QByteArray port = s.expectPrefix("PORT ");
-        s.send("200 ok");
-        s.exchange("LIST ", "150 listing");
+        const QByteArray port = requestListing(s);
         s.connectStranger(port, QStringLiteral("127.0.0.3"));
         s.expectClosed();
     });
@@ -209,10 +214,7 @@ TEST_F(ListTest, StalledListingTimesOutWithNetworkError)
 {
     client.setTimeout(milliseconds(300));
     startLoggedOn([](FakeFtpSession& s) {
-        s.exchange("TYPE I", "200 ok");
-        const QByteArray port = s.expectPrefix("PORT ");
-        s.send("200 ok");
-        s.exchange("LIST ", "150 listing");
+        const QByteArray port = requestListing(s);
         s.connectActive(port);
         s.sendData("partial line without end");
         s.receiveData();
@@ -225,10 +227,7 @@ TEST_F(ListTest, StalledListingTimesOutWithNetworkError)
 TEST_F(ListTest, BrokenListingConnectionIsAFileErrorNotATruncatedListing)
 {
     startLoggedOn([](FakeFtpSession& s) {
-        s.exchange("TYPE I", "200 ok");
-        const QByteArray port = s.expectPrefix("PORT ");
-        s.send("200 ok");
-        s.exchange("LIST ", "150 listing");
+        const QByteArray port = requestListing(s);
         s.connectActive(port);
         // More than the socket buffers hold: once sent, the client has taken the connection.
         s.sendData(QByteArray(16 * 1024 * 1024, 'l'));
@@ -243,10 +242,7 @@ TEST_F(ListTest, ListingBeyondTheBoundIsRefused)
 {
     const qsizetype bound = qsizetype(256) * 1024 * 1024;
     startLoggedOn([bound](FakeFtpSession& s) {
-        s.exchange("TYPE I", "200 ok");
-        const QByteArray port = s.expectPrefix("PORT ");
-        s.send("200 ok");
-        s.exchange("LIST ", "150 listing");
+        const QByteArray port = requestListing(s);
         s.connectActive(port);
         const QByteArray chunk(4 * 1024 * 1024, 'z');
         for (qsizetype sent = 0; sent <= bound; sent += chunk.size()) {
