@@ -84,48 +84,50 @@ quint16 addressPort(const sockaddr_storage& address)
 
 namespace {
 
-bool localName(int descriptor, sockaddr_storage& address, socklen_t& length)
+using NameQuery = int (*)(int, sockaddr*, socklen_t*);
+
+// One end of a connected socket (getsockname or getpeername); false when it cannot be read.
+bool endName(NameQuery query, int descriptor, sockaddr_storage& address, socklen_t& length)
 {
     length = sizeof address;
     return descriptor >= 0 &&
-           ::getsockname(descriptor, reinterpret_cast<sockaddr*>(&address), &length) == 0;
+           query(descriptor, reinterpret_cast<sockaddr*>(&address), &length) == 0;
 }
 
-bool peerName(int descriptor, sockaddr_storage& address, socklen_t& length)
+QString endAddress(NameQuery query, int descriptor)
 {
-    length = sizeof address;
-    return descriptor >= 0 &&
-           ::getpeername(descriptor, reinterpret_cast<sockaddr*>(&address), &length) == 0;
+    sockaddr_storage address{};
+    socklen_t length = 0;
+    return endName(query, descriptor, address, length) ? addressText(address, length) : QString();
+}
+
+quint16 endPort(NameQuery query, int descriptor)
+{
+    sockaddr_storage address{};
+    socklen_t length = 0;
+    return endName(query, descriptor, address, length) ? addressPort(address) : 0;
 }
 
 } // namespace
 
 QString localAddressOf(int descriptor)
 {
-    sockaddr_storage address{};
-    socklen_t length = 0;
-    return localName(descriptor, address, length) ? addressText(address, length) : QString();
+    return endAddress(::getsockname, descriptor);
 }
 
 quint16 localPortOf(int descriptor)
 {
-    sockaddr_storage address{};
-    socklen_t length = 0;
-    return localName(descriptor, address, length) ? addressPort(address) : 0;
+    return endPort(::getsockname, descriptor);
 }
 
 QString peerAddressOf(int descriptor)
 {
-    sockaddr_storage address{};
-    socklen_t length = 0;
-    return peerName(descriptor, address, length) ? addressText(address, length) : QString();
+    return endAddress(::getpeername, descriptor);
 }
 
 quint16 peerPortOf(int descriptor)
 {
-    sockaddr_storage address{};
-    socklen_t length = 0;
-    return peerName(descriptor, address, length) ? addressPort(address) : 0;
+    return endPort(::getpeername, descriptor);
 }
 
 } // namespace socketsupport
