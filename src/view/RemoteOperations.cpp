@@ -221,7 +221,9 @@ void RemoteOperations::RenameRemote(const QString& from, const QString& to, Rena
     // Onto itself the rename would first delete its own source as the existing target.
     if (source == target)
         return;
-    if (ProbeRemote(to) > 0) {
+    const RenameTarget kind =
+        ProbeRemote(to) > 0 ? renameTargetKind(source, target) : RenameTarget::SourceItself;
+    if (kind != RenameTarget::SourceItself) {
         if (origin == RenameOrigin::Dialog &&
             !confirmOverwrite(QStringLiteral("文件") + to + QStringLiteral("已存在是否覆盖")))
             return;
@@ -229,13 +231,24 @@ void RemoteOperations::RenameRemote(const QString& from, const QString& to, Rena
             RefreshRemoteList();
             return;
         }
-        // A server that ignores letter case found the source itself under the new spelling;
-        // where case matters, RNTO replaces the target on its own.
-        if (source.compare(target, Qt::CaseInsensitive) != 0)
+        if (kind == RenameTarget::OtherEntry)
             removeRenameTarget(to);
     }
     client_.Command(QStringLiteral("RNFR ") + from);
     client_.Command(QStringLiteral("RNTO ") + to);
+}
+
+// A server that ignores letter case finds the source itself under a new spelling of its name;
+// one that heeds it lists that spelling as an entry of its own. Where only the folders'
+// spelling differs the listing cannot tell, so the target is asked about but left in place.
+RemoteOperations::RenameTarget RemoteOperations::renameTargetKind(const QString& source,
+                                                                  const QString& target)
+{
+    if (source.compare(target, Qt::CaseInsensitive) != 0)
+        return RenameTarget::OtherEntry;
+    if (splitPath(source).name == splitPath(target).name)
+        return RenameTarget::Undecided;
+    return entryInParent(target) ? RenameTarget::OtherEntry : RenameTarget::SourceItself;
 }
 
 // The target's own line in its folder's listing tells a folder from a file or a link; listing

@@ -47,12 +47,15 @@ public:
 
 private:
     enum class AtUnreadableLine { Skip, Stop };
+    // What an existing rename target is, when it may be the source spelt in other letter case.
+    enum class RenameTarget { OtherEntry, SourceItself, Undecided };
 
     bool listWithRetries(const QString& argument);
     void fetchListing(const QString& argument);
     QVector<CListItem> listedEntries(AtUnreadableLine rule);
     QString remotePath(const QString& name) const;
     bool confirmOverwrite(const QString& question);
+    RenameTarget renameTargetKind(const QString& source, const QString& target);
     void removeRenameTarget(const QString& target);
     std::optional<CListItem> entryInParent(const QString& path);
     int probeInParent(const QString& name);

@@ -148,6 +148,36 @@ TEST_F(RemoteOperationsTest, ProbeAnswersTwoWhenTheListingBeginsWithTotal)
     EXPECT_TRUE(server.succeeded()) << server.failures().join(QLatin1Char('\n')).toStdString();
 }
 
+// A server that ignores letter case (as on Windows) lists the source itself under its new
+// spelling: renaming to that spelling asks nothing and deletes nothing.
+TEST_F(RemoteOperationsTest, RenameToAnotherLetterCaseOnACaseBlindServerOnlyRenames)
+{
+    FakeFtpServer server;
+    ASSERT_TRUE(server.isListening());
+    const QByteArray line = "-rw-r--r-- 1 ftp ftp 3 Jan 01 00:00 A.txt\r\n";
+    const Listings listings = {{"/srv/a.txt", line}, {"/srv/A.txt", line}, {"/srv/", line}};
+    server.start([&listings](FakeFtpSession& s) { serveUntilQuit(s, listings, QByteArray()); });
+    logOn(server.address(), server.port());
+    remote.setCurrentFolder(QStringLiteral("/srv"));
+    RemoteOperations ops = operations();
+
+    ops.RenameRemote(QStringLiteral("A.txt"), QStringLiteral("a.txt"),
+                     RemoteOperations::RenameOrigin::Dialog);
+    ASSERT_TRUE(client.Command(QStringLiteral("QUIT")));
+    ASSERT_TRUE(server.finish());
+    EXPECT_TRUE(server.succeeded()) << server.failures().join(QLatin1Char('\n')).toStdString();
+
+    EXPECT_TRUE(prompt.texts().isEmpty()) << prompt.texts().join(u'|').toStdString();
+    QList<QByteArray> changes;
+    for (const QByteArray& command : server.commands()) {
+        for (const char* change : {"DELE ", "RMD ", "RNFR ", "RNTO "}) {
+            if (command.startsWith(change))
+                changes.append(command);
+        }
+    }
+    EXPECT_EQ(changes, (QList<QByteArray>{"RNFR A.txt", "RNTO a.txt"}));
+}
+
 // A hostile or broken server that shows a further sub-folder in every folder cannot keep the
 // delete descending forever; the folder that could not be emptied is reported as not deleted.
 TEST_F(RemoteOperationsTest, TreeDeleteOnAnEndlesslyNestedListingEnds)
