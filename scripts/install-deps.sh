@@ -4,7 +4,7 @@ set -euo pipefail
 
 packages=(
   build-essential cmake ninja-build pkg-config
-  qt6-base-dev qt6-base-dev-tools libqt6svg6
+  qt6-base-dev qt6-base-dev-tools libqt6svg6 qt6-translations-l10n
   libminizip-dev zlib1g-dev libcurl4-openssl-dev
   googletest libgtest-dev libgmock-dev
   vsftpd python3-pyftpdlib

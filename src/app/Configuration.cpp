@@ -2,6 +2,7 @@
 
 #include "platform/Paths.h"
 #include "platform/Profile.h"
+#include "platform/TextCodec.h"
 
 #include <QDir>
 
@@ -101,10 +102,13 @@ void RememberServer(Configuration& config, const QString& host)
     config.addresses.prepend(host);
 }
 
-void StoreWorkPath(Configuration& config, const QString& folder)
+bool StoreWorkPath(Configuration& config, const QString& folder)
 {
-    if (folder.isEmpty())
-        return;
-    config.workPath = withTrailingSlash(folder);
-    Profile(config.configPath).writeString(workPathSection, workPathKey, config.workPath);
+    const QString workPath = withTrailingSlash(folder);
+    if (folder.isEmpty() || TextCodec::toGbk(workPath).size() >= workPathBufferBytes)
+        return false;
+    if (!Profile(config.configPath).writeString(workPathSection, workPathKey, workPath))
+        return false;
+    config.workPath = workPath;
+    return true;
 }

@@ -5,11 +5,13 @@
 
 // What the program reads from ftp.ini in its work folder at start-up.
 struct Configuration {
-    QString workFolder;                  // documents folder + "/ftpwork"
-    QString configPath;                  // workFolder + "/ftp.ini"
-    QStringList addresses;               // remembered servers in display order: most recent first
-    int addressCount = 0;                // "AddresCount"/"Count" as read
-    QString workPath;                    // local work path, always ending with "/"
+    QString workFolder;    // documents folder + "/ftpwork"
+    QString configPath;    // workFolder + "/ftp.ini"
+    QStringList addresses; // remembered servers in display order: most recent first
+    int addressCount = 0;  // "AddresCount"/"Count" as read
+    // Local work path, always ending with "/". After start-up it changes only while "mutex1" is
+    // held, so a reader on another thread takes that lock too.
+    QString workPath;
     int updateMode = 2;                  // "UPdata"/"mode": 1 automatic, 2 notify, 3 never
     bool documentsFolderMissing = false; // the caller tells the user "获取路径失败"
 };
@@ -22,5 +24,7 @@ Configuration LoadConfiguration();
 // Appends host to the remembered servers unless exactly this text is already there.
 void RememberServer(Configuration& config, const QString& host);
 
-// Stores the chosen local work path (kept with a trailing "/").
-void StoreWorkPath(Configuration& config, const QString& folder);
+// Stores the chosen local work path (kept with a trailing "/"). False, with the work path
+// unchanged, when ftp.ini cannot take it: a path that does not come back from the file would
+// send the accounts and the queue to another folder at the next start.
+bool StoreWorkPath(Configuration& config, const QString& folder);

@@ -371,6 +371,18 @@ TEST_F(ConfigurationTest, StoringReplacesTheEarlierWorkPath)
                                 "[Addres]\r\nA1=h\r\n"));
 }
 
+// What ftp.ini cannot give back unchanged would send the files to another folder next time.
+TEST_F(ConfigurationTest, WorkPathTheFileCannotHoldIsRefused)
+{
+    Configuration config = load();
+    for (const QString& folder :
+         {QStringLiteral("/home/😀"), QStringLiteral("/") + QString(4100, u'x')}) {
+        EXPECT_FALSE(StoreWorkPath(config, folder));
+        EXPECT_EQ(config.workPath, workFolder() + u'/');
+    }
+    EXPECT_FALSE(QFileInfo::exists(iniPath()));
+}
+
 TEST_F(ConfigurationTest, EmptyChoiceKeepsTheWorkPath)
 {
     Configuration config = load();

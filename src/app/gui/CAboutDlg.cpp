@@ -1,8 +1,11 @@
 #include "app/gui/CAboutDlg.h"
 
+#include "app/gui/CaptionWidth.h"
+
 #include <QDialogButtonBox>
 #include <QLabel>
 #include <QPushButton>
+#include <QSpacerItem>
 #include <QVBoxLayout>
 
 CAboutDlg::CAboutDlg(QWidget* parent) : QDialog(parent)
@@ -16,5 +19,9 @@ CAboutDlg::CAboutDlg(QWidget* parent) : QDialog(parent)
     auto* layout = new QVBoxLayout(this);
     layout->addWidget(text);
     layout->addWidget(buttons);
+    // Sized to its short text alone, the box made the window manager cut its title.
+    const QMargins margins = layout->contentsMargins();
+    layout->addItem(new QSpacerItem(CaptionWidth(windowTitle()) - margins.left() - margins.right(),
+                                    0, QSizePolicy::Fixed, QSizePolicy::Minimum));
     layout->setSizeConstraint(QLayout::SetFixedSize);
 }

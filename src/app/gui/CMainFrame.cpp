@@ -2,6 +2,7 @@
 
 #include "app/gui/CAboutDlg.h"
 #include "app/gui/MainMenu.h"
+#include "app/gui/StatusTipRouter.h"
 #include "app/gui/VisualStyle.h"
 #include "view/gui/CftpView.h"
 #include "view/gui/CommandIds.h"
@@ -37,6 +38,7 @@ CMainFrame::CMainFrame(QWidget* parent)
     setCentralWidget(view_);
     createMenus();
     createStatusBar();
+    new StatusTipRouter(*this);
     createPaneKeys();
     registerCommands();
     markCurrentLook();

@@ -9,6 +9,7 @@
 class CMainFrame;
 class Prompt;
 class ViewFeatures;
+class WorkPathCommand;
 
 // Start-up of the program: names the application, reads ftp.ini (creating the work folder)
 // and opens the main window maximised. The QApplication itself belongs to main().
@@ -26,5 +27,6 @@ private:
     Prompt& prompt_;
     const QString documentsFolder_;
     std::unique_ptr<CMainFrame> frame_;
-    std::unique_ptr<ViewFeatures> features_; // refers to the frame's view: declared after it
+    std::unique_ptr<ViewFeatures> features_;    // refers to the frame's view: declared after it
+    std::unique_ptr<WorkPathCommand> workPath_; // uses the view and the features' engine lock
 };

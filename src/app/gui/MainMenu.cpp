@@ -15,7 +15,8 @@ MenuItem MainMenu::programPopup()
                            {MenuItem::command(QStringLiteral("连接服务器(&L)"), Connect),
                             MenuItem::command(QStringLiteral("断开服务器(&D)"), Disconnect),
                             MenuItem::line(),
-                            MenuItem::command(QStringLiteral("添加账号(&T)"), AddAccount),
+                            MenuItem::command(QStringLiteral("添加账号(&T)"), AddAccount,
+                                              QStringLiteral("添加一个ftp账号")),
                             MenuItem::line(), MenuItem::command(QStringLiteral("退出(&Q)"), Exit)});
 }
 

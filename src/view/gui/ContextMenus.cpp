@@ -58,7 +58,8 @@ MenuItem ContextMenus::queueList()
 MenuItem ContextMenus::serverList()
 {
     return MenuItem::popup(QStringLiteral("ftplist"),
-                           {MenuItem::command(QStringLiteral("删除(&D)"), ServerListDelete)});
+                           {MenuItem::command(QStringLiteral("删除(&D)"), ServerListDelete,
+                                              QStringLiteral("删除该项"))});
 }
 
 MenuItem ContextMenus::tabs()

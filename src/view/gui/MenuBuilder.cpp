@@ -46,6 +46,7 @@ void MenuBuilder::addItems(QMenu* menu, const std::vector<MenuItem>& items,
         } else {
             QAction* action = menu->addAction(item.text);
             action->setData(item.id);
+            action->setStatusTip(item.prompt);
             const int id = item.id;
             QObject::connect(action, &QAction::triggered, menu,
                              [id, &commands] { commands.dispatch(id); });

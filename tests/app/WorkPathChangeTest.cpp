@@ -1,0 +1,232 @@
+// Moving the work path: which folders are refused, what is carried into the new folder, what
+// the user is asked, and that the switch waits for the queue file's lock.
+
+#include "app/WorkPathChange.h"
+
+#include "app/Configuration.h"
+#include "platform/NamedMutex.h"
+#include "support/NamedCases.h"
+#include "support/ScriptedPrompt.h"
+#include "support/TemporaryFolder.h"
+
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+
+#include <gtest/gtest.h>
+
+#include <chrono>
+#include <future>
+#include <thread>
+
+namespace {
+
+using namedcases::operator<<;
+using namedcases::caseName;
+
+const QString caption = QStringLiteral("工作路径");
+
+// The two files the program keeps in its work path.
+QString accountsPath(const QString& workPath)
+{
+    return workPath + QStringLiteral("list.dat");
+}
+
+QString queuePath(const QString& workPath)
+{
+    return workPath + QStringLiteral("WFL.dat");
+}
+
+QByteArray contentOf(const QString& path)
+{
+    QFile file(path);
+    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray("<missing>");
+}
+
+void write(const QString& path, const QByteArray& content)
+{
+    QFile file(path);
+    ASSERT_TRUE(file.open(QIODevice::WriteOnly));
+    ASSERT_EQ(file.write(content), content.size());
+}
+
+// A documents folder with its work folder, which is the work path until the test moves it,
+// and a second folder to move it to.
+class WorkPathChangeTest : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        ASSERT_TRUE(root.isValid());
+        ASSERT_TRUE(QDir().mkpath(target()));
+        config = LoadConfiguration(root.filePath(QStringLiteral("Documents")));
+        ASSERT_EQ(config.workPath, root.filePath(QStringLiteral("Documents/ftpwork/")));
+    }
+
+    QString oldPath() const { return root.filePath(QStringLiteral("Documents/ftpwork/")); }
+    QString target() const { return root.filePath(QStringLiteral("elsewhere")); }
+    QString targetPath() const { return target() + u'/'; }
+
+    bool apply(const QString& folder)
+    {
+        WorkPathChange change(config, engineLock, prompt, {&accountsPath, &queuePath});
+        return change.apply(folder);
+    }
+
+    QByteArray ini() const { return contentOf(config.configPath); }
+
+    TemporaryFolder root{QStringLiteral("workpath")};
+    Configuration config;
+    NamedMutex engineLock{QStringLiteral("mutex1"), root.path()};
+    ScriptedPrompt prompt;
+};
+
+TEST_F(WorkPathChangeTest, CopiesAccountsAndQueueAndStoresThePath)
+{
+    write(accountsPath(oldPath()), "accounts");
+    write(queuePath(oldPath()), "queue");
+    ASSERT_TRUE(
+        QFile::setPermissions(accountsPath(oldPath()), QFile::ReadOwner | QFile::WriteOwner));
+
+    EXPECT_TRUE(apply(target()));
+
+    EXPECT_TRUE(prompt.texts().isEmpty());
+    EXPECT_EQ(config.workPath, targetPath());
+    EXPECT_EQ(ini(), "[WorkPath]\r\nWorkPath=" + targetPath().toUtf8() + "\r\n");
+    EXPECT_EQ(LoadConfiguration(root.filePath(QStringLiteral("Documents"))).workPath, targetPath());
+    EXPECT_EQ(contentOf(accountsPath(targetPath())), "accounts");
+    EXPECT_EQ(contentOf(queuePath(targetPath())), "queue");
+    EXPECT_EQ(QFileInfo(accountsPath(targetPath())).permissions() & 0x7077, // owner, group, others
+              QFile::ReadOwner | QFile::WriteOwner);
+    // The old folder keeps its files for anyone still working there.
+    EXPECT_EQ(contentOf(accountsPath(oldPath())), "accounts");
+    EXPECT_EQ(contentOf(queuePath(oldPath())), "queue");
+}
+
+// No account saved and no queue yet: nothing to copy, the new folder's own files stay.
+TEST_F(WorkPathChangeTest, EmptyOrMissingFilesAreNotCarriedNorAskedAbout)
+{
+    write(accountsPath(oldPath()), "");
+    write(accountsPath(targetPath()), "theirs");
+
+    EXPECT_TRUE(apply(target()));
+
+    EXPECT_TRUE(prompt.texts().isEmpty());
+    EXPECT_EQ(config.workPath, targetPath());
+    EXPECT_EQ(contentOf(accountsPath(targetPath())), "theirs");
+    EXPECT_FALSE(QFileInfo::exists(queuePath(targetPath())));
+}
+
+struct ReplaceCase {
+    const char* name;
+    PromptAnswer answer;
+    bool switched;
+    const char* accountsThere;
+};
+
+class WorkPathReplaceTest : public WorkPathChangeTest,
+                            public ::testing::WithParamInterface<ReplaceCase> {};
+
+TEST_P(WorkPathReplaceTest, FilesAlreadyInTheFolderAreReplacedOnlyWhenTheUserAgrees)
+{
+    write(accountsPath(oldPath()), "ours");
+    write(queuePath(oldPath()), "our queue");
+    write(accountsPath(targetPath()), "theirs");
+    write(queuePath(targetPath()), "their queue");
+    prompt.answerNext(GetParam().answer);
+
+    EXPECT_EQ(apply(target()), GetParam().switched);
+
+    ASSERT_EQ(prompt.asked().size(), 1u);
+    EXPECT_EQ(prompt.asked()[0].text,
+              QStringLiteral("所选文件夹中已有list.dat、WFL.dat,是否用当前的文件覆盖?\n"
+                             "选“否”则不更改工作路径"));
+    EXPECT_EQ(prompt.asked()[0].caption, caption);
+    EXPECT_EQ(prompt.asked()[0].buttons, PromptButtons::YesNo);
+    EXPECT_EQ(config.workPath, GetParam().switched ? targetPath() : oldPath());
+    EXPECT_EQ(contentOf(accountsPath(targetPath())), GetParam().accountsThere);
+    EXPECT_EQ(contentOf(accountsPath(oldPath())), "ours");
+    EXPECT_EQ(QFileInfo::exists(config.configPath), GetParam().switched);
+}
+
+INSTANTIATE_TEST_SUITE_P(Answers, WorkPathReplaceTest,
+                         ::testing::Values(ReplaceCase{"Yes", PromptAnswer::Yes, true, "ours"},
+                                           ReplaceCase{"No", PromptAnswer::No, false, "theirs"}),
+                         caseName);
+
+struct RefusedCase {
+    const char* name;
+    const char* folder; // "@" stands for the test's own temporary folder
+    const char* message;
+};
+
+class WorkPathRefusedTest : public WorkPathChangeTest,
+                            public ::testing::WithParamInterface<RefusedCase> {};
+
+TEST_P(WorkPathRefusedTest, FolderThatCannotServeIsRefusedWithAMessage)
+{
+    write(accountsPath(oldPath()), "accounts");
+    write(root.filePath(QStringLiteral("plain-file")), "x");
+    QString folder = QString::fromUtf8(GetParam().folder);
+    folder.replace(u'@', root.path());
+    QString message = QString::fromUtf8(GetParam().message);
+    message.replace(u'@', root.path());
+
+    EXPECT_FALSE(apply(folder));
+
+    EXPECT_EQ(prompt.texts(), QStringList{message});
+    EXPECT_EQ(prompt.asked()[0].caption, caption);
+    EXPECT_EQ(config.workPath, oldPath());
+    EXPECT_FALSE(QFileInfo::exists(config.configPath));
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Folders, WorkPathRefusedTest,
+    ::testing::Values(
+        // Not even root can create a file in /proc.
+        RefusedCase{"ReadOnly", "/proc", "无法写入文件夹/proc/,请选择其他文件夹"},
+        RefusedCase{"Missing", "@/gone", "无法写入文件夹@/gone/,请选择其他文件夹"},
+        RefusedCase{"AFile", "@/plain-file", "无法写入文件夹@/plain-file/,请选择其他文件夹"},
+        RefusedCase{"NotInCodePage936", "@/😀", "文件夹路径中有无法保存的字符,请选择其他文件夹"}),
+    caseName);
+
+// Copying a file onto itself would empty it; another spelling of the work path is no change.
+TEST_F(WorkPathChangeTest, TheSameFolderSpeltOtherwiseCopiesNothing)
+{
+    write(accountsPath(oldPath()), "accounts");
+    const QString link = root.filePath(QStringLiteral("link"));
+    ASSERT_TRUE(QFile::link(oldPath(), link));
+
+    EXPECT_TRUE(apply(link + QStringLiteral("/./")));
+
+    EXPECT_TRUE(prompt.texts().isEmpty());
+    EXPECT_EQ(config.workPath, link + u'/');
+    EXPECT_EQ(contentOf(accountsPath(oldPath())), "accounts");
+}
+
+// A queue save in progress holds "mutex1": the switch waits for it, so the save lands in the
+// old folder before the copy is taken, never after.
+TEST_F(WorkPathChangeTest, TheSwitchWaitsForTheQueueFileLock)
+{
+    write(queuePath(oldPath()), "before");
+    std::promise<void> release;
+    std::promise<void> held;
+    std::thread saver([&] {
+        engineLock.lock();
+        held.set_value();
+        release.get_future().wait_for(std::chrono::seconds(10));
+        write(queuePath(oldPath()), "saved while held");
+        engineLock.unlock();
+    });
+    ASSERT_EQ(held.get_future().wait_for(std::chrono::seconds(10)), std::future_status::ready);
+
+    auto switching = std::async(std::launch::async, [this] { return apply(target()); });
+    EXPECT_EQ(switching.wait_for(std::chrono::milliseconds(200)), std::future_status::timeout);
+    release.set_value();
+    ASSERT_EQ(switching.wait_for(std::chrono::seconds(10)), std::future_status::ready);
+    saver.join();
+
+    EXPECT_TRUE(switching.get());
+    EXPECT_EQ(contentOf(queuePath(targetPath())), "saved while held");
+}
+
+} // namespace

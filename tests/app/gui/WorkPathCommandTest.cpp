@@ -1,0 +1,119 @@
+// The work-path command as the user meets it: Qt's folder chooser, and a new work path that the
+// account commands use from then on.
+
+#include "app/gui/WorkPathCommand.h"
+
+#include "accounts/AccountFile.h"
+#include "accounts/gui/CIDDlg.h"
+#include "app/gui/CMainFrame.h"
+#include "app/gui/CftpApp.h"
+#include "app/gui/VisualStyle.h"
+#include "platform/NamedMutex.h"
+#include "support/ModalDialogs.h"
+#include "support/ProfileSandbox.h"
+#include "support/ScriptedPrompt.h"
+#include "support/TemporaryFolder.h"
+#include "view/gui/CftpView.h"
+#include "view/gui/CommandIds.h"
+
+#include <QDir>
+#include <QFileDialog>
+#include <QLineEdit>
+#include <QPushButton>
+
+#include <gtest/gtest.h>
+
+namespace {
+
+template <class Widget> Widget* control(QWidget& window, int id)
+{
+    return window.findChild<Widget*>(QStringLiteral("ctl%1").arg(id));
+}
+
+class WorkPathCommandTest : public ::testing::Test {
+protected:
+    ~WorkPathCommandTest() override { VisualStyle::apply(VisualStyle::DefaultLook); }
+
+    void SetUp() override
+    {
+        ASSERT_TRUE(root.isValid());
+        ASSERT_TRUE(QDir().mkpath(chosen()));
+    }
+
+    QString documents() const { return root.filePath(QStringLiteral("Documents")); }
+    QString oldPath() const { return documents() + QStringLiteral("/ftpwork/"); }
+    QString chosen() const { return root.filePath(QStringLiteral("chosen")); }
+
+    ProfileSandbox profile;
+    TemporaryFolder root{QStringLiteral("workpathcmd")};
+    ScriptedPrompt prompt;
+};
+
+TEST_F(WorkPathCommandTest, AsksWithQtsFolderChooserAndCancelChangesNothing)
+{
+    CftpView view;
+    view.configuration() = LoadConfiguration(documents());
+    NamedMutex lock(QStringLiteral("mutex1"), root.path());
+    WorkPathCommand command(view, lock, prompt);
+    QString title;
+    bool foldersOnly = false;
+    QString startFolder;
+    OnNextModal<QFileDialog>([&](QFileDialog& chooser) {
+        title = chooser.windowTitle();
+        foldersOnly = chooser.fileMode() == QFileDialog::Directory &&
+                      chooser.testOption(QFileDialog::ShowDirsOnly);
+        startFolder = chooser.directory().absolutePath() + u'/';
+        chooser.reject();
+    });
+
+    ASSERT_TRUE(view.commands().dispatch(CommandId::WorkPath));
+
+    EXPECT_EQ(title, QStringLiteral("请选择文件夹"));
+    EXPECT_TRUE(foldersOnly);
+    EXPECT_EQ(startFolder, oldPath());
+    EXPECT_EQ(view.configuration().workPath, oldPath());
+    EXPECT_TRUE(prompt.texts().isEmpty());
+}
+
+// The saved accounts come along, and an account added afterwards goes to the new folder.
+TEST_F(WorkPathCommandTest, AccountsFollowTheNewWorkPath)
+{
+    CftpApp app(prompt, documents());
+    app.InitInstance();
+    CftpView& view = *app.mainFrame()->view();
+    ASSERT_EQ(AppendAccount(QStringLiteral("old.example"), 21, QStringLiteral("u"),
+                            QStringLiteral("p"), AccountListPath(oldPath())),
+              AccountWrite::Written);
+    NamedMutex lock(QStringLiteral("mutex1"), root.path());
+    WorkPathCommand command(view, lock, prompt,
+                            [this](QWidget*, const QString&) { return chosen(); });
+
+    ASSERT_TRUE(view.commands().dispatch(CommandId::WorkPath));
+    ASSERT_EQ(view.configuration().workPath, chosen() + u'/');
+    OnNextModal<CIDDlg>([](CIDDlg& dialog) {
+        const std::pair<int, QString> fields[] = {{1003, QStringLiteral("new.example")},
+                                                  {1007, QStringLiteral("2121")},
+                                                  {1009, QStringLiteral("me")},
+                                                  {1010, QStringLiteral("secret")}};
+        for (const auto& [id, text] : fields)
+            control<QLineEdit>(dialog, id)->setText(text);
+        control<QPushButton>(dialog, 1)->click();
+    });
+    view.commands().dispatch(CommandId::AddAccount);
+
+    QStringList servers;
+    for (const AccountRecord& record : LoadAccountList(AccountListPath(chosen() + u'/')))
+        servers << record.server;
+    EXPECT_EQ(servers, (QStringList{QStringLiteral("old.example"), QStringLiteral("new.example")}));
+    EXPECT_EQ(LoadAccountList(AccountListPath(oldPath())).size(), 1);
+    EXPECT_EQ(prompt.texts(), QStringList{QStringLiteral("添加新账号成功")});
+}
+
+TEST_F(WorkPathCommandTest, TheApplicationAnswersTheCommand)
+{
+    CftpApp app(prompt, documents());
+    app.InitInstance();
+    EXPECT_TRUE(app.mainFrame()->view()->commands().isHandled(CommandId::WorkPath));
+}
+
+} // namespace
