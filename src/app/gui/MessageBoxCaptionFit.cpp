@@ -6,6 +6,7 @@
 #include <QEvent>
 #include <QGridLayout>
 #include <QMessageBox>
+#include <QScreen>
 #include <QSpacerItem>
 
 namespace {
@@ -33,7 +34,10 @@ bool MessageBoxCaptionFit::eventFilter(QObject* watched, QEvent* event)
     if (grid == nullptr || box->property(fittedProperty).value<quintptr>() == layoutId)
         return false;
     const QMargins margins = grid->contentsMargins();
-    const int width = CaptionWidth(box->windowTitle()) - margins.left() - margins.right();
+    // A caption too long for the screen is left to the window manager to cut.
+    const int widest = box->screen()->availableGeometry().width() * 9 / 10;
+    const int width =
+        qMin(CaptionWidth(box->windowTitle()), widest) - margins.left() - margins.right();
     // Sharing the first row with the text adds no height.
     grid->addItem(new QSpacerItem(width, 0, QSizePolicy::Fixed, QSizePolicy::Minimum), 0, 0, 1,
                   grid->columnCount());
