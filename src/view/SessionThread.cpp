@@ -87,6 +87,9 @@ bool SessionThread::logOn()
         remoteOps_->RefreshRemoteList();
     env_.remote->setCurrentFolder(sessionDirectory_);
     Q_EMIT remotePathShown(sessionDirectory_);
+    // The home folder goes into the path box once more, as the item left selected. Its text is
+    // already the box's text, so this second showing starts no second listing.
+    Q_EMIT remotePathShown(sessionDirectory_);
     Q_EMIT loggedOn(id_, logon_.host);
     return true;
 }
