@@ -21,7 +21,6 @@
 #include <QMessageBox>
 #include <QRegularExpression>
 #include <QScreen>
-#include <QTranslator>
 
 #include <gtest/gtest.h>
 
@@ -88,15 +87,6 @@ TEST_F(StandardTextsTest, EditFieldMenusAndStandardButtonsAreTranslated)
         items << action->text();
     EXPECT_TRUE(items.join(u'|').contains(QStringLiteral("粘贴")))
         << items.join(u'|').toStdString();
-}
-
-TEST_F(StandardTextsTest, InstallingTwiceLoadsOneTranslation)
-{
-    ASSERT_TRUE(QtChineseTexts::install(*QCoreApplication::instance()));
-    EXPECT_EQ(QCoreApplication::instance()
-                  ->findChildren<QTranslator*>(QString(), Qt::FindDirectChildrenOnly)
-                  .size(),
-              1);
 }
 
 // A long caption over a one-word text: the box grows to the caption, not past the screen.

@@ -61,17 +61,6 @@ TEST_F(StatusPromptTest, AddAccountExplainsItselfAndOtherItemsLeaveTheReadyText)
     EXPECT_EQ(ready->text(), QStringLiteral("就绪"));
 }
 
-TEST_F(StatusPromptTest, EveryMenuItemWithoutAPromptOfItsOwnHasNone)
-{
-    const QList<QAction*> all = frame.menuBar()->findChildren<QAction*>();
-    ASSERT_GT(all.size(), 30);
-    for (const QAction* action : all) {
-        if (action->data().toInt() != CommandId::AddAccount) {
-            EXPECT_EQ(action->statusTip(), QString()) << action->text().toStdString();
-        }
-    }
-}
-
 // A context menu is a window of its own; its prompts still reach the frame's status bar.
 TEST_F(StatusPromptTest, ContextMenuPromptsReachTheStatusBar)
 {
