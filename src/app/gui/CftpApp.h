@@ -11,8 +11,9 @@ class Prompt;
 class ViewFeatures;
 class WorkPathCommand;
 
-// Start-up of the program: names the application, reads ftp.ini (creating the work folder)
-// and opens the main window maximised. The QApplication itself belongs to main().
+// Start-up of the program: names the application, loads Qt's Chinese texts, reads ftp.ini
+// (creating the work folder) and opens the main window maximised. The QApplication itself
+// belongs to main().
 class CftpApp {
 public:
     // The work folder goes into the documents folder; an empty one means it could not be found.
