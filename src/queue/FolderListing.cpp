@@ -4,12 +4,6 @@
 
 namespace {
 constexpr int listAttempts = 5;
-
-// The name is joined to a local folder: it must not lead out of it, whatever the server lists.
-bool staysInFolder(const QString& name)
-{
-    return !name.isEmpty() && !name.contains(u'/') && !name.contains(QChar(u'\0'));
-}
 } // namespace
 
 FolderListing FolderListing::Read(FtpClient& client, const QString& folder)
@@ -46,7 +40,7 @@ void FolderListing::readLines(FtpClient& client)
         CListItem entry;
         const bool parsed = entry.Parse(client.listLine);
         entry.name = EntryName(entry.name);
-        if (!parsed || !staysInFolder(entry.name)) {
+        if (!parsed || !IsSafeName(entry.name)) {
             complete = false;
             return;
         }
@@ -71,4 +65,10 @@ QString FolderListing::EntryName(const QString& name)
 bool FolderListing::IsDotEntry(const QString& name)
 {
     return name == QLatin1String(".") || name == QLatin1String("..");
+}
+
+bool FolderListing::IsSafeName(const QString& name)
+{
+    return !name.isEmpty() && !name.contains(u'/') && !name.contains(u'\r') &&
+           !name.contains(u'\n') && !name.contains(QChar(u'\0'));
 }

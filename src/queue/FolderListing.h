@@ -9,8 +9,8 @@ class FtpClient;
 
 // One remote folder's entries as the folder transfers read them: listed with up to five
 // attempts, "total" lines skipped, names without their trailing blanks, "." and ".." left out.
-// Reading stops at the first line that does not describe an entry, or that names something
-// outside the folder; the entries read so far are kept and the listing counts as incomplete.
+// Reading stops at the first line that does not describe an entry or whose name is not safe
+// to use; the entries read so far are kept and the listing counts as incomplete.
 class FolderListing {
 public:
     static FolderListing Read(FtpClient& client, const QString& folder);
@@ -21,6 +21,9 @@ public:
     // A name as the walks use it, on either side: without its trailing blanks.
     static QString EntryName(const QString& name);
     static bool IsDotEntry(const QString& name);
+    // A name that can be joined to a folder on either side and sent in a command: nothing that
+    // leads out of the folder ("/"), ends a command line (CR, LF) or no file system stores (NUL).
+    static bool IsSafeName(const QString& name);
 
     QVector<CListItem> entries;
     // The folder was listed and every line of the listing was read.

@@ -33,6 +33,8 @@ struct FolderTransfer::LocalFolder {
 
     QVector<File> files;
     QStringList folders;
+    // Names that would end a command line on the way to the server; they are not moved.
+    QStringList unsafe;
     bool readable = false;
 
     static LocalFolder Read(const QString& folder)
@@ -44,9 +46,11 @@ struct FolderTransfer::LocalFolder {
             QDir::Files | QDir::Dirs | QDir::Hidden | QDir::NoDotAndDotDot, QDir::Name);
         for (const QFileInfo& info : found) {
             const QString name = FolderListing::EntryName(info.fileName());
-            if (name.isEmpty() || FolderListing::IsDotEntry(name))
+            if (FolderListing::IsDotEntry(name))
                 continue;
-            if (info.isDir())
+            if (!FolderListing::IsSafeName(name))
+                content.unsafe.append(info.fileName());
+            else if (info.isDir())
                 content.folders.append(name);
             else
                 content.files.append({name, static_cast<quint64>(info.size())});
@@ -145,9 +149,12 @@ bool FolderTransfer::uploadTree(const QString& remote, const QString& local, QSt
         return false;
     const bool folderIsNew = client_.Command(QStringLiteral("MKD ") + remote);
     const LocalFolder content = LocalFolder::Read(local);
-    bool complete = content.readable;
-    if (!complete)
+    bool complete = content.readable && content.unsafe.isEmpty();
+    if (!content.readable)
         log_(QStringLiteral("无法读取本地文件夹：") + local + QStringLiteral("\r\n"));
+    for (const QString& name : content.unsafe)
+        log_(QStringLiteral("名称无法发送，未传输：") + withSlash(local) + name.simplified() +
+             QStringLiteral("\r\n"));
     complete = uploadFiles(remote, local, content, folderIsNew) && complete;
     if (stopped_)
         return false;

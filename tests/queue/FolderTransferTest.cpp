@@ -332,6 +332,17 @@ TEST_F(FolderTransferTest, UploadFollowsLinksButNeverIntoALoop)
     EXPECT_EQ(logLines.size(), 3) << logLines.join(QString()).toStdString();
 }
 
+// Such a name sent in a command would smuggle in a command line of its own.
+TEST_F(FolderTransferTest, UploadLeavesOutNamesThatWouldEndACommandLine)
+{
+    startVsftpd();
+    const QString up = localPath("up");
+    ASSERT_TRUE(writeTree(up, {{QStringLiteral("x"), "x"}, {QStringLiteral("y\r\nDELE x"), "y"}}));
+    EXPECT_FALSE(recordingWalk().UploadFolder(QStringLiteral("/pub/n"), up));
+    EXPECT_EQ(movedRemotes(), texts({"/pub/n/x"}));
+    EXPECT_EQ(logLines.size(), 1);
+}
+
 TEST_F(FolderTransferTest, EmptyRemoteFolderComesDownAsAnEmptyFolder)
 {
     startFake({{"/e", "total 0\r\n"}});
@@ -391,6 +402,7 @@ TEST_P(HostileListingTest, NothingIsWrittenOutsideTheTarget)
 const ListingCase hostileListings[] = {
     {"ParentPath", fileLine("ok") + fileLine("../x") + fileLine("after"), texts({"/h/ok"}), false},
     {"SlashInName", fileLine("a/b") + fileLine("after"), {}, false},
+    {"CarriageReturnInName", fileLine("ok") + fileLine("a\rDELE x"), texts({"/h/ok"}), false},
     {"DotFolders", folderLine(".") + folderLine("..") + folderLine("..  ") + fileLine("ok"),
      texts({"/h/ok"}), true},
     {"UnreadableLine",
