@@ -80,7 +80,7 @@ for direction in download upload; do
   read -r km kmin kmax < <(summary "$work/$direction-kevra.times")
   read -r lm lmin lmax < <(summary "$work/$direction-lftp.times")
   awk -v d="$direction" -v km="$km" -v kmin="$kmin" -v kmax="$kmax" -v lm="$lm" -v lmin="$lmin" -v lmax="$lmax" \
-    'BEGIN { printf "%-8s KEVRA %.3f (%.3f-%.3f)  lftp %.3f (%.3f-%.3f)  ratio %.2f\n", d, km, kmin, kmax, lm, lmin, lmax, km / lm }'
+    'BEGIN { printf "%-8s KEVRA %.3f (%.3f-%.3f)  lftp %.3f (%.3f-%.3f)  ratio of medians %.2f, of minimums %.2f\n", d, km, kmin, kmax, lm, lmin, lmax, km / lm, kmin / lmin }'
   echo "$km $lm" >>"$work/medians"
 done
 awk '{ k += $1; l += $2 } END { printf "ratio kevra/lftp %.2f\n", k / l }' "$work/medians"

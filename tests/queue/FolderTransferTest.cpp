@@ -247,12 +247,15 @@ TEST_F(FolderTransferTest, UploadSendsTheFilesFirstThenEachSubFolderTree)
     EXPECT_EQ(moves.front().local, localPath("up/x"));
 }
 
+const Listings orderedListings = {
+    {"/t", fileLine("y") + folderLine("b") + fileLine("x") + folderLine("a")},
+    {"/t/b", fileLine("r")},
+    {"/t/a", folderLine("c") + fileLine("p")},
+    {"/t/a/c", fileLine("q")}};
+
 TEST_F(FolderTransferTest, DownloadKeepsTheServersOrder)
 {
-    startFake({{"/t", fileLine("y") + folderLine("b") + fileLine("x") + folderLine("a")},
-               {"/t/b", fileLine("r")},
-               {"/t/a", folderLine("c") + fileLine("p")},
-               {"/t/a/c", fileLine("q")}});
+    startFake(orderedListings);
     EXPECT_TRUE(recordingWalk().DownloadFolder(QStringLiteral("/t"), localPath("down")));
     EXPECT_EQ(movedRemotes(), texts({"/t/y", "/t/x", "/t/b/r", "/t/a/p", "/t/a/c/q"}));
     EXPECT_EQ(moves[1].local, localPath("down/x"));
@@ -304,6 +307,15 @@ TEST_F(FolderTransferTest, StopEndsTheWholeWalkAfterTheFileInProgress)
     // Neither the rest of a's tree nor the enclosing folder's next sub-folder was started.
     EXPECT_FALSE(QFileInfo::exists(vsftpd->pubPath() + QStringLiteral("/s/a/c")));
     EXPECT_FALSE(QFileInfo::exists(vsftpd->pubPath() + QStringLiteral("/s/b")));
+}
+
+TEST_F(FolderTransferTest, StoppedDownloadFetchesNothingAfterTheFileInProgress)
+{
+    startFake(orderedListings);
+    stopAfter = [](const QString& remote) { return remote == QLatin1String("/t/b/r"); };
+    EXPECT_FALSE(recordingWalk().DownloadFolder(QStringLiteral("/t"), localPath("down")));
+    EXPECT_EQ(movedRemotes(), texts({"/t/y", "/t/x", "/t/b/r"}));
+    EXPECT_FALSE(QFileInfo::exists(localPath("down/a")));
 }
 
 TEST_F(FolderTransferTest, FailedFileInTheMiddleMakesTheWalkIncomplete)
