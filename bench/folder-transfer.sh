@@ -1,0 +1,86 @@
+#!/usr/bin/env bash
+# Folder benchmark: a tree of FILES files of 4 KiB (in FOLDERS sub-folders) downloaded and
+# uploaded as one folder entry of the queue does it (kevra_folder_bench: measure, then walk,
+# each file through a ".td" name and a rename), beside lftp's mirror with one connection, in
+# interleaved rounds. Every copy is checked by the SHA-256 of the whole tree. Prints the median
+# and min-max seconds per client and direction; the last line is the ratio of KEVRA's median
+# time to lftp's over both directions (lower is better).
+# Usage: bash bench/folder-transfer.sh <builddir>    (environment: FILES=2000 FOLDERS=10 ROUNDS=5)
+set -euo pipefail
+
+builddir=${1:?usage: bench/folder-transfer.sh <builddir>}
+files=${FILES:-2000}
+folders=${FOLDERS:-10}
+rounds=${ROUNDS:-5}
+source_dir=$(cd "$(dirname "$0")/.." && pwd)
+
+cmake -S "$source_dir" -B "$builddir" -G Ninja -DKEVRA_BENCH=ON >/dev/null
+cmake --build "$builddir" --target kevra_folder_bench >/dev/null
+bench="$builddir/bench/kevra_folder_bench"
+
+source "$source_dir/bench/lib.sh"
+
+# SHA-256 over every file's path and content, so a missing, extra or damaged file shows.
+tree_sum() {
+  (cd "$1" && find . -type f -print0 | LC_ALL=C sort -z | xargs -0 sha256sum | sha256sum | cut -c1-64)
+}
+
+download_kevra() { "$bench" download 127.0.0.1 "$port" /pub/tree "$1"; }
+download_lftp() {
+  lftp -e "set cmd:fail-exit yes; mirror --parallel=1 pub/tree $1; quit" "ftp://anonymous:@127.0.0.1:$port"
+}
+upload_kevra() { "$bench" upload 127.0.0.1 "$port" "/pub/$1" "$work/local/tree"; }
+upload_lftp() {
+  lftp -e "set cmd:fail-exit yes; mirror -R --parallel=1 $work/local/tree pub/$1; quit" \
+    "ftp://anonymous:@127.0.0.1:$port"
+}
+
+# Runs one client once in one direction into a fresh target, checks the copy, removes it and
+# prints the seconds taken.
+run_once() {
+  local direction=$1 client=$2 round=$3 name="$2-$3" target started ended
+  if [ "$direction" = download ]; then target="$work/local/$name"; else target="$work/root/pub/$name"; fi
+  started=$(now)
+  if [ "$direction" = download ]; then "download_$client" "$target" >/dev/null; else "upload_$client" "$name" >/dev/null; fi
+  ended=$(now)
+  if [ "$(tree_sum "$target")" != "$expected" ]; then
+    echo "$client $direction round $round: the copy differs from the source" >&2
+    exit 1
+  fi
+  rm -rf "$target"
+  echo "$started $ended" | awk '{ printf "%.3f\n", $2 - $1 }'
+}
+
+summary() { sort -n "$1" | awk '{ v[NR] = $1 } END { m = (NR % 2) ? v[(NR + 1) / 2] : (v[NR / 2] + v[NR / 2 + 1]) / 2; printf "%.3f %.3f %.3f\n", m, v[1], v[NR] }'; }
+
+start_server
+mkdir -p "$work/local/tree"
+for i in $(seq 1 "$files"); do
+  sub="$work/local/tree/d$((i % folders))"
+  mkdir -p "$sub"
+  head -c 4096 /dev/urandom >"$sub/f$i.dat"
+done
+cp -r "$work/local/tree" "$work/root/pub/tree"
+chmod -R a+rX "$work/root/pub/tree"
+expected=$(tree_sum "$work/local/tree")
+
+# Each round runs all four in turn, the order alternating, so drift in the machine's load
+# falls on both clients alike.
+for round in $(seq 1 "$rounds"); do
+  if [ $((round % 2)) -eq 1 ]; then order="kevra lftp"; else order="lftp kevra"; fi
+  for direction in download upload; do
+    for client in $order; do
+      run_once "$direction" "$client" "$round" >>"$work/$direction-$client.times"
+    done
+  done
+done
+
+echo "folder of $files files of 4 KiB in $folders sub-folders over loopback, $rounds interleaved rounds, seconds: median (min-max)"
+for direction in download upload; do
+  read -r km kmin kmax < <(summary "$work/$direction-kevra.times")
+  read -r lm lmin lmax < <(summary "$work/$direction-lftp.times")
+  awk -v d="$direction" -v km="$km" -v kmin="$kmin" -v kmax="$kmax" -v lm="$lm" -v lmin="$lmin" -v lmax="$lmax" \
+    'BEGIN { printf "%-8s KEVRA %.3f (%.3f-%.3f)  lftp %.3f (%.3f-%.3f)  ratio of medians %.2f, of minimums %.2f\n", d, km, kmin, kmax, lm, lmin, lmax, km / lm, kmin / lmin }'
+  echo "$km $lm" >>"$work/medians"
+done
+awk '{ k += $1; l += $2 } END { printf "ratio kevra/lftp %.2f\n", k / l }' "$work/medians"

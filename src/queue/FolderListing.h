@@ -1,0 +1,35 @@
+#pragma once
+
+#include "view/CListItem.h"
+
+#include <QString>
+#include <QVector>
+
+class FtpClient;
+
+// One remote folder's entries as the folder transfers read them: listed with up to five
+// attempts, "total" lines skipped, names without their trailing blanks, "." and ".." left out.
+// Reading stops at the first line that does not describe an entry or whose name is not safe
+// to use; the entries read so far are kept and the listing counts as incomplete.
+class FolderListing {
+public:
+    static FolderListing Read(FtpClient& client, const QString& folder);
+
+    // The size a file of this listing counts with: the listing's own figure, except for a link,
+    // whose line gives the length of the link rather than of the file it leads to.
+    static quint64 FileSize(FtpClient& client, const QString& path, const CListItem& entry);
+    // A name as the walks use it, on either side: without its trailing blanks.
+    static QString EntryName(const QString& name);
+    static bool IsDotEntry(const QString& name);
+    // A name that can be joined to a folder on either side and sent in a command: nothing that
+    // leads out of the folder ("/"), ends a command line (CR, LF) or no file system stores (NUL).
+    static bool IsSafeName(const QString& name);
+
+    QVector<CListItem> entries;
+    // The folder was listed and every line of the listing was read.
+    bool complete = false;
+
+private:
+    static bool list(FtpClient& client, const QString& folder);
+    void readLines(FtpClient& client);
+};

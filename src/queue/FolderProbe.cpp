@@ -1,0 +1,16 @@
+#include "queue/FolderProbe.h"
+
+#include <QDir>
+
+FolderProbe::FolderProbe(FtpClient& client)
+    : unusedLock_(QStringLiteral("folder-probe"), QDir::tempPath()),
+      operations_(client, remote_, unusedLock_, silent_,
+                  RemoteOperations::Output{[](const QVector<CListItem>&) {}, [](const QString&) {},
+                                           [](const QString&) {}})
+{
+}
+
+int FolderProbe::ProbeRemote(const QString& path)
+{
+    return operations_.ProbeRemote(path);
+}

@@ -1,0 +1,35 @@
+#pragma once
+
+#include "platform/NamedMutex.h"
+#include "platform/Prompt.h"
+#include "view/RemoteBrowserState.h"
+#include "view/RemoteOperations.h"
+
+#include <QString>
+
+class FtpClient;
+
+// The remote pane's existence test, run on a transfer worker's own connection for the folder
+// uploads. Only ProbeRemote is reached through it: it never asks the user anything and never
+// takes the engine lock, which guards the session connections, not this one.
+class FolderProbe {
+public:
+    explicit FolderProbe(FtpClient& client);
+
+    // 0: nothing of that name; 1 or 2: an entry of that name exists. Paths are absolute.
+    int ProbeRemote(const QString& path);
+
+private:
+    class Silent : public Prompt {
+    public:
+        PromptAnswer ask(const QString&, const QString&, PromptButtons) override
+        {
+            return PromptAnswer::No;
+        }
+    };
+
+    RemoteBrowserState remote_;
+    NamedMutex unusedLock_;
+    Silent silent_;
+    RemoteOperations operations_;
+};

@@ -1,0 +1,270 @@
+#include "queue/FolderTransfer.h"
+
+#include "ftp/FtpClient.h"
+#include "queue/FolderListing.h"
+#include "queue/FolderProbe.h"
+
+#include <QDir>
+#include <QFileInfo>
+#include <QVector>
+
+namespace {
+// A server that lists a further sub-folder in every folder is not followed deeper than this.
+constexpr int deepestFolderLevel = 256;
+
+QString withSlash(const QString& path)
+{
+    return path.endsWith(u'/') ? path : path + u'/';
+}
+
+QString canonicalOf(const QString& folder)
+{
+    return QFileInfo(folder).canonicalFilePath();
+}
+} // namespace
+
+// A local folder's files and sub-folders, links followed; sockets, pipes, devices and broken
+// links are left out, since reading them would block or fail.
+struct FolderTransfer::LocalFolder {
+    struct File {
+        QString name;
+        quint64 bytes = 0;
+    };
+
+    QVector<File> files;
+    QStringList folders;
+    // Names that would end a command line on the way to the server; they are not moved.
+    QStringList unsafe;
+    bool readable = false;
+
+    static LocalFolder Read(const QString& folder)
+    {
+        LocalFolder content;
+        const QDir directory(folder);
+        content.readable = directory.exists() && directory.isReadable();
+        const QFileInfoList found = directory.entryInfoList(
+            QDir::Files | QDir::Dirs | QDir::Hidden | QDir::NoDotAndDotDot, QDir::Name);
+        for (const QFileInfo& info : found) {
+            const QString name = FolderListing::EntryName(info.fileName());
+            if (FolderListing::IsDotEntry(name))
+                continue;
+            if (!FolderListing::IsSafeName(name))
+                content.unsafe.append(info.fileName());
+            else if (info.isDir())
+                content.folders.append(name);
+            else
+                content.files.append({name, static_cast<quint64>(info.size())});
+        }
+        return content;
+    }
+};
+
+FolderTransfer::FolderTransfer(FtpClient& client, FileMover moveFile, StopTest stopRequested,
+                               std::function<void(const QString&)> log)
+    : client_(client), moveFile_(std::move(moveFile)), stopRequested_(std::move(stopRequested)),
+      log_(std::move(log))
+{
+}
+
+FolderTransfer::~FolderTransfer() = default;
+
+bool FolderTransfer::stopNow()
+{
+    if (!stopped_ && stopRequested_())
+        stopped_ = true;
+    return stopped_;
+}
+
+void FolderTransfer::LocalFolderSize(const QString& localFolder)
+{
+    QStringList ancestors{canonicalOf(localFolder)};
+    measureLocal(localFolder, ancestors);
+}
+
+void FolderTransfer::RemoteFolderSize(const QString& remoteFolder)
+{
+    measureRemote(remoteFolder, 0);
+}
+
+bool FolderTransfer::UploadFolder(const QString& remoteFolder, const QString& localFolder)
+{
+    QStringList ancestors{canonicalOf(localFolder)};
+    return uploadTree(remoteFolder, localFolder, ancestors);
+}
+
+bool FolderTransfer::DownloadFolder(const QString& remoteFolder, const QString& localFolder)
+{
+    return downloadTree(remoteFolder, localFolder, 0);
+}
+
+// A link back to a folder the walk is already inside would lead round in a circle; every other
+// folder, link or not, is entered. The caller removes the entry after the visit.
+bool FolderTransfer::enterLocal(const QString& folder, QStringList& ancestors)
+{
+    const QString canonical = canonicalOf(folder);
+    if (!canonical.isEmpty() && ancestors.contains(canonical))
+        return false;
+    ancestors.append(canonical);
+    return true;
+}
+
+void FolderTransfer::measureLocal(const QString& folder, QStringList& ancestors)
+{
+    if (stopNow())
+        return;
+    const LocalFolder content = LocalFolder::Read(folder);
+    for (const LocalFolder::File& file : content.files)
+        client_.folderTotalBytes += file.bytes;
+    for (const QString& name : content.folders) {
+        const QString sub = withSlash(folder) + name;
+        if (!enterLocal(sub, ancestors))
+            continue;
+        measureLocal(sub, ancestors);
+        ancestors.removeLast();
+    }
+}
+
+void FolderTransfer::measureRemote(const QString& folder, int depth)
+{
+    if (stopNow())
+        return;
+    const FolderListing listing = FolderListing::Read(client_, folder);
+    for (const CListItem& entry : listing.entries) {
+        if (!entry.isFolder)
+            client_.folderTotalBytes +=
+                FolderListing::FileSize(client_, withSlash(folder) + entry.name, entry);
+    }
+    if (!listing.complete || depth >= deepestFolderLevel)
+        return;
+    for (const CListItem& entry : listing.entries) {
+        if (entry.isFolder)
+            measureRemote(withSlash(folder) + entry.name, depth + 1);
+    }
+}
+
+// A successful MKD means the folder is new, so none of its files is there yet.
+bool FolderTransfer::uploadTree(const QString& remote, const QString& local, QStringList& ancestors)
+{
+    if (stopNow())
+        return false;
+    const bool folderIsNew = client_.Command(QStringLiteral("MKD ") + remote);
+    const LocalFolder content = LocalFolder::Read(local);
+    bool complete = content.readable && content.unsafe.isEmpty();
+    if (!content.readable)
+        log_(QStringLiteral("无法读取本地文件夹：") + local + QStringLiteral("\r\n"));
+    for (const QString& name : content.unsafe)
+        log_(QStringLiteral("名称无法发送，未传输：") + withSlash(local) + name.simplified() +
+             QStringLiteral("\r\n"));
+    complete = uploadFiles(remote, local, content, folderIsNew) && complete;
+    if (stopped_)
+        return false;
+    for (const QString& name : content.folders) {
+        const QString sub = withSlash(local) + name;
+        if (!enterLocal(sub, ancestors)) {
+            log_(QStringLiteral("跳过指向上级文件夹的链接：") + sub + QStringLiteral("\r\n"));
+            continue;
+        }
+        complete = uploadTree(withSlash(remote) + name, sub, ancestors) && complete;
+        ancestors.removeLast();
+        if (stopped_)
+            return false;
+    }
+    return complete;
+}
+
+bool FolderTransfer::uploadFiles(const QString& remote, const QString& local,
+                                 const LocalFolder& content, bool folderIsNew)
+{
+    bool listingComplete = true;
+    QSet<QString> listed;
+    if (!folderIsNew && !content.files.isEmpty())
+        listed = remoteNames(remote, listingComplete);
+    bool complete = true;
+    for (const LocalFolder::File& file : content.files) {
+        const QString target = withSlash(remote) + file.name;
+        if (folderIsNew || !existsRemotely(target, file.name, listed, listingComplete))
+            complete = moveFile_(false, target, withSlash(local) + file.name) && complete;
+        if (stopNow())
+            return false;
+        client_.folderDoneBytes += file.bytes;
+    }
+    return complete;
+}
+
+QSet<QString> FolderTransfer::remoteNames(const QString& remote, bool& complete)
+{
+    const FolderListing listing = FolderListing::Read(client_, remote);
+    complete = listing.complete;
+    QSet<QString> names;
+    for (const CListItem& entry : listing.entries)
+        names.insert(entry.name);
+    return names;
+}
+
+// One listing of the folder answers for all its files. Servers leave dot files out of folder
+// listings, and a listing read only in part may miss any name: those files are asked about one
+// by one.
+bool FolderTransfer::existsRemotely(const QString& path, const QString& name,
+                                    const QSet<QString>& listed, bool listingComplete)
+{
+    if (listed.contains(name))
+        return true;
+    if (listingComplete && !name.startsWith(u'.'))
+        return false;
+    if (!probe_)
+        probe_ = std::make_unique<FolderProbe>(client_);
+    return probe_->ProbeRemote(path) > 0;
+}
+
+bool FolderTransfer::downloadTree(const QString& remote, const QString& local, int depth)
+{
+    if (stopNow())
+        return false;
+    QDir().mkdir(local);
+    const FolderListing listing = FolderListing::Read(client_, remote);
+    if (!listing.complete)
+        log_(QStringLiteral("文件夹列表读取不完整：") + remote + QStringLiteral("\r\n"));
+    bool complete = downloadFiles(remote, local, listing);
+    // The sub-folders of a listing read only in part are not entered.
+    if (stopped_ || !listing.complete)
+        return false;
+    for (const CListItem& entry : listing.entries) {
+        if (!entry.isFolder)
+            continue;
+        const QString sub = withSlash(remote) + entry.name;
+        if (!mayDescend(sub, depth + 1)) {
+            complete = false;
+            continue;
+        }
+        complete = downloadTree(sub, withSlash(local) + entry.name, depth + 1) && complete;
+        if (stopped_)
+            return false;
+    }
+    return complete;
+}
+
+bool FolderTransfer::downloadFiles(const QString& remote, const QString& local,
+                                   const FolderListing& listing)
+{
+    bool complete = true;
+    for (const CListItem& entry : listing.entries) {
+        if (entry.isFolder)
+            continue;
+        const QString source = withSlash(remote) + entry.name;
+        const QString target = withSlash(local) + entry.name;
+        if (!QFileInfo::exists(target))
+            complete = moveFile_(true, source, target) && complete;
+        if (stopNow())
+            return false;
+        client_.folderDoneBytes += FolderListing::FileSize(client_, source, entry);
+    }
+    return complete;
+}
+
+bool FolderTransfer::mayDescend(const QString& remote, int depth)
+{
+    if (depth <= deepestFolderLevel)
+        return true;
+    log_(QStringLiteral("文件夹层次过深，未传输：") + remote + QStringLiteral("\r\n"));
+    return false;
+}

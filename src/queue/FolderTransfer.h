@@ -1,0 +1,64 @@
+#pragma once
+
+#include <QSet>
+#include <QString>
+#include <QStringList>
+
+#include <functional>
+#include <memory>
+
+class FtpClient;
+class FolderListing;
+class FolderProbe;
+
+// Moves whole folder trees on a transfer worker's connection: measures a tree into
+// client.folderTotalBytes, then walks it, creating the folders on the far side and handing each
+// file to the single-file routine. Inside a folder its files go first, then its sub-folders in
+// the order found. A file already at the destination is left alone and counted as done, so a
+// walk started again moves only what is missing. Runs on the worker thread only.
+class FolderTransfer {
+public:
+    // Moves one file through the ".td" routine (TransferOneFile); false when the transfer failed.
+    using FileMover =
+        std::function<bool(bool download, const QString& remotePath, const QString& localPath)>;
+    // Tested after every file: true once the transfer is to stop (pause, stop, clear).
+    using StopTest = std::function<bool()>;
+    FolderTransfer(FtpClient& client, FileMover moveFile, StopTest stopRequested,
+                   std::function<void(const QString&)> log);
+    ~FolderTransfer();
+    FolderTransfer(const FolderTransfer&) = delete;
+    FolderTransfer& operator=(const FolderTransfer&) = delete;
+
+    void LocalFolderSize(const QString& localFolder);   // adds to client.folderTotalBytes
+    void RemoteFolderSize(const QString& remoteFolder); // adds to client.folderTotalBytes
+    // Both advance client.folderDoneBytes after each file. Result: true when every file of the
+    // tree is at the destination; false when any file failed, a folder could not be read in
+    // full, or the walk was stopped. Once the stop test has answered true, this object's
+    // walks end at once.
+    bool UploadFolder(const QString& remoteFolder, const QString& localFolder);
+    bool DownloadFolder(const QString& remoteFolder, const QString& localFolder);
+
+private:
+    struct LocalFolder;
+
+    bool stopNow();
+    void measureLocal(const QString& folder, QStringList& ancestors);
+    void measureRemote(const QString& folder, int depth);
+    bool uploadTree(const QString& remote, const QString& local, QStringList& ancestors);
+    bool uploadFiles(const QString& remote, const QString& local, const LocalFolder& content,
+                     bool folderIsNew);
+    bool downloadTree(const QString& remote, const QString& local, int depth);
+    bool downloadFiles(const QString& remote, const QString& local, const FolderListing& listing);
+    bool mayDescend(const QString& remote, int depth);
+    bool enterLocal(const QString& folder, QStringList& ancestors);
+    QSet<QString> remoteNames(const QString& remote, bool& complete);
+    bool existsRemotely(const QString& path, const QString& name, const QSet<QString>& listed,
+                        bool listingComplete);
+
+    FtpClient& client_;
+    FileMover moveFile_;
+    StopTest stopRequested_;
+    std::function<void(const QString&)> log_;
+    std::unique_ptr<FolderProbe> probe_; // made on the first probe
+    bool stopped_ = false;
+};

@@ -1,0 +1,43 @@
+#pragma once
+
+#include "ftp/FtpClient.h"
+
+#include <QFile>
+#include <QString>
+
+// Moves one file the way the queue does, for the folder tests and the benchmark: the data goes
+// to the target name + ".td" and the file takes its final name only after a complete transfer.
+class FolderTransferMover {
+public:
+    explicit FolderTransferMover(FtpClient& client) : client_(client) {}
+
+    bool operator()(bool download, const QString& remote, const QString& local)
+    {
+        const QString suffix = QStringLiteral(".td");
+        const QString remoteData = download ? remote : remote + suffix;
+        const QString localData = download ? local + suffix : local;
+        if (!client_.TransferFile(remoteData, localData, false, download, QString()))
+            return false;
+        if (!readClosingReply())
+            return false;
+        if (download)
+            return QFile::rename(localData, local);
+        return client_.Command(QStringLiteral("RNFR ") + remoteData) &&
+               client_.Command(QStringLiteral("RNTO ") + remote);
+    }
+
+private:
+    // The engine leaves the server's replies to the data transfer unread: after a download
+    // the preliminary 150 as well as the closing reply, after an upload the closing reply.
+    bool readClosingReply()
+    {
+        for (int pending = 0; pending < 2; ++pending) {
+            const bool positive = client_.Command(QString());
+            if (client_.replyClass != 1)
+                return positive;
+        }
+        return false;
+    }
+
+    FtpClient& client_;
+};
