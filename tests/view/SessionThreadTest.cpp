@@ -147,20 +147,26 @@ TEST_F(SessionThreadTest, LogsOnReportsHomeAndListsOnNavigation)
     EXPECT_EQ(reports.lists.size(), 2); // only the refresh listed
 }
 
-TEST_F(SessionThreadTest, NavigationToAMissingFolderKeepsTheListButTakesTheText)
+// Every later double click builds on the current folder, so a refused one must not stay in it.
+TEST_F(SessionThreadTest, NavigationToAMissingFolderKeepsTheListAndTheFolderAndLogsTheReply)
 {
     VsftpdServer server;
     ASSERT_TRUE(server.start()) << server.errorText().toStdString();
     auto session = startSession(anonymousOn(server));
     session->start();
     ASSERT_TRUE(waitUntil([this] { return reports.loggedOn == 1; }));
-    remote.setPathBoxText(QStringLiteral("/nowhere"));
+    remote.setPathBoxText(QStringLiteral("/pub"));
+    session->post(QM_NAVIGATE);
+    finishPending(*session);
+    remote.setPathBoxText(QStringLiteral("/pub/nowhere"));
     session->post(QM_NAVIGATE);
     session->post(QM_REFRESH);
     finishPending(*session);
-    EXPECT_EQ(reports.lists.size(), 1); // only the refresh listed
-    EXPECT_EQ(remote.currentFolder(), QStringLiteral("/nowhere"));
-    EXPECT_TRUE(remote.lastVisited().isEmpty());
+    EXPECT_EQ(reports.lists.size(), 2); // the folder that opened and the refresh
+    EXPECT_EQ(remote.currentFolder(), QStringLiteral("/pub"));
+    EXPECT_EQ(remote.lastVisited(), QStringLiteral("/pub"));
+    EXPECT_TRUE(reports.log.last().startsWith(QStringLiteral("打开文件夹/pub/nowhere失败:550")))
+        << reports.log.last().toStdString();
 }
 
 TEST_F(SessionThreadTest, WrongPasswordLogsTheFailureAndLeavesNoEntry)
@@ -173,7 +179,8 @@ TEST_F(SessionThreadTest, WrongPasswordLogsTheFailureAndLeavesNoEntry)
     ASSERT_TRUE(waitUntil([this] { return reports.finished == 1; }));
     EXPECT_EQ(reports.logonFailed, 1);
     EXPECT_EQ(reports.loggedOn, 0);
-    EXPECT_EQ(reports.log, QStringList{QStringLiteral("连接失败,请检查用户/密码是否正确\r\n")});
+    EXPECT_EQ(reports.log, (QStringList{QStringLiteral("连接失败,请检查用户/密码是否正确\r\n"),
+                                        QStringLiteral("原因:530 Authentication failed.\r\n")}));
     EXPECT_EQ(registry.tabCount(), 0);
     EXPECT_FALSE(session->isRunning());
 }
