@@ -5,6 +5,7 @@
 #include "support/PyFtpdServer.h"
 #include "support/ScriptedPrompt.h"
 #include "support/VsftpdServer.h"
+#include "view/ConnectionRelay.h"
 #include "view/RemoteBrowserState.h"
 #include "view/SessionMessages.h"
 #include "view/SessionRegistry.h"
@@ -241,6 +242,64 @@ TEST_F(SessionThreadTest, DestroyingASessionBlockedOnTheNetworkReturnsPromptly)
     timer.start();
     session.reset();
     EXPECT_LT(timer.elapsed(), 3000); // the network time-out of the session is 5 s
+}
+
+} // namespace
+
+namespace {
+
+TEST_F(SessionThreadTest, ARefusedConnectionLogsTheSocketsReasonUnderTheFailureLine)
+{
+    quint16 closedPort = 0;
+    {
+        TcpListener probe;
+        ASSERT_TRUE(probe.listen(QStringLiteral("127.0.0.1")));
+        closedPort = probe.port();
+    }
+    auto session = startSession(LogonRecord{QStringLiteral("127.0.0.1"), QStringLiteral("u"),
+                                            closedPort, QStringLiteral("p")});
+    session->start();
+    ASSERT_TRUE(waitUntil([this] { return reports.finished == 1; }));
+    EXPECT_EQ(reports.log, (QStringList{QStringLiteral("连接失败,请检查用户/密码是否正确\r\n"),
+                                        QStringLiteral("原因:服务器拒绝连接或无法到达\r\n")}));
+}
+
+// The server stays up; only the control connection the session uses breaks.
+TEST_F(SessionThreadTest, ALostConnectionIsReportedOnceKeepsTheListAndTheNextRequestLogsOnAgain)
+{
+    VsftpdServer server;
+    ASSERT_TRUE(server.start()) << server.errorText().toStdString();
+    QFile file(server.pubPath() + QStringLiteral("/hello.txt"));
+    ASSERT_TRUE(file.open(QIODevice::WriteOnly));
+    file.close();
+    ConnectionRelay relay(server.host(), server.port());
+    auto session = startSession(LogonRecord{server.host(), QStringLiteral("anonymous"),
+                                            relay.port(), QStringLiteral("guest")});
+    session->start();
+    ASSERT_TRUE(waitUntil([this] { return reports.loggedOn == 1; }));
+    remote.setPathBoxText(QStringLiteral("/pub"));
+    session->post(QM_NAVIGATE);
+    finishPending(*session);
+    ASSERT_EQ(reports.lists.size(), 1);
+
+    relay.cut();
+    QTest::qWait(200);
+    session->post(QM_REFRESH);
+    session->post(QM_REFRESH);
+    finishPending(*session);
+    const auto lostLines = [this] {
+        return reports.log.filter(QStringLiteral("与服务器的连接已断开:")).size();
+    };
+    EXPECT_EQ(lostLines(), 1) << reports.log.join(QString()).toStdString();
+    EXPECT_EQ(reports.log.filter(QStringLiteral("重新连接服务器:127.0.0.1")).size(), 1);
+    EXPECT_EQ(reports.log.filter(QStringLiteral("连接成功")).size(), 2);
+    EXPECT_EQ(relay.connectionsAccepted(), 2);
+    // The refresh that met the broken connection showed nothing; the next one listed again.
+    ASSERT_EQ(reports.lists.size(), 2);
+    EXPECT_EQ(namesOf(reports.lists.last()),
+              (QStringList{QStringLiteral(".."), QStringLiteral("hello.txt")}));
+    EXPECT_EQ(remote.currentFolder(), QStringLiteral("/pub"));
+    EXPECT_TRUE(session->isRunning());
 }
 
 } // namespace
