@@ -2,6 +2,7 @@
 
 #include "platform/NamedMutex.h"
 #include "platform/TcpListener.h"
+#include "support/FakeFtpServer.h"
 #include "support/PyFtpdServer.h"
 #include "support/ScriptedPrompt.h"
 #include "support/VsftpdServer.h"
@@ -300,6 +301,54 @@ TEST_F(SessionThreadTest, ALostConnectionIsReportedOnceKeepsTheListAndTheNextReq
               (QStringList{QStringLiteral(".."), QStringLiteral("hello.txt")}));
     EXPECT_EQ(remote.currentFolder(), QStringLiteral("/pub"));
     EXPECT_TRUE(session->isRunning());
+}
+
+// The server's side of one refresh: PWD refused, then an empty listing over a PORT
+// connection.
+void refuseDirectoryThenListNothing(FakeFtpSession& s)
+{
+    s.exchange("PWD", "550 No current directory.");
+    s.exchange("TYPE I", "200 ok");
+    const QByteArray port = s.expectPrefix("PORT ");
+    s.send("200 ok");
+    s.exchange("LIST ", "150 listing");
+    s.connectActive(port);
+    s.closeData();
+    s.send("226 done");
+}
+
+// PWD answers "0" when it fails; that is no folder to show or to go back to.
+TEST_F(SessionThreadTest, AFailedPwdNeverBecomesAPath)
+{
+    FakeFtpServer server;
+    server.start([](FakeFtpSession& s) {
+        s.send("220 ready");
+        s.exchange("USER u", "331 password");
+        s.exchange("PASS p", "230 in");
+        s.answerFeat();
+        // At logon: the session's folder is asked for, then listed; a refresh request lists,
+        // then asks again.
+        s.exchange("PWD", "550 No current directory.");
+        s.send("550 Still none.");
+        refuseDirectoryThenListNothing(s);
+        refuseDirectoryThenListNothing(s);
+        s.exchange("PWD", "550 No current directory.");
+        s.send("550 Still none.");
+        s.expect("QUIT");
+    });
+    auto session = startSession(
+        LogonRecord{server.address(), QStringLiteral("u"), server.port(), QStringLiteral("p")});
+    session->start();
+    ASSERT_TRUE(waitUntil([this] { return reports.loggedOn == 1; }));
+    session->post(QM_REFRESH);
+    session->post(QM_QUIT);
+    ASSERT_TRUE(waitUntil([this] { return reports.finished == 1; }));
+    ASSERT_TRUE(server.finish());
+    EXPECT_TRUE(server.failures().isEmpty()) << server.failures().join(u'\n').toStdString();
+    EXPECT_TRUE(reports.shownPaths.isEmpty()) << reports.shownPaths.join(u'|').toStdString();
+    for (const QByteArray& command : server.commands())
+        EXPECT_FALSE(command.startsWith("CWD")) << command.toStdString();
+    EXPECT_EQ(reports.lists.size(), 2);
 }
 
 } // namespace
