@@ -103,8 +103,10 @@ bool SharedListBehaviour::handleKey(CMyListCtrl& list, const QKeyEvent& key)
 void SharedListBehaviour::clearSelectionOnEmptySpace(const QObject* viewport, const QPoint& at)
 {
     auto* list = qobject_cast<CMyListCtrl*>(viewport->parent());
-    if (list != nullptr && list->viewport() == viewport && !list->indexAt(at).isValid())
-        list->clearSelection();
+    if (list == nullptr || list->viewport() != viewport || list->indexAt(at).isValid())
+        return;
+    list->clearSelection();
+    list->selectionModel()->clearCurrentIndex();
 }
 
 // At most one file list holds a selection, so a command serving both knows which one it
