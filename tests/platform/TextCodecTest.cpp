@@ -143,17 +143,6 @@ TEST(TextCodecWire, EveryByteStringSurvivesDecodeAndEncodeInBothEncodings)
     }
 }
 
-TEST(TextCodecWire, ReadableNamesDecodeToTheirCharacters)
-{
-    const TextCodec utf8(TextCodec::Encoding::Utf8);
-    EXPECT_EQ(utf8.decode("\xE4\xB8\xAD\xE6\x96\x87"), text("中文"));
-    EXPECT_EQ(TextCodec().decode("\xD6\xD0\xCE\xC4"), text("中文"));
-    // UTF-8 bytes read as GBK stay unreadable but keep their bytes.
-    const QString misread = TextCodec().decode("\xE4\xB8\xAD");
-    EXPECT_NE(misread, text("中"));
-    EXPECT_EQ(TextCodec().encode(misread), QByteArray("\xE4\xB8\xAD"));
-}
-
 struct Utf8ValidityCase {
     const char* name;
     QByteArray bytes;

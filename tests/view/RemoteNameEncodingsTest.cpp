@@ -37,35 +37,24 @@ TEST_P(RemoteNameEncodingsTest, AnEntryTakesTheEncodingItsFolderWasListedIn)
     EXPECT_EQ(encodings.ofEntry(QString::fromUtf8(row.entry)), row.expected);
 }
 
+// How a listing of non-ASCII names decides is shown by the server scenarios; these are how the
+// decisions combine along a path, and the folders that decide nothing themselves.
 INSTANTIATE_TEST_SUITE_P(
     Cases, RemoteNameEncodingsTest,
     ::testing::Values(
-        EncodingCase{
-            "Utf8Listing", Encoding::Gbk, {{"/pub", utf8Line}}, "/pub/中文", Encoding::Utf8},
-        EncodingCase{"GbkListing", Encoding::Utf8, {{"/pub", gbkLine}}, "/pub/中文", Encoding::Gbk},
-        EncodingCase{"MixedListingIsGbk",
-                     Encoding::Utf8,
-                     {{"/pub", utf8Line + gbkLine}},
-                     "/pub/x",
-                     Encoding::Gbk},
-        EncodingCase{
-            "NothingListedTakesTheConnections", Encoding::Utf8, {}, "/pub/x", Encoding::Utf8},
-        EncodingCase{"AsciiFolderTakesItsNearestListedAncestors",
+        EncodingCase{"NothingListed", Encoding::Utf8, {}, "/pub/x", Encoding::Utf8},
+        EncodingCase{"AsciiUnderUtf8",
                      Encoding::Gbk,
                      {{"/", gbkLine}, {"/pub/", utf8Line}, {"/pub/a/b", asciiLine}},
                      "/pub/a/b/新",
                      Encoding::Utf8},
-        EncodingCase{"AsciiFolderWithoutListedAncestorTakesTheConnections",
-                     Encoding::Gbk,
-                     {{"/pub", asciiLine}},
-                     "/pub/新",
-                     Encoding::Gbk},
-        EncodingCase{"TheFolderItselfIsNamedInItsParentsEncoding",
+        EncodingCase{"AsciiAlone", Encoding::Gbk, {{"/pub", asciiLine}}, "/pub/新", Encoding::Gbk},
+        EncodingCase{"FolderItself",
                      Encoding::Gbk,
                      {{"/", utf8Line}, {"/中文", gbkLine}},
                      "/中文/",
                      Encoding::Utf8},
-        EncodingCase{"ALaterListingDecidesAgain",
+        EncodingCase{"ListedAgain",
                      Encoding::Gbk,
                      {{"/pub", utf8Line}, {"/pub", gbkLine}},
                      "/pub/x",
