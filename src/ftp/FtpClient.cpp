@@ -336,7 +336,7 @@ bool FtpClient::ReadReply()
         do {
             replyText += replyLine + QStringLiteral("\r\n");
             if (replyText.size() > maxReplyText)
-                return fail(errorText(ErrorText::Network));
+                return failConnection(QStringLiteral("服务器的应答过长"));
             if (!ReadLine())
                 return false;
         } while (!closesMultiLineReply(replyLine, code));
