@@ -159,6 +159,38 @@ quint64 sizeValue(const QString& text)
     return ok ? value : 0;
 }
 
+QString socketFault(TcpSocket::Error error, milliseconds timeout)
+{
+    switch (error) {
+    case TcpSocket::Error::Resolve:
+        return QStringLiteral("找不到服务器(主机名无法解析)");
+    case TcpSocket::Error::Create:
+        return QStringLiteral("不能创建SOCKET");
+    case TcpSocket::Error::Connect:
+        return QStringLiteral("服务器拒绝连接或无法到达");
+    case TcpSocket::Error::TimedOut:
+        return QStringLiteral("服务器%1秒内没有应答").arg(timeout.count() / 1000.0);
+    case TcpSocket::Error::Closed:
+        return QStringLiteral("服务器关闭了连接");
+    default:
+        return QStringLiteral("网络读写失败");
+    }
+}
+
+QString readFault(LineReader::Status status, milliseconds timeout)
+{
+    switch (status) {
+    case LineReader::Status::Closed:
+        return socketFault(TcpSocket::Error::Closed, timeout);
+    case LineReader::Status::TimedOut:
+        return socketFault(TcpSocket::Error::TimedOut, timeout);
+    case LineReader::Status::TooLong:
+        return QStringLiteral("服务器的应答行过长");
+    default:
+        return socketFault(TcpSocket::Error::Io, timeout);
+    }
+}
+
 bool isRefusal(int replyClass)
 {
     return replyClass == 4 || replyClass == 5;
@@ -212,9 +244,11 @@ FtpClient::~FtpClient()
 bool FtpClient::Connect(const QString& hostName, int portNumber)
 {
     Disconnect();
+    connectionFault_.clear();
     auto socket = std::make_unique<TcpSocket>();
     if (!socket->connect(hostName, portNumber, timeout_)) {
         const bool created = socket->error() != TcpSocket::Error::Create;
+        connectionFault_ = socketFault(socket->error(), timeout_);
         return fail(errorText(created ? ErrorText::CannotConnect : ErrorText::CannotCreateSocket));
     }
     // Commands go out as single lines and are often answered at once: no Nagle delay.
@@ -261,17 +295,31 @@ bool FtpClient::fail(const QString& text)
     return false;
 }
 
+bool FtpClient::failConnection(const QString& fault)
+{
+    if (connectionFault_.isEmpty())
+        connectionFault_ = fault;
+    return fail(errorText(ErrorText::Network));
+}
+
 bool FtpClient::SendCommand(const QString& text)
 {
     replyLine = errorText(ErrorText::Network);
-    return reader_ && reader_->writeLine(codec_.encode(text), timeout_);
+    if (!reader_)
+        return failConnection(QStringLiteral("没有与服务器的连接"));
+    if (!reader_->writeLine(codec_.encode(text), timeout_))
+        return failConnection(socketFault(controlSocket_->error(), timeout_));
+    return true;
 }
 
 bool FtpClient::ReadLine()
 {
     QByteArray line;
-    if (!reader_ || reader_->readLine(line, timeout_) != LineReader::Status::Line)
-        return fail(errorText(ErrorText::Network));
+    if (!reader_)
+        return failConnection(QStringLiteral("没有与服务器的连接"));
+    const LineReader::Status status = reader_->readLine(line, timeout_);
+    if (status != LineReader::Status::Line)
+        return failConnection(readFault(status, timeout_));
     replyLine = codec_.decode(line);
     if (!replyLine.isEmpty())
         replyClass = replyLine.at(0).unicode() - u'0';
@@ -288,7 +336,7 @@ bool FtpClient::ReadReply()
         do {
             replyText += replyLine + QStringLiteral("\r\n");
             if (replyText.size() > maxReplyText)
-                return fail(errorText(ErrorText::Network));
+                return failConnection(QStringLiteral("服务器的应答过长"));
             if (!ReadLine())
                 return false;
         } while (!closesMultiLineReply(replyLine, code));

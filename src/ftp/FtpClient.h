@@ -51,6 +51,12 @@ public:
     std::chrono::milliseconds timeout() const { return timeout_; }
     // Names on the wire: GBK until the server announces UTF8 in FEAT after logon.
     const TextCodec& codec() const { return codec_; }
+    // Names of one folder travel in the encoding its listing was read in: set before a command
+    // about an entry of that folder (and before reading its listing).
+    void setNameEncoding(TextCodec::Encoding encoding) { codec_.setEncoding(encoding); }
+    // Why the control connection failed ("" while it works); stays set until the next Connect,
+    // because a connection that lost its place in the reply stream cannot be trusted again.
+    QString connectionFault() const { return connectionFault_; }
 
     QString replyLine;
     QString replyText;
@@ -84,6 +90,7 @@ private:
 
     bool exchange(const QString& text);
     bool fail(const QString& text);
+    bool failConnection(const QString& fault);
     bool runLogonTable(const LogonInfo& info, const QString& hostText);
     bool negotiateEncoding();
     bool readUntilCode(QLatin1String wanted, bool refusalEnds);
@@ -106,6 +113,7 @@ private:
     Prompt* prompt_;
     std::chrono::milliseconds timeout_{30000};
     TextCodec codec_;
+    QString connectionFault_;
     std::mutex interruptMutex_; // guards controlSocket_'s release, activeChannel_, interrupted_
     std::unique_ptr<TcpSocket> controlSocket_;
     DataChannel* activeChannel_ = nullptr;

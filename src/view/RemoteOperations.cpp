@@ -4,6 +4,7 @@
 #include "platform/NamedMutex.h"
 #include "platform/Prompt.h"
 #include "view/RemoteBrowserState.h"
+#include "view/RemoteNameEncodings.h"
 
 #include <QStringList>
 
@@ -103,9 +104,10 @@ PathParts splitPath(QString path)
 } // namespace
 
 RemoteOperations::RemoteOperations(FtpClient& client, RemoteBrowserState& remote,
-                                   NamedMutex& engineLock, Prompt& prompt, Output output)
-    : client_(client), remote_(remote), engineLock_(engineLock), prompt_(prompt),
-      output_(std::move(output))
+                                   RemoteNameEncodings& encodings, NamedMutex& engineLock,
+                                   Prompt& prompt, Output output)
+    : client_(client), remote_(remote), encodings_(encodings), engineLock_(engineLock),
+      prompt_(prompt), output_(std::move(output))
 {
 }
 
@@ -119,10 +121,34 @@ bool RemoteOperations::listWithRetries(const QString& argument)
 }
 
 // Lists and reads the listing's final reply; a failed listing leaves no reply to wait for.
+// The lines are then read in the encoding of the argument's folder.
 void RemoteOperations::fetchListing(const QString& argument)
 {
+    if (!argument.isEmpty())
+        client_.setNameEncoding(encodings_.ofEntry(remotePath(argument)));
     if (listWithRetries(argument))
         client_.Command(QString());
+}
+
+// Lists a folder ("" for the current one) and reads its names in the encoding its listing
+// shows, which its entries' commands then use too.
+void RemoteOperations::fetchFolder(const QString& folder)
+{
+    fetchListing(folder);
+    const QString path = folder.isEmpty() ? remote_.currentFolder() : remotePath(folder);
+    client_.setNameEncoding(encodings_.settleListing(path, client_.listBuffer));
+}
+
+// A name goes back to the server in the bytes its folder was listed in.
+bool RemoteOperations::commandAbout(const QString& verb, const QString& name)
+{
+    client_.setNameEncoding(encodings_.ofEntry(remotePath(name)));
+    return client_.Command(verb + u' ' + name);
+}
+
+bool RemoteOperations::connectionLost() const
+{
+    return !client_.connectionFault().isEmpty();
 }
 
 // The entries in the engine's list buffer in the server's order, without "total" lines and
@@ -151,11 +177,26 @@ QString RemoteOperations::remotePath(const QString& name) const
     return name.startsWith(u'/') ? name : withSlash(remote_.currentFolder()) + name;
 }
 
+bool RemoteOperations::EnterFolder(const QString& folder)
+{
+    return commandAbout(QStringLiteral("CWD"), folder);
+}
+
+QString RemoteOperations::QueryFolder()
+{
+    client_.setNameEncoding(encodings_.ofEntry(remote_.currentFolder()));
+    const QString folder = client_.QueryPwd();
+    return folder == QLatin1String("0") ? QString() : folder;
+}
+
 void RemoteOperations::RefreshRemoteList()
 {
     std::lock_guard<NamedMutex> hold(engineLock_);
     client_.Command(QStringLiteral("PWD"));
-    fetchListing(QString());
+    fetchFolder(QString());
+    // Without a connection the pane keeps what it shows; the session reports the loss.
+    if (connectionLost())
+        return;
     QVector<CListItem> rows = inDisplayOrder(listedEntries(AtUnreadableLine::Skip), QString());
     rows.prepend(parentRow());
     output_.listReady(rows);
@@ -164,11 +205,19 @@ void RemoteOperations::RefreshRemoteList()
 void RemoteOperations::NavigateRemote()
 {
     const QString target = remote_.pathBoxText();
-    if (target == remote_.lastVisited())
+    const QString lastVisited = remote_.lastVisited();
+    if (target == lastVisited)
         return;
+    const QString before = remote_.currentFolder();
     remote_.setCurrentFolder(target);
-    if (!client_.Command(QStringLiteral("CWD ") + target))
+    if (!EnterFolder(target)) {
+        // Later steps are built on the current folder: it must stay one the server accepted.
+        remote_.setCurrentFolder(lastVisited.isEmpty() ? before : lastVisited);
+        if (!connectionLost())
+            output_.log(QStringLiteral("打开文件夹") + target + QStringLiteral("失败:") +
+                        client_.replyLine + QStringLiteral("\r\n"));
         return;
+    }
     client_.Command(QStringLiteral("PWD"));
     remote_.setLastVisited(target);
     RefreshRemoteList();
@@ -201,7 +250,7 @@ int RemoteOperations::probeInParent(const QString& name)
 void RemoteOperations::MakeRemoteFolder(const QString& name)
 {
     if (ProbeRemote(name) == 0)
-        client_.Command(QStringLiteral("MKD ") + name);
+        commandAbout(QStringLiteral("MKD"), name);
     else
         prompt_.tell(QStringLiteral("文件夹") + name + QStringLiteral("已存在"),
                      QStringLiteral("发现同名文件"));
@@ -234,8 +283,8 @@ void RemoteOperations::RenameRemote(const QString& from, const QString& to, Rena
         if (kind == RenameTarget::OtherEntry)
             removeRenameTarget(to);
     }
-    client_.Command(QStringLiteral("RNFR ") + from);
-    client_.Command(QStringLiteral("RNTO ") + to);
+    commandAbout(QStringLiteral("RNFR"), from);
+    commandAbout(QStringLiteral("RNTO"), to);
 }
 
 // A server that ignores letter case finds the source itself under a new spelling of its name;
@@ -268,7 +317,7 @@ std::optional<CListItem> RemoteOperations::entryInParent(const QString& path)
     const PathParts parts = splitPath(path);
     if (parts.name.isEmpty())
         return std::nullopt;
-    fetchListing(parts.parent.isEmpty() ? QString() : withSlash(parts.parent));
+    fetchFolder(parts.parent.isEmpty() ? QString() : withSlash(parts.parent));
     const QVector<CListItem> entries = listedEntries(AtUnreadableLine::Skip);
     const auto found = std::find_if(entries.begin(), entries.end(),
                                     [&parts](const CListItem& e) { return e.name == parts.name; });
@@ -279,7 +328,7 @@ std::optional<CListItem> RemoteOperations::entryInParent(const QString& path)
 
 bool RemoteOperations::DeleteRemoteFile(const QString& name)
 {
-    return namesAnEntry(name) && client_.Command(QStringLiteral("DELE ") + remotePath(name));
+    return namesAnEntry(name) && commandAbout(QStringLiteral("DELE"), remotePath(name));
 }
 
 bool RemoteOperations::DeleteRemoteTree(const QString& folder)
@@ -292,7 +341,7 @@ bool RemoteOperations::DeleteRemoteTree(const QString& folder)
 bool RemoteOperations::deleteTree(const QString& path, int depth)
 {
     const QString folder = withSlash(path);
-    fetchListing(folder);
+    fetchFolder(folder);
     const QVector<CListItem> entries = listedEntries(AtUnreadableLine::Stop);
     for (const CListItem& entry : entries) {
         if (!isRealFolder(entry))
@@ -305,11 +354,13 @@ bool RemoteOperations::deleteTree(const QString& path, int depth)
         }
     }
     client_.Command(QStringLiteral("PWD"));
-    return client_.Command(QStringLiteral("RMD ") + path);
+    return commandAbout(QStringLiteral("RMD"), path);
 }
 
 void RemoteOperations::SearchRemote(const QString& prefix)
 {
-    fetchListing(QString());
+    fetchFolder(QString());
+    if (connectionLost())
+        return;
     output_.listReady(inDisplayOrder(listedEntries(AtUnreadableLine::Stop), prefix));
 }

@@ -12,6 +12,7 @@ class FtpClient;
 class NamedMutex;
 class Prompt;
 class RemoteBrowserState;
+class RemoteNameEncodings;
 
 // The remote pane's work on one session's connection: listing, navigation and the commands
 // that change the server's tree. Runs on the session thread only; results go out through the
@@ -27,8 +28,14 @@ public:
     // The rename dialog asks a question of its own before the one every rename asks.
     enum class RenameOrigin { InPlaceOrMove, Dialog };
 
-    RemoteOperations(FtpClient& client, RemoteBrowserState& remote, NamedMutex& engineLock,
-                     Prompt& prompt, Output output);
+    RemoteOperations(FtpClient& client, RemoteBrowserState& remote, RemoteNameEncodings& encodings,
+                     NamedMutex& engineLock, Prompt& prompt, Output output);
+
+    // CWD into a folder, its name sent in the encoding it was listed in.
+    bool EnterFolder(const QString& folder);
+    // The server's current folder, read in the encoding of the folder the pane shows; empty
+    // when PWD failed, so that a failure never becomes a path.
+    QString QueryFolder();
 
     void RefreshRemoteList();
     void NavigateRemote();
@@ -52,6 +59,9 @@ private:
 
     bool listWithRetries(const QString& argument);
     void fetchListing(const QString& argument);
+    void fetchFolder(const QString& folder);
+    bool commandAbout(const QString& verb, const QString& name);
+    bool connectionLost() const;
     QVector<CListItem> listedEntries(AtUnreadableLine rule);
     QString remotePath(const QString& name) const;
     bool confirmOverwrite(const QString& question);
@@ -63,6 +73,7 @@ private:
 
     FtpClient& client_;
     RemoteBrowserState& remote_;
+    RemoteNameEncodings& encodings_;
     NamedMutex& engineLock_;
     Prompt& prompt_;
     Output output_;

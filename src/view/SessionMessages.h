@@ -2,6 +2,7 @@
 
 #include "platform/Mailbox.h"
 #include "view/LogonRecord.h"
+#include "view/RemoteNameEncodings.h"
 
 #include <QString>
 
@@ -46,7 +47,16 @@ struct LogonRequest : MailPayload {
     std::weak_ptr<Mailbox> replyTo;
 };
 
+// The answer to a LogonRequest. The encodings are the session's own, shared: a worker sets
+// its FtpClient to encodings->ofEntry(remotePath) before each command about a remote entry, so
+// names go back in the bytes the session listed them in, even after the session ended; a
+// folder walk settles each listing it reads with encodings->settleListing(folder, listBuffer).
 struct LogonPayload : MailPayload {
-    explicit LogonPayload(LogonRecord logon) : record(std::move(logon)) {}
+    explicit LogonPayload(LogonRecord logon,
+                          std::shared_ptr<RemoteNameEncodings> nameEncodings = {})
+        : record(std::move(logon)), encodings(std::move(nameEncodings))
+    {
+    }
     LogonRecord record;
+    std::shared_ptr<RemoteNameEncodings> encodings;
 };

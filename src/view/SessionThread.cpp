@@ -15,11 +15,18 @@ std::atomic<int> nextSessionId{1000};
 } // namespace
 
 SessionThread::SessionThread(LogonRecord logon, SessionEnvironment environment, QObject* parent)
-    : QObject(parent), logon_(std::move(logon)), env_(environment), id_(nextSessionId++),
+    : QObject(parent), logon_(std::move(logon)),
+      encodings_(std::make_shared<RemoteNameEncodings>()), env_(environment), id_(nextSessionId++),
       mailbox_(std::make_shared<Mailbox>()),
       client_(std::make_unique<FtpClient>(environment.prompt))
 {
     client_->setTimeout(env_.networkTimeout);
+    remoteOps_ = std::make_unique<RemoteOperations>(
+        *client_, *env_.remote, *encodings_, *env_.engineLock, *env_.prompt,
+        RemoteOperations::Output{
+            [this](const QVector<CListItem>& rows) { Q_EMIT remoteListReady(rows); },
+            [this](const QString& text) { Q_EMIT logAppended(text); },
+            [this](const QString& path) { Q_EMIT remotePathShown(path); }});
 }
 
 SessionThread::~SessionThread()
@@ -57,41 +64,81 @@ bool SessionThread::logOn()
         env_.registry->add(logon_.host, id_);
         env_.registry->setCurrent(id_);
     }
+    if (!logOnToServer()) {
+        {
+            std::lock_guard<NamedMutex> hold(*env_.engineLock);
+            env_.registry->remove(id_);
+        }
+        Q_EMIT logonFailed(id_);
+        return false;
+    }
+    readSessionDirectory();
+    showSessionDirectory();
+    // The home folder goes into the path box once more, as the item left selected. Its text is
+    // already the box's text, so this second showing starts no second listing.
+    if (!sessionDirectory_.isEmpty())
+        Q_EMIT remotePathShown(sessionDirectory_);
+    Q_EMIT loggedOn(id_, logon_.host);
+    return true;
+}
+
+// The fixed failure line is followed by what really went wrong: the socket's trouble, or the
+// server's own reply.
+bool SessionThread::logOnToServer()
+{
     LogonInfo info;
     info.host = logon_.host;
     info.port = logon_.port;
     info.user = logon_.user;
     info.password = logon_.password;
     if (!client_->Logon(info)) {
+        const QString fault = client_->connectionFault();
         Q_EMIT logAppended(QStringLiteral("连接失败,请检查用户/密码是否正确\r\n"));
-        {
-            std::lock_guard<NamedMutex> hold(*env_.engineLock);
-            env_.registry->remove(id_);
-        }
+        Q_EMIT logAppended(QStringLiteral("原因:") +
+                           (fault.isEmpty() ? client_->replyLine : fault) + QStringLiteral("\r\n"));
         client_->Disconnect();
-        Q_EMIT logonFailed(id_);
         return false;
     }
+    encodings_->setFallback(client_->codec().encoding());
     Q_EMIT logAppended(QStringLiteral("连接成功\r\n"));
     Q_EMIT logAppended(client_->logonLog);
+    return true;
+}
 
-    remoteOps_ = std::make_unique<RemoteOperations>(
-        *client_, *env_.remote, *env_.engineLock, *env_.prompt,
-        RemoteOperations::Output{
-            [this](const QVector<CListItem>& rows) { Q_EMIT remoteListReady(rows); },
-            [this](const QString& text) { Q_EMIT logAppended(text); },
-            [this](const QString& path) { Q_EMIT remotePathShown(path); }});
+bool SessionThread::reconnect()
+{
+    Q_EMIT logAppended(QStringLiteral("重新连接服务器:") + logon_.host + QStringLiteral("\r\n"));
+    connectionLost_ = !logOnToServer();
+    return !connectionLost_;
+}
 
-    sessionDirectory_ = client_->QueryPwd();
+void SessionThread::noticeLostConnection()
+{
+    const QString fault = client_->connectionFault();
+    if (connectionLost_ || fault.isEmpty())
+        return;
+    connectionLost_ = true;
+    client_->Disconnect();
+    Q_EMIT logAppended(QStringLiteral("与服务器的连接已断开:") + fault +
+                       QStringLiteral(",下次操作时重新连接\r\n"));
+}
+
+// A failed PWD keeps the directory the session had.
+void SessionThread::readSessionDirectory()
+{
+    const QString folder = remoteOps_->QueryFolder();
+    if (!folder.isEmpty())
+        sessionDirectory_ = folder;
+}
+
+void SessionThread::showSessionDirectory()
+{
     if (sessionDirectory_ == env_.remote->currentFolder())
         remoteOps_->RefreshRemoteList();
+    if (sessionDirectory_.isEmpty())
+        return;
     env_.remote->setCurrentFolder(sessionDirectory_);
     Q_EMIT remotePathShown(sessionDirectory_);
-    // The home folder goes into the path box once more, as the item left selected. Its text is
-    // already the box's text, so this second showing starts no second listing.
-    Q_EMIT remotePathShown(sessionDirectory_);
-    Q_EMIT loggedOn(id_, logon_.host);
-    return true;
 }
 
 void SessionThread::serve()
@@ -113,10 +160,19 @@ void SessionThread::serve()
         }
         if (mail->message < QM_RENAME || mail->message > 0x488)
             continue;
-        client_->Command(QStringLiteral("CWD ") + sessionDirectory_);
-        env_.registry->setCurrent(id_);
+        // A worker's question needs no server; answering it must not wait for a reconnect.
+        if (mail->message == QM_LOGON_REQUEST) {
+            answerLogonRequest(mail->payload.get());
+            continue;
+        }
+        if (connectionLost_ && !reconnect())
+            continue;
+        if (!sessionDirectory_.isEmpty())
+            remoteOps_->EnterFolder(sessionDirectory_);
         handle(*mail);
-        sessionDirectory_ = client_->QueryPwd();
+        noticeLostConnection();
+        if (!connectionLost_)
+            readSessionDirectory();
     }
 }
 
@@ -126,7 +182,10 @@ void SessionThread::sendKeepAliveWhenDue()
 {
     if (std::chrono::steady_clock::now() < keepAliveDue_)
         return;
-    client_->Command(QStringLiteral("NOOP"));
+    if (!connectionLost_) {
+        client_->Command(QStringLiteral("NOOP"));
+        noticeLostConnection();
+    }
     keepAliveDue_ = std::chrono::steady_clock::now() + env_.keepAliveInterval;
 }
 
@@ -141,9 +200,6 @@ void SessionThread::handle(Mail& mail)
         break;
     case QM_ACTIVATE:
         activate();
-        break;
-    case QM_LOGON_REQUEST:
-        answerLogonRequest(mail.payload.get());
         break;
     case QM_RENAME:
     case QM_MAKE_FOLDER:
@@ -201,16 +257,13 @@ void SessionThread::reportDeletion(const QString& name, bool deleted)
 // then makes it this session's folder again.
 void SessionThread::returnToCurrentFolder()
 {
-    client_->Command(QStringLiteral("CWD ") + env_.remote->currentFolder());
+    remoteOps_->EnterFolder(env_.remote->currentFolder());
 }
 
 void SessionThread::activate()
 {
-    sessionDirectory_ = client_->QueryPwd();
-    if (sessionDirectory_ == env_.remote->currentFolder())
-        remoteOps_->RefreshRemoteList();
-    env_.remote->setCurrentFolder(sessionDirectory_);
-    Q_EMIT remotePathShown(sessionDirectory_);
+    readSessionDirectory();
+    showSessionDirectory();
     Q_EMIT activated(id_, logon_);
 }
 
@@ -220,11 +273,12 @@ void SessionThread::answerLogonRequest(MailPayload* payload)
     if (!request)
         return;
     if (auto worker = request->replyTo.lock())
-        worker->post(QM_LOGON, std::make_unique<LogonPayload>(logon_));
+        worker->post(QM_LOGON, std::make_unique<LogonPayload>(logon_, encodings_));
 }
 
 void SessionThread::quit()
 {
-    client_->SendCommand(QStringLiteral("QUIT"));
+    if (!connectionLost_)
+        client_->SendCommand(QStringLiteral("QUIT"));
     client_->Disconnect();
 }

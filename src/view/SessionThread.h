@@ -18,6 +18,7 @@ class FtpClient;
 class NamedMutex;
 class Prompt;
 class RemoteBrowserState;
+class RemoteNameEncodings;
 class RemoteOperations;
 class SessionRegistry;
 
@@ -34,6 +35,9 @@ struct SessionEnvironment {
 // One connection tab's worker: logs on with its own FtpClient, then serves the requests posted
 // to its mailbox in order, sending NOOP when idle. All use of its FtpClient happens on its own
 // thread, which is what serialises it. Results reach the view only through the signals.
+// Handling a request never makes a session the current one: that is the user's choice.
+// When the control connection fails the session says why once, keeps what the pane shows,
+// and logs on again with the same record at the next request.
 class SessionThread : public QObject {
     Q_OBJECT
 public:
@@ -62,6 +66,11 @@ Q_SIGNALS:
 private:
     void run();
     bool logOn();
+    bool logOnToServer();
+    bool reconnect();
+    void noticeLostConnection();
+    void showSessionDirectory();
+    void readSessionDirectory();
     void serve();
     void handle(Mail& mail);
     void handleAction(int message, const ActionRecord& action);
@@ -73,6 +82,7 @@ private:
     void quit();
 
     const LogonRecord logon_;
+    const std::shared_ptr<RemoteNameEncodings> encodings_;
     const SessionEnvironment env_;
     const int id_;
     std::shared_ptr<Mailbox> mailbox_;
@@ -80,6 +90,7 @@ private:
     std::unique_ptr<FtpClient> client_;
     std::unique_ptr<RemoteOperations> remoteOps_; // likewise
     QString sessionDirectory_;                    // likewise
+    bool connectionLost_ = false;                 // likewise
     std::chrono::steady_clock::time_point keepAliveDue_;
     std::atomic<bool> running_{false};
     std::thread thread_;

@@ -3,6 +3,8 @@
 
 #include <gtest/gtest.h>
 
+#include <random>
+
 namespace {
 
 using namedcases::operator<<;
@@ -115,6 +117,58 @@ INSTANTIATE_TEST_SUITE_P(
                       UnmappableCase{"LoneLowSurrogate", u'a' + QString(QChar(0xDE00)), "a?"},
                       UnmappableCase{"ChineseAroundEmoji", text("中\xF0\x9F\x98\x80文"),
                                      "\xD6\xD0?\xCE\xC4"}),
+    caseName);
+
+} // namespace
+
+namespace {
+
+// Listings carry names in whatever bytes the server keeps; a wire codec must hand every one of
+// them back unchanged, whichever encoding it reads them in.
+TEST(TextCodecWire, EveryByteStringSurvivesDecodeAndEncodeInBothEncodings)
+{
+    std::mt19937 random(936);
+    std::uniform_int_distribution<int> byte(0, 255);
+    std::uniform_int_distribution<int> length(0, 24);
+    for (TextCodec::Encoding encoding : {TextCodec::Encoding::Gbk, TextCodec::Encoding::Utf8}) {
+        const TextCodec codec(encoding);
+        for (int round = 0; round < 3000; ++round) {
+            QByteArray bytes;
+            for (int i = length(random); i > 0; --i)
+                bytes += static_cast<char>(byte(random));
+            ASSERT_EQ(codec.encode(codec.decode(bytes)), bytes)
+                << "encoding " << static_cast<int>(encoding) << " bytes "
+                << bytes.toHex().toStdString();
+        }
+    }
+}
+
+struct Utf8ValidityCase {
+    const char* name;
+    QByteArray bytes;
+    bool valid;
+};
+
+class TextCodecUtf8Validity : public ::testing::TestWithParam<Utf8ValidityCase> {};
+
+TEST_P(TextCodecUtf8Validity, IsDecidedStrictly)
+{
+    EXPECT_EQ(TextCodec::isValidUtf8(GetParam().bytes), GetParam().valid);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Cases, TextCodecUtf8Validity,
+    ::testing::Values(Utf8ValidityCase{"Empty", "", true},
+                      Utf8ValidityCase{"Ascii", "pub/readme.txt", true},
+                      Utf8ValidityCase{"Chinese", "\xE4\xB8\xAD\xE6\x96\x87", true},
+                      Utf8ValidityCase{"FourBytes", "\xF0\x9F\x98\x80", true},
+                      Utf8ValidityCase{"GbkChinese", "\xD6\xD0\xCE\xC4", false},
+                      Utf8ValidityCase{"Truncated", "\xE4\xB8", false},
+                      Utf8ValidityCase{"Overlong", "\xC0\xAF", false},
+                      Utf8ValidityCase{"OverlongThreeBytes", "\xE0\x80\xAF", false},
+                      Utf8ValidityCase{"Surrogate", "\xED\xB2\x80", false},
+                      Utf8ValidityCase{"AboveUnicode", "\xF4\x90\x80\x80", false},
+                      Utf8ValidityCase{"LoneContinuation", "a\x80", false}),
     caseName);
 
 } // namespace

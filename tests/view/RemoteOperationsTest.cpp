@@ -10,6 +10,7 @@
 #include "support/ScriptedPrompt.h"
 #include "support/VsftpdServer.h"
 #include "view/RemoteBrowserState.h"
+#include "view/RemoteNameEncodings.h"
 
 #include <QDir>
 #include <QFile>
@@ -79,7 +80,7 @@ protected:
 
     RemoteOperations operations()
     {
-        return RemoteOperations(client, remote, engineLock, prompt,
+        return RemoteOperations(client, remote, encodings, engineLock, prompt,
                                 RemoteOperations::Output{[](const QVector<CListItem>&) {},
                                                          [](const QString&) {},
                                                          [](const QString&) {}});
@@ -89,6 +90,7 @@ protected:
     NamedMutex engineLock{QStringLiteral("mutex1"), lockFolder.path()};
     ScriptedPrompt prompt;
     RemoteBrowserState remote;
+    RemoteNameEncodings encodings;
     FtpClient client{&prompt};
 };
 

@@ -4,6 +4,7 @@
 #include "view/SessionThread.h"
 
 #include "platform/NamedMutex.h"
+#include "platform/TextCodec.h"
 #include "support/NamedCases.h"
 #include "support/ScriptedPrompt.h"
 #include "support/VsftpdServer.h"
@@ -23,6 +24,8 @@
 #include <atomic>
 #include <vector>
 
+#include <fcntl.h>
+#include <pwd.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -120,6 +123,37 @@ protected:
         ASSERT_EQ(::symlink(QFile::encodeName(target).constData(),
                             QFile::encodeName(onDisk(relative)).constData()),
                   0);
+    }
+
+    // An entry named by the bytes a server keeps, whatever encoding they are in; it belongs to
+    // the server's user, as an upload would.
+    void makeRawEntry(const QByteArray& relative, bool folder)
+    {
+        const QByteArray path = QFile::encodeName(server->pubPath()) + '/' + relative;
+        if (folder) {
+            ASSERT_EQ(::mkdir(path.constData(), 0755), 0) << path.toHex().toStdString();
+        } else {
+            const int descriptor = ::open(path.constData(), O_CREAT | O_WRONLY, 0644);
+            ASSERT_GE(descriptor, 0) << path.toHex().toStdString();
+            ::close(descriptor);
+        }
+        const passwd* user = ::getpwnam("ftp");
+        ASSERT_NE(user, nullptr);
+        ASSERT_EQ(::chown(path.constData(), user->pw_uid, user->pw_gid), 0);
+    }
+
+    bool rawExists(const QByteArray& relative) const
+    {
+        struct stat info {};
+        const QByteArray path = QFile::encodeName(server->pubPath()) + '/' + relative;
+        return ::lstat(path.constData(), &info) == 0;
+    }
+
+    void enter(const QString& folder)
+    {
+        remote.setPathBoxText(folder);
+        session->post(QM_NAVIGATE);
+        finishPending();
     }
 
     // Logs on and enters the folder, as typing it into the remote path box does.
@@ -660,6 +694,113 @@ TEST_F(SessionRemoteOperationsTest, SearchShowsOnlyNamesStartingWithThePrefix)
     names.sort();
     EXPECT_EQ(joined(names), "ab|abc.txt|abdir");
     EXPECT_EQ(lastCwd(), "CWD /pub");
+}
+
+} // namespace
+
+namespace {
+
+// ---- names in the server's own encoding ----
+
+QString text(const char* utf8)
+{
+    return QString::fromUtf8(utf8);
+}
+
+QByteArray gbk(const char* utf8)
+{
+    return TextCodec::toGbk(text(utf8));
+}
+
+// A default vsftpd keeps the UTF-8 bytes clients send and never announces UTF8.
+TEST_F(SessionRemoteOperationsTest, Utf8NamesOnADefaultServerAreReadAndSentAsUtf8)
+{
+    const QByteArray folder = "中文文件夹";
+    makeRawEntry(folder, true);
+    makeRawEntry(folder + "/说明.txt", false);
+    connectInto(QStringLiteral("/pub"));
+    EXPECT_TRUE(lastListNames().contains(text("中文文件夹"))) << joined(lastListNames());
+
+    const QString inside = text("/pub/中文文件夹");
+    enter(inside);
+    ASSERT_EQ(remote.lastVisited(), inside);
+    EXPECT_EQ(joined(lastListNames()), joined({QStringLiteral(".."), text("说明.txt")}));
+
+    post(QM_MAKE_FOLDER, text("新建文件夹"));
+    post(QM_RENAME, text("说明.txt"), text("读我.txt"));
+    finishPending();
+    EXPECT_TRUE(rawExists(folder + "/新建文件夹"));
+    EXPECT_TRUE(rawExists(folder + "/读我.txt"));
+    EXPECT_FALSE(rawExists(folder + "/说明.txt"));
+
+    // A transfer worker borrowing the logon record sends this folder's names as UTF-8 too.
+    auto worker = std::make_shared<Mailbox>();
+    session->post(QM_LOGON_REQUEST, std::make_unique<LogonRequest>(worker));
+    std::optional<Mail> answer = worker->take(std::chrono::milliseconds(signalWaitMs));
+    ASSERT_TRUE(answer.has_value());
+    const auto* logon = dynamic_cast<LogonPayload*>(answer->payload.get());
+    ASSERT_TRUE(logon != nullptr && logon->encodings != nullptr);
+    EXPECT_EQ(logon->encodings->ofEntry(inside + text("/读我.txt")), TextCodec::Encoding::Utf8);
+
+    post(QM_DELETE_TREE, text("新建文件夹"));
+    post(QM_DELETE_FILE, text("读我.txt"));
+    finishPending();
+    EXPECT_FALSE(rawExists(folder + "/新建文件夹"));
+    EXPECT_FALSE(rawExists(folder + "/读我.txt"));
+    EXPECT_TRUE(logLines().contains(text("删除新建文件夹成功\r\n")));
+    EXPECT_TRUE(logLines().contains(text("删除读我.txt成功\r\n")));
+}
+
+TEST_F(SessionRemoteOperationsTest, GbkNamesAreReadAsGbkAndNewNamesThereAreSentAsGbk)
+{
+    const QByteArray folder = gbk("中文目录");
+    makeRawEntry(folder, true);
+    makeRawEntry(folder + '/' + gbk("文件.txt"), false);
+    connectInto(QStringLiteral("/pub"));
+    EXPECT_TRUE(lastListNames().contains(text("中文目录"))) << joined(lastListNames());
+
+    const QString inside = text("/pub/中文目录");
+    enter(inside);
+    ASSERT_EQ(remote.lastVisited(), inside);
+    EXPECT_EQ(joined(lastListNames()), joined({QStringLiteral(".."), text("文件.txt")}));
+
+    post(QM_RENAME, text("文件.txt"), text("新文件.txt"));
+    post(QM_MAKE_FOLDER, text("子目录"));
+    finishPending();
+    EXPECT_TRUE(rawExists(folder + '/' + gbk("新文件.txt")));
+    EXPECT_TRUE(rawExists(folder + '/' + gbk("子目录")));
+
+    post(QM_DELETE_TREE, text("子目录"));
+    finishPending();
+    EXPECT_FALSE(rawExists(folder + '/' + gbk("子目录")));
+    EXPECT_EQ(joined(lastListNames()), joined({QStringLiteral(".."), text("新文件.txt")}));
+}
+
+// A listing that is not UTF-8 throughout is read as GBK: the UTF-8 name then reads wrongly,
+// but it still reaches the server as the very bytes it was listed with.
+TEST_F(SessionRemoteOperationsTest, AMixedListingIsReadAsGbkAndEveryNameGoesBackAsItCame)
+{
+    const QByteArray utf8Folder = "中文文件夹";
+    makeRawEntry(utf8Folder, true);
+    makeRawEntry(utf8Folder + "/a.txt", false);
+    makeRawEntry(gbk("中文目录"), true);
+    connectInto(QStringLiteral("/pub"));
+    QStringList names = lastListNames();
+    ASSERT_TRUE(names.removeOne(text("中文目录"))) << joined(names);
+    ASSERT_TRUE(names.removeOne(QStringLiteral("..")));
+    ASSERT_EQ(names.size(), 1);
+    const QString misread = names.first();
+    EXPECT_NE(misread, text("中文文件夹"));
+
+    enter(QStringLiteral("/pub/") + misread);
+    EXPECT_EQ(remote.lastVisited(), QStringLiteral("/pub/") + misread);
+    EXPECT_EQ(joined(lastListNames()), "..|a.txt");
+
+    enter(QStringLiteral("/pub"));
+    post(QM_DELETE_TREE, misread);
+    finishPending();
+    EXPECT_FALSE(rawExists(utf8Folder));
+    EXPECT_TRUE(rawExists(gbk("中文目录")));
 }
 
 } // namespace

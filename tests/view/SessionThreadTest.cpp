@@ -2,9 +2,11 @@
 
 #include "platform/NamedMutex.h"
 #include "platform/TcpListener.h"
+#include "support/FakeFtpServer.h"
 #include "support/PyFtpdServer.h"
 #include "support/ScriptedPrompt.h"
 #include "support/VsftpdServer.h"
+#include "view/ConnectionRelay.h"
 #include "view/RemoteBrowserState.h"
 #include "view/SessionMessages.h"
 #include "view/SessionRegistry.h"
@@ -148,20 +150,26 @@ TEST_F(SessionThreadTest, LogsOnReportsHomeAndListsOnNavigation)
     EXPECT_EQ(reports.lists.size(), 2); // only the refresh listed
 }
 
-TEST_F(SessionThreadTest, NavigationToAMissingFolderKeepsTheListButTakesTheText)
+// Every later double click builds on the current folder, so a refused one must not stay in it.
+TEST_F(SessionThreadTest, NavigationToAMissingFolderKeepsTheListAndTheFolderAndLogsTheReply)
 {
     VsftpdServer server;
     ASSERT_TRUE(server.start()) << server.errorText().toStdString();
     auto session = startSession(anonymousOn(server));
     session->start();
     ASSERT_TRUE(waitUntil([this] { return reports.loggedOn == 1; }));
-    remote.setPathBoxText(QStringLiteral("/nowhere"));
+    remote.setPathBoxText(QStringLiteral("/pub"));
+    session->post(QM_NAVIGATE);
+    finishPending(*session);
+    remote.setPathBoxText(QStringLiteral("/pub/nowhere"));
     session->post(QM_NAVIGATE);
     session->post(QM_REFRESH);
     finishPending(*session);
-    EXPECT_EQ(reports.lists.size(), 1); // only the refresh listed
-    EXPECT_EQ(remote.currentFolder(), QStringLiteral("/nowhere"));
-    EXPECT_TRUE(remote.lastVisited().isEmpty());
+    EXPECT_EQ(reports.lists.size(), 2); // the folder that opened and the refresh
+    EXPECT_EQ(remote.currentFolder(), QStringLiteral("/pub"));
+    EXPECT_EQ(remote.lastVisited(), QStringLiteral("/pub"));
+    EXPECT_TRUE(reports.log.last().startsWith(QStringLiteral("打开文件夹/pub/nowhere失败:550")))
+        << reports.log.last().toStdString();
 }
 
 TEST_F(SessionThreadTest, WrongPasswordLogsTheFailureAndLeavesNoEntry)
@@ -174,7 +182,8 @@ TEST_F(SessionThreadTest, WrongPasswordLogsTheFailureAndLeavesNoEntry)
     ASSERT_TRUE(waitUntil([this] { return reports.finished == 1; }));
     EXPECT_EQ(reports.logonFailed, 1);
     EXPECT_EQ(reports.loggedOn, 0);
-    EXPECT_EQ(reports.log, QStringList{QStringLiteral("连接失败,请检查用户/密码是否正确\r\n")});
+    EXPECT_EQ(reports.log, (QStringList{QStringLiteral("连接失败,请检查用户/密码是否正确\r\n"),
+                                        QStringLiteral("原因:530 Authentication failed.\r\n")}));
     EXPECT_EQ(registry.tabCount(), 0);
     EXPECT_FALSE(session->isRunning());
 }
@@ -235,6 +244,112 @@ TEST_F(SessionThreadTest, DestroyingASessionBlockedOnTheNetworkReturnsPromptly)
     timer.start();
     session.reset();
     EXPECT_LT(timer.elapsed(), 3000); // the network time-out of the session is 5 s
+}
+
+} // namespace
+
+namespace {
+
+TEST_F(SessionThreadTest, ARefusedConnectionLogsTheSocketsReasonUnderTheFailureLine)
+{
+    quint16 closedPort = 0;
+    {
+        TcpListener probe;
+        ASSERT_TRUE(probe.listen(QStringLiteral("127.0.0.1")));
+        closedPort = probe.port();
+    }
+    auto session = startSession(LogonRecord{QStringLiteral("127.0.0.1"), QStringLiteral("u"),
+                                            closedPort, QStringLiteral("p")});
+    session->start();
+    ASSERT_TRUE(waitUntil([this] { return reports.finished == 1; }));
+    EXPECT_EQ(reports.log, (QStringList{QStringLiteral("连接失败,请检查用户/密码是否正确\r\n"),
+                                        QStringLiteral("原因:服务器拒绝连接或无法到达\r\n")}));
+}
+
+// The server stays up; only the control connection the session uses breaks.
+TEST_F(SessionThreadTest, ALostConnectionIsReportedOnceKeepsTheListAndTheNextRequestLogsOnAgain)
+{
+    VsftpdServer server;
+    ASSERT_TRUE(server.start()) << server.errorText().toStdString();
+    QFile file(server.pubPath() + QStringLiteral("/hello.txt"));
+    ASSERT_TRUE(file.open(QIODevice::WriteOnly));
+    file.close();
+    ConnectionRelay relay(server.host(), server.port());
+    auto session = startSession(LogonRecord{server.host(), QStringLiteral("anonymous"),
+                                            relay.port(), QStringLiteral("guest")});
+    session->start();
+    ASSERT_TRUE(waitUntil([this] { return reports.loggedOn == 1; }));
+    remote.setPathBoxText(QStringLiteral("/pub"));
+    session->post(QM_NAVIGATE);
+    finishPending(*session);
+    ASSERT_EQ(reports.lists.size(), 1);
+
+    relay.cut();
+    QTest::qWait(200);
+    session->post(QM_REFRESH);
+    session->post(QM_REFRESH);
+    finishPending(*session);
+    const auto lostLines = [this] {
+        return reports.log.filter(QStringLiteral("与服务器的连接已断开:")).size();
+    };
+    EXPECT_EQ(lostLines(), 1) << reports.log.join(QString()).toStdString();
+    EXPECT_EQ(reports.log.filter(QStringLiteral("重新连接服务器:127.0.0.1")).size(), 1);
+    EXPECT_EQ(reports.log.filter(QStringLiteral("连接成功")).size(), 2);
+    EXPECT_EQ(relay.connectionsAccepted(), 2);
+    // The refresh that met the broken connection showed nothing; the next one listed again.
+    ASSERT_EQ(reports.lists.size(), 2);
+    EXPECT_EQ(namesOf(reports.lists.last()),
+              (QStringList{QStringLiteral(".."), QStringLiteral("hello.txt")}));
+    EXPECT_EQ(remote.currentFolder(), QStringLiteral("/pub"));
+    EXPECT_TRUE(session->isRunning());
+}
+
+// The server's side of one refresh: PWD refused, then an empty listing over a PORT
+// connection.
+void refuseDirectoryThenListNothing(FakeFtpSession& s)
+{
+    s.exchange("PWD", "550 No current directory.");
+    s.exchange("TYPE I", "200 ok");
+    const QByteArray port = s.expectPrefix("PORT ");
+    s.send("200 ok");
+    s.exchange("LIST ", "150 listing");
+    s.connectActive(port);
+    s.closeData();
+    s.send("226 done");
+}
+
+// PWD answers "0" when it fails; that is no folder to show or to go back to.
+TEST_F(SessionThreadTest, AFailedPwdNeverBecomesAPath)
+{
+    FakeFtpServer server;
+    server.start([](FakeFtpSession& s) {
+        s.send("220 ready");
+        s.exchange("USER u", "331 password");
+        s.exchange("PASS p", "230 in");
+        s.answerFeat();
+        // At logon: the session's folder is asked for, then listed; a refresh request lists,
+        // then asks again.
+        s.exchange("PWD", "550 No current directory.");
+        s.send("550 Still none.");
+        refuseDirectoryThenListNothing(s);
+        refuseDirectoryThenListNothing(s);
+        s.exchange("PWD", "550 No current directory.");
+        s.send("550 Still none.");
+        s.expect("QUIT");
+    });
+    auto session = startSession(
+        LogonRecord{server.address(), QStringLiteral("u"), server.port(), QStringLiteral("p")});
+    session->start();
+    ASSERT_TRUE(waitUntil([this] { return reports.loggedOn == 1; }));
+    session->post(QM_REFRESH);
+    session->post(QM_QUIT);
+    ASSERT_TRUE(waitUntil([this] { return reports.finished == 1; }));
+    ASSERT_TRUE(server.finish());
+    EXPECT_TRUE(server.failures().isEmpty()) << server.failures().join(u'\n').toStdString();
+    EXPECT_TRUE(reports.shownPaths.isEmpty()) << reports.shownPaths.join(u'|').toStdString();
+    for (const QByteArray& command : server.commands())
+        EXPECT_FALSE(command.startsWith("CWD")) << command.toStdString();
+    EXPECT_EQ(reports.lists.size(), 2);
 }
 
 } // namespace

@@ -37,7 +37,21 @@ bool CMyListCtrl::eventFilter(QObject* watched, QEvent* event)
 {
     if (watched == viewport() && event->type() == QEvent::Resize)
         spreadColumns();
+    if (watched == viewport() && isEnterLeftByEditor(event)) {
+        event->accept();
+        return true;
+    }
     return QTreeView::eventFilter(watched, event);
+}
+
+// The name editor commits on Enter but leaves the key unhandled, so it travels up to the
+// list, where it would open the row being renamed. It stops here, at the viewport.
+bool CMyListCtrl::isEnterLeftByEditor(QEvent* event) const
+{
+    if (event->type() != QEvent::KeyPress || state() != QAbstractItemView::EditingState)
+        return false;
+    const int key = static_cast<QKeyEvent*>(event)->key();
+    return key == Qt::Key_Return || key == Qt::Key_Enter;
 }
 
 void CMyListCtrl::contextMenuEvent(QContextMenuEvent* event)

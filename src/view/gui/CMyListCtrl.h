@@ -25,6 +25,7 @@ protected:
     void contextMenuEvent(QContextMenuEvent* event) override;
 
 private:
+    bool isEnterLeftByEditor(QEvent* event) const;
     void spreadColumns();
     void noticeColumnResized();
 

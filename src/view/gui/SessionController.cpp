@@ -114,6 +114,12 @@ bool SessionController::eventFilter(QObject* watched, QEvent* event)
     return QObject::eventFilter(watched, event);
 }
 
+RemoteBrowserState& SessionController::remote()
+{
+    const auto it = browsers_.find(registry_.current());
+    return it == browsers_.end() ? noSession_ : *it->second;
+}
+
 SessionThread* SessionController::currentSession() const
 {
     const auto it = sessions_.find(registry_.current());
@@ -148,9 +154,10 @@ void SessionController::OnConnect()
 
 void SessionController::startSession(const LogonRecord& logon)
 {
+    auto browser = std::make_unique<RemoteBrowserState>();
     SessionEnvironment environment;
     environment.registry = &registry_;
-    environment.remote = &remote_;
+    environment.remote = browser.get();
     environment.engineLock = &engineLock_;
     environment.prompt = &prompt_;
     environment.keepAliveInterval = keepAlive_;
@@ -168,6 +175,7 @@ void SessionController::startSession(const LogonRecord& logon)
             [this, id](const QVector<CListItem>& rows) { onRemoteList(id, rows); });
     connect(raw, &SessionThread::remotePathShown, this,
             [this, id](const QString& path) { onRemotePathShown(id, path); });
+    browsers_.emplace(id, std::move(browser));
     sessions_.emplace(id, std::move(session));
     raw->start();
 }
@@ -189,6 +197,7 @@ void SessionController::onLogonFailed(int sessionId)
 void SessionController::onFinished(int sessionId)
 {
     sessions_.erase(sessionId);
+    browsers_.erase(sessionId);
 }
 
 void SessionController::onRemoteList(int sessionId, const QVector<CListItem>& rows)
@@ -219,7 +228,7 @@ void SessionController::showRemotePath(const QString& path)
 
 void SessionController::onRemotePathEdited(const QString& text)
 {
-    remote_.setPathBoxText(text);
+    remote().setPathBoxText(text);
     postToCurrent(QM_NAVIGATE);
 }
 
@@ -266,7 +275,6 @@ void SessionController::OnDisconnect()
     view_.setUser(QString());
     view_.setPassword(QString());
     view_.setHost(QString());
-    remote_.setLastVisited(QString());
     view_.removeSessionTab(tab);
     if (view_.sessionTabs()->count() > 0) {
         const int last = view_.sessionTabs()->count() - 1;
@@ -312,7 +320,8 @@ void SessionController::openRemoteRow()
         return;
     }
     const QString name = row.texts.value(0);
-    const QString current = remote_.currentFolder();
+    RemoteBrowserState& remote = this->remote();
+    const QString current = remote.currentFolder();
     QString target;
     if (name.compare(QLatin1String(".."), Qt::CaseInsensitive) == 0) {
         if (current == QLatin1String("/"))
@@ -322,17 +331,17 @@ void SessionController::openRemoteRow()
         target =
             current.endsWith(QLatin1Char('/')) ? current + name : current + QLatin1Char('/') + name;
     }
-    remote_.setCurrentFolder(target);
+    remote.setCurrentFolder(target);
     showRemotePath(target);
 }
 
 void SessionController::remoteUp()
 {
-    const QString current = remote_.currentFolder();
+    const QString current = remote().currentFolder();
     if (isRootOrEndsWithSlash(current))
         return;
     const QString target = cutBeforeLastSlash(current);
-    remote_.setCurrentFolder(target);
+    remote().setCurrentFolder(target);
     showRemotePath(target);
 }
 

@@ -35,7 +35,8 @@ public:
 
     bool isConnected() const { return connected_; }
     SessionRegistry& registry() { return registry_; }
-    RemoteBrowserState& remote() { return remote_; }
+    // The browsing state of the current session (an empty one when there is none).
+    RemoteBrowserState& remote();
     NamedMutex& engineLock() { return engineLock_; }
     // The session requests go to; null when there is none.
     SessionThread* currentSession() const;
@@ -74,7 +75,10 @@ private:
     Prompt& prompt_;
     NamedMutex engineLock_;
     SessionRegistry registry_;
-    RemoteBrowserState remote_;
+    RemoteBrowserState noSession_;
+    // Each session browses on its own, so a request it still runs after the user selected
+    // another tab cannot move that tab's folder. Declared before sessions_, which use them.
+    std::map<int, std::unique_ptr<RemoteBrowserState>> browsers_;
     std::map<int, std::unique_ptr<SessionThread>> sessions_;
     std::chrono::milliseconds keepAlive_{10000};
     std::chrono::milliseconds networkTimeout_{30000};

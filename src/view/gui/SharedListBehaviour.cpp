@@ -68,9 +68,11 @@ void SharedListBehaviour::selectAllRows(CMyListCtrl& list)
 bool SharedListBehaviour::eventFilter(QObject* watched, QEvent* event)
 {
     if (event->type() == QEvent::MouseButtonPress) {
-        const auto button = static_cast<QMouseEvent*>(event)->button();
-        if (button == Qt::LeftButton || button == Qt::RightButton)
+        const auto* press = static_cast<QMouseEvent*>(event);
+        if (press->button() == Qt::LeftButton || press->button() == Qt::RightButton)
             clearOtherFileList(watched);
+        if (press->button() == Qt::RightButton)
+            clearSelectionOnEmptySpace(watched, press->position().toPoint());
     } else if (event->type() == QEvent::KeyPress) {
         auto* list = qobject_cast<CMyListCtrl*>(watched);
         if (list != nullptr && handleKey(*list, *static_cast<QKeyEvent*>(event)))
@@ -94,6 +96,17 @@ bool SharedListBehaviour::handleKey(CMyListCtrl& list, const QKeyEvent& key)
         return true;
     }
     return false;
+}
+
+// A right click beside the rows means no row: the menu's commands must not act on an old
+// selection the user no longer sees as chosen.
+void SharedListBehaviour::clearSelectionOnEmptySpace(const QObject* viewport, const QPoint& at)
+{
+    auto* list = qobject_cast<CMyListCtrl*>(viewport->parent());
+    if (list == nullptr || list->viewport() != viewport || list->indexAt(at).isValid())
+        return;
+    list->clearSelection();
+    list->selectionModel()->clearCurrentIndex();
 }
 
 // At most one file list holds a selection, so a command serving both knows which one it

@@ -192,6 +192,18 @@ TEST_F(LocalFileCommandsTest, InPlaceRenameRenamesTheEntry)
     EXPECT_TRUE(prompt.texts().isEmpty());
 }
 
+// Enter ends the edit; it must not also open the folder being renamed.
+TEST_F(LocalFileCommandsTest, InPlaceRenameOfAFolderCommittedWithEnterStaysInTheFolderShown)
+{
+    show({"folder/", "folder/inside.txt"});
+    editNameInPlace(QStringLiteral("folder"), QStringLiteral("renamed"));
+    EXPECT_TRUE(exists("renamed/inside.txt"));
+    EXPECT_FALSE(exists("folder"));
+    EXPECT_EQ(pane.currentFolder(), desktop);
+    EXPECT_EQ(shownNames(), (QStringList{QStringLiteral(".."), QStringLiteral("renamed")}));
+    EXPECT_TRUE(view.localList()->hasFocus());
+}
+
 TEST_F(LocalFileCommandsTest, InPlaceRenameOntoAnExistingEntryAsksFirst)
 {
     writeContent(path(QStringLiteral("a.txt")), "from a");

@@ -15,6 +15,7 @@
 #include <QComboBox>
 #include <QDir>
 #include <QFile>
+#include <QFileInfo>
 #include <QItemSelectionModel>
 #include <QLineEdit>
 #include <QTabBar>
@@ -110,6 +111,26 @@ protected:
     SessionController sessions{view, prompt, work.path()};
     RemoteFileCommands commands{view, sessions, prompt};
 };
+
+// Enter ends the edit; opening the folder as well would send RNFR from inside it.
+TEST_F(RemoteFileCommandsTest, InPlaceRenameOfAFolderCommittedWithEnterRenamesItWhereItIs)
+{
+    view.resize(1000, 700);
+    view.show();
+    select({QStringLiteral("tree")});
+    view.remoteList()->setCurrentIndex(
+        view.remoteFiles()->index(static_cast<int>(names().indexOf(QStringLiteral("tree"))), 0));
+    view.remoteList()->setFocus();
+    QTest::keyClick(view.remoteList(), Qt::Key_F2);
+    auto* editor = view.remoteList()->viewport()->findChild<QLineEdit*>();
+    ASSERT_NE(editor, nullptr);
+    editor->setText(QStringLiteral("grove"));
+    QTest::keyClick(editor, Qt::Key_Return);
+    ASSERT_TRUE(waitFor([&] { return names().contains(QStringLiteral("grove")); }));
+    EXPECT_TRUE(QFileInfo::exists(pub + QStringLiteral("/grove/inner/deep.txt")));
+    EXPECT_EQ(view.remotePathText(), QStringLiteral("/pub"));
+    EXPECT_FALSE(names().contains(QStringLiteral("inner")));
+}
 
 TEST_F(RemoteFileCommandsTest, DeletingThreeEntriesAsksOnceAndRemovesFilesAndTrees)
 {

@@ -2,6 +2,8 @@
 #include "support/ProfileSandbox.h"
 #include "support/ScriptedPrompt.h"
 #include "support/VsftpdServer.h"
+#include "view/SessionMessages.h"
+#include "view/SessionThread.h"
 #include "view/gui/CMyListCtrl.h"
 #include "view/gui/CftpView.h"
 #include "view/gui/CommandIds.h"
@@ -229,6 +231,64 @@ TEST_F(RemotePaneTest, SwitchingTabsShowsEachSessionsFolder)
     view.sessionTabs()->setCurrentIndex(1);
     ASSERT_TRUE(waitFor([&] { return showing(QStringLiteral("huge.iso")); }));
     EXPECT_EQ(view.remotePathText(), QStringLiteral("/"));
+}
+
+// Requests run in posting order: once a later logon request is answered, the session has
+// carried out every earlier one.
+void finishPending(SessionThread& session)
+{
+    auto mailbox = std::make_shared<Mailbox>();
+    session.post(QM_LOGON_REQUEST, std::make_unique<LogonRequest>(mailbox));
+    ASSERT_TRUE(mailbox->take(std::chrono::milliseconds(10000)).has_value());
+    QTest::qWait(50);
+}
+
+// Tab 0 shows /docs, tab 1 the root, and tab 1 is selected.
+class TwoTabsTest : public RemotePaneTest {
+protected:
+    void SetUp() override
+    {
+        RemotePaneTest::SetUp();
+        ASSERT_TRUE(waitFor([&] { return showing(QStringLiteral("docs")); }));
+        open(QStringLiteral("docs"));
+        ASSERT_TRUE(waitFor([&] { return showing(QStringLiteral("inner")); }));
+        connectOnce();
+        ASSERT_TRUE(waitFor([&] { return showing(QStringLiteral("huge.iso")); }));
+    }
+
+    SessionThread* current() { return features.sessions().currentSession(); }
+};
+
+TEST_F(TwoTabsTest, TheSelectedTabStaysCurrentWhileAnotherTabFinishesItsRequests)
+{
+    view.sessionTabs()->setCurrentIndex(0);
+    ASSERT_TRUE(waitFor([&] { return showing(QStringLiteral("inner")); }));
+    SessionThread* first = current();
+    for (int request = 0; request < 20; ++request)
+        features.sessions().refreshRemote();
+    view.sessionTabs()->setCurrentIndex(1);
+    SessionThread* second = current();
+    ASSERT_NE(first, second);
+    finishPending(*first);
+    finishPending(*second);
+
+    EXPECT_EQ(current(), second);
+    EXPECT_TRUE(showing(QStringLiteral("huge.iso")));
+    EXPECT_FALSE(showing(QStringLiteral("inner")));
+    EXPECT_EQ(view.remotePathText(), QStringLiteral("/"));
+    features.sessions().refreshRemote();
+    finishPending(*second);
+    EXPECT_TRUE(showing(QStringLiteral("huge.iso")));
+}
+
+TEST_F(TwoTabsTest, DisconnectingTheSelectedTabShowsTheRemainingTabsFolderAtOnce)
+{
+    features.sessions().OnDisconnect();
+    ASSERT_EQ(view.sessionTabs()->count(), 1);
+    EXPECT_EQ(view.sessionTabs()->currentIndex(), 0);
+    ASSERT_TRUE(waitFor([&] { return showing(QStringLiteral("inner")); }));
+    EXPECT_EQ(view.remotePathText(), QStringLiteral("/docs"));
+    EXPECT_EQ(features.sessions().remote().currentFolder(), QStringLiteral("/docs"));
 }
 
 } // namespace

@@ -167,6 +167,34 @@ TEST_F(SharedListBehaviourTest, AClickOnOneFileListClearsTheOthersSelection)
     EXPECT_EQ(selectedRows(*view.remoteList()), (QList<int>{2}));
 }
 
+// Menu commands act on the selection, so a click that chose no row must leave none chosen.
+// Only the press reaches the list: the menu that opens takes the release.
+TEST_F(SharedListBehaviourTest, ARightClickBesideTheRowsClearsThatListsSelection)
+{
+    writeFile(QStringLiteral("a.txt"));
+    pane.RefreshLocalList();
+    view.queueEntries()->setRows({{{QStringLiteral("q")}, false}});
+    settle();
+    for (CMyListCtrl* list : {view.remoteList(), view.localList(), view.queueList()}) {
+        list->selectionModel()->select(list->model()->index(list->model()->rowCount() - 1, 0),
+                                       QItemSelectionModel::Select | QItemSelectionModel::Rows);
+        ASSERT_FALSE(selectedRows(*list).isEmpty());
+        const QPoint below(10, list->viewport()->height() - 4);
+        ASSERT_FALSE(list->indexAt(below).isValid());
+        QTest::mousePress(list->viewport(), Qt::RightButton, {}, below);
+        settle();
+        if (auto* menu = qobject_cast<QMenu*>(QApplication::activePopupWidget()))
+            menu->close();
+        EXPECT_TRUE(selectedRows(*list).isEmpty()) << list->objectName().toStdString();
+    }
+    // A right click on a row still chooses that row.
+    clickRow(view.remoteList(), 2, Qt::RightButton);
+    settle();
+    if (auto* menu = qobject_cast<QMenu*>(QApplication::activePopupWidget()))
+        menu->close();
+    EXPECT_EQ(selectedRows(*view.remoteList()), (QList<int>{2}));
+}
+
 TEST_F(SharedListBehaviourTest, DeleteOnTheQueueListRemovesQueueEntries)
 {
     int removals = 0;
