@@ -75,12 +75,14 @@ bool QueueFile::SaveQueue(const TransferQueue& queue)
     return StoredFile::replace(path_, cipher.EncryptText(text));
 }
 
-int QueueFile::LoadQueue(TransferQueue& queue, const QString& serverBoxText) const
+int QueueFile::LoadQueue(TransferQueue& queue, const QString& serverBoxText, int* dropped) const
 {
+    if (dropped != nullptr)
+        *dropped = 0;
     if (!QFile::exists(path_))
         return 0;
     const QByteArray cipher = StoredFile::readWholeBlocks(path_).value_or(QByteArray());
-    const QList<QueueEntry> entries = parseText(AES().DecryptText(cipher));
+    const QList<QueueEntry> entries = parseText(AES().DecryptText(cipher), dropped);
     for (const QueueEntry& entry : entries)
         queue.AddQueueRow(entry, serverBoxText);
     return static_cast<int>(entries.size());
@@ -97,12 +99,13 @@ QByteArray QueueFile::plainText(const QList<TransferQueue::Row>& rows)
     return text;
 }
 
-QList<QueueEntry> QueueFile::parseText(const QByteArray& text)
+QList<QueueEntry> QueueFile::parseText(const QByteArray& text, int* dropped)
 {
     QList<QueueEntry> entries;
     QueueEntry entry;
     QByteArray field;
     int completed = 0;
+    int shortRecords = 0;
     for (const char c : text) {
         if (c == '\r') {
             setField(entry, completed++, TextCodec::fromGbk(field));
@@ -113,10 +116,14 @@ QList<QueueEntry> QueueFile::parseText(const QByteArray& text)
                 entries.append(entry);
                 entry = QueueEntry();
                 completed = 0;
+            } else {
+                ++shortRecords;
             }
         } else {
             field.append(c);
         }
     }
+    if (dropped != nullptr)
+        *dropped = shortRecords + (completed > 0 || !field.isEmpty() ? 1 : 0);
     return entries;
 }

@@ -3,6 +3,7 @@
 #include "app/Configuration.h"
 #include "app/gui/CMainFrame.h"
 #include "platform/Prompt.h"
+#include "queue/gui/QueueFeatures.h"
 #include "view/gui/CftpView.h"
 #include "view/gui/ViewFeatures.h"
 
@@ -26,6 +27,8 @@ void CftpApp::InitInstance()
         prompt_.tell(QStringLiteral("获取路径失败"));
     frame_ = std::make_unique<CMainFrame>();
     features_ = std::make_unique<ViewFeatures>(*frame_->view(), prompt_, config.workFolder);
+    queue_ = std::make_unique<QueueFeatures>(*frame_->view(), prompt_, config.workFolder,
+                                             features_->sessions(), features_->localPane());
     frame_->view()->initialUpdate(config);
     frame_->setWindowTitle(QStringLiteral("KEVRA"));
     frame_->showMaximized();

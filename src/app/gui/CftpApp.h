@@ -8,6 +8,7 @@
 
 class CMainFrame;
 class Prompt;
+class QueueFeatures;
 class ViewFeatures;
 
 // Start-up of the program: names the application, reads ftp.ini (creating the work folder)
@@ -21,10 +22,12 @@ public:
     void InitInstance();
     CMainFrame* mainFrame() const { return frame_.get(); }
     ViewFeatures* features() const { return features_.get(); }
+    QueueFeatures* queue() const { return queue_.get(); }
 
 private:
     Prompt& prompt_;
     const QString documentsFolder_;
     std::unique_ptr<CMainFrame> frame_;
     std::unique_ptr<ViewFeatures> features_; // refers to the frame's view: declared after it
+    std::unique_ptr<QueueFeatures> queue_;   // refers to features_: declared after it
 };
