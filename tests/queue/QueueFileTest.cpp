@@ -216,6 +216,7 @@ struct DamageCase {
     const char* name;
     qsizetype keptBytes; // -1 keeps all and appends junk instead
     int rows;
+    int dropped;
 };
 
 class DamagedFileTest : public QueueFileTest, public testing::WithParamInterface<DamageCase> {};
@@ -230,18 +231,31 @@ TEST_P(DamagedFileTest, LoadsTheWholeRecordsItStillHolds)
         bytes.truncate(GetParam().keptBytes);
     storeBytes(bytes);
     TransferQueue queue;
-    EXPECT_EQ(load(queue), GetParam().rows);
+    int dropped = -1;
+    EXPECT_EQ(queueFile_.LoadQueue(queue, QStringLiteral("box"), &dropped), GetParam().rows);
+    EXPECT_EQ(dropped, GetParam().dropped);
     for (int i = 0; i < queue.rowCount(); ++i)
         EXPECT_FALSE(queue.text(i, TransferQueue::SourceColumn).contains(u'\n'));
 }
 
 INSTANTIATE_TEST_SUITE_P(Damage, DamagedFileTest,
-                         testing::Values(DamageCase{"Whole", -1, 2}, DamageCase{"Empty", 0, 0},
-                                         DamageCase{"PartialBlock", 9, 0},
+                         testing::Values(DamageCase{"Whole", -1, 2, 0},
+                                         DamageCase{"Empty", 0, 0, 0},
+                                         DamageCase{"PartialBlock", 9, 0, 0},
                                          // The first record ends at byte 43, inside block 3.
-                                         DamageCase{"FirstRecordOnly", 48, 1},
-                                         DamageCase{"FirstRecordPlusPartial", 53, 1}),
+                                         DamageCase{"FirstRecordOnly", 48, 1, 1},
+                                         DamageCase{"FirstRecordPlusPartial", 53, 1, 1}),
                          caseName);
+
+TEST_F(QueueFileTest, EveryCutShortRecordIsCounted)
+{
+    const QByteArray text = fileRecord("/a", "暂停", "F") + "/short\rhost\r\n" + "x\r\n" +
+                            fileRecord("/b", "暂停", "F") + "/tail\r";
+    int dropped = 0;
+    // The two short lines run on into the record after them, which is then too long but whole.
+    EXPECT_EQ(QueueFile::parseText(text, &dropped).size(), 2);
+    EXPECT_EQ(dropped, 3);
+}
 
 TEST_F(QueueFileTest, ForeignBytesLoadNothing)
 {
