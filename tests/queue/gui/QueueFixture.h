@@ -33,9 +33,9 @@ protected:
     void SetUp() override
     {
         ASSERT_TRUE(home.isValid());
-        environment.set("HOME", QFile::encodeName(home.path()));
-        ASSERT_TRUE(QDir().mkpath(home.path() + QStringLiteral("/Desktop")));
-        config = LoadConfiguration(home.path());
+        environment.set("HOME", QFile::encodeName(homeFolder()));
+        ASSERT_TRUE(QDir().mkpath(homeFolder() + QStringLiteral("/Desktop")));
+        config = LoadConfiguration(homeFolder());
         prepareWorkFolder();
         viewFeatures = std::make_unique<ViewFeatures>(view, prompt, config.workFolder);
         features = std::make_unique<QueueFeatures>(
@@ -53,6 +53,7 @@ protected:
     }
 
     virtual void prepareWorkFolder() {}
+    virtual QString homeFolder() const { return home.path(); }
 
     static void settle()
     {
