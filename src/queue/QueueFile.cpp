@@ -84,9 +84,7 @@ int QueueFile::LoadQueue(TransferQueue& queue, const QString& serverBoxText, int
         return 0;
     const QByteArray cipher = StoredFile::readWholeBlocks(path_).value_or(QByteArray());
     const QList<QueueEntry> entries = parseText(AES().DecryptText(cipher), dropped);
-    for (const QueueEntry& entry : entries)
-        queue.AddQueueRow(entry, serverBoxText);
-    return static_cast<int>(entries.size());
+    return queue.appendRows(entries, serverBoxText);
 }
 
 // The text is converted to GBK once as a whole: CR and LF are single bytes in GBK, and opening

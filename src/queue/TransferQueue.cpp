@@ -54,15 +54,7 @@ int TransferQueue::AddQueueRow(const QueueEntry& entry, const QString& serverBox
         Q_EMIT entryRefused(entry.source);
         return -1;
     }
-    Row added;
-    added.columns = {
-        entry.source,    entry.address.isEmpty() ? serverBoxText : entry.address,
-        entry.size,      entry.progress.isEmpty() ? QStringLiteral("0%") : entry.progress,
-        entry.target,    entry.action,
-        entry.started,   entry.finished,
-        entry.speed,     entry.elapsed,
-        entry.remaining, entry.state.isEmpty() ? QueueState::Waiting.toString() : entry.state};
-    added.folder = entry.folder;
+    Row added = rowFrom(entry, serverBoxText);
     int index = 0;
     bool pending = false;
     {
@@ -74,6 +66,46 @@ int TransferQueue::AddQueueRow(const QueueEntry& entry, const QString& serverBox
     }
     announce(pending);
     return index;
+}
+
+int TransferQueue::appendRows(const QList<QueueEntry>& entries, const QString& serverBoxText)
+{
+    QList<Row> added;
+    added.reserve(entries.size());
+    for (const QueueEntry& entry : entries) {
+        if (isStorable(entry))
+            added.append(rowFrom(entry, serverBoxText));
+        else
+            Q_EMIT entryRefused(entry.source);
+    }
+    if (added.isEmpty())
+        return 0;
+    bool pending = false;
+    {
+        QMutexLocker locker(&lock_);
+        rows_.reserve(rows_.size() + added.size());
+        for (Row& row : added) {
+            row.id = nextId_++;
+            rows_.append(std::move(row));
+        }
+        pending = noteShape(Changes::Shape::Appended);
+    }
+    announce(pending);
+    return static_cast<int>(added.size());
+}
+
+TransferQueue::Row TransferQueue::rowFrom(const QueueEntry& entry, const QString& serverBoxText)
+{
+    Row row;
+    row.columns = {
+        entry.source,    entry.address.isEmpty() ? serverBoxText : entry.address,
+        entry.size,      entry.progress.isEmpty() ? QStringLiteral("0%") : entry.progress,
+        entry.target,    entry.action,
+        entry.started,   entry.finished,
+        entry.speed,     entry.elapsed,
+        entry.remaining, entry.state.isEmpty() ? QueueState::Waiting.toString() : entry.state};
+    row.folder = entry.folder;
+    return row;
 }
 
 bool TransferQueue::AddDownload(const QString& remoteSource, const QString& localTarget, int folder,

@@ -63,6 +63,8 @@ public:
     // An entry with CR, LF or NUL in one of its texts could not be stored, so it is refused
     // (entryRefused) and -1 returned.
     int AddQueueRow(const QueueEntry& entry, const QString& serverBoxText);
+    // AddQueueRow for many entries at once (a loaded queue file); returns how many were added.
+    int appendRows(const QList<QueueEntry>& entries, const QString& serverBoxText);
 
     // Add a file or folder transfer as a waiting row and store the queue file. Returns whether
     // the file was stored; the row is added either way.
@@ -115,6 +117,7 @@ Q_SIGNALS:
     void entryRefused(const QString& source);
 
 private:
+    static Row rowFrom(const QueueEntry& entry, const QString& serverBoxText);
     static bool isActiveState(const QString& state);
     bool validIndex(int index) const;
     // Both are called with lock_ held; they return whether changesPending is due.
