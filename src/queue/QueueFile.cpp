@@ -17,17 +17,21 @@ constexpr int KindField = 12;
 // One record is at least its thirteen CRs and an LF; anything shorter holds no row.
 constexpr qsizetype LongestEmptyText = 13;
 
-QString storedState(const QString& state)
+bool isUnfinished(const QString& state)
 {
-    const bool unfinished = state == QueueState::Waiting || state == QueueState::Preparing ||
-                            state == QueueState::Downloading || state == QueueState::Uploading;
-    return unfinished ? QueueState::Paused.toString() : state;
+    return state == QueueState::Waiting || state == QueueState::Preparing ||
+           state == QueueState::Downloading || state == QueueState::Uploading;
 }
 
+// An unfinished row comes back paused; the speed it was running at is then stale and would
+// count in the rate line of a client that transfers nothing, so it is not kept.
 QList<QString> storedFields(const TransferQueue::Row& row)
 {
     QList<QString> fields(row.columns.begin(), row.columns.end());
-    fields[TransferQueue::StateColumn] = storedState(fields[TransferQueue::StateColumn]);
+    if (isUnfinished(fields[TransferQueue::StateColumn])) {
+        fields[TransferQueue::StateColumn] = QueueState::Paused.toString();
+        fields[TransferQueue::SpeedColumn].clear();
+    }
     fields.append(row.folder == 1 ? QStringLiteral("D") : QStringLiteral("F"));
     return fields;
 }

@@ -105,6 +105,7 @@ struct StateCase {
     const char* name;
     const char* state;
     const char* stored;
+    bool keepsSpeed = true;
 };
 
 class StoredStateTest : public QueueFileTest, public testing::WithParamInterface<StateCase> {};
@@ -112,19 +113,23 @@ class StoredStateTest : public QueueFileTest, public testing::WithParamInterface
 TEST_P(StoredStateTest, ReloadsWithTheStoredState)
 {
     TransferQueue queue;
-    queue.AddQueueRow(download(QStringLiteral("/a"), QString::fromUtf8(GetParam().state)), {});
+    QueueEntry entry = download(QStringLiteral("/a"), QString::fromUtf8(GetParam().state));
+    entry.speed = QStringLiteral("1.00kb/s");
+    queue.AddQueueRow(entry, {});
     ASSERT_TRUE(queueFile_.SaveQueue(queue));
     TransferQueue reloaded;
     ASSERT_EQ(load(reloaded), 1);
     EXPECT_EQ(reloaded.text(0, TransferQueue::StateColumn), QString::fromUtf8(GetParam().stored));
+    EXPECT_EQ(reloaded.text(0, TransferQueue::SpeedColumn),
+              GetParam().keepsSpeed ? entry.speed : QString());
     EXPECT_EQ(queue.text(0, TransferQueue::StateColumn), QString::fromUtf8(GetParam().state));
 }
 
 INSTANTIATE_TEST_SUITE_P(States, StoredStateTest,
-                         testing::Values(StateCase{"Waiting", "等待中", "暂停"},
-                                         StateCase{"Preparing", "准备中", "暂停"},
-                                         StateCase{"Downloading", "下载中", "暂停"},
-                                         StateCase{"Uploading", "上传中", "暂停"},
+                         testing::Values(StateCase{"Waiting", "等待中", "暂停", false},
+                                         StateCase{"Preparing", "准备中", "暂停", false},
+                                         StateCase{"Downloading", "下载中", "暂停", false},
+                                         StateCase{"Uploading", "上传中", "暂停", false},
                                          StateCase{"Paused", "暂停", "暂停"},
                                          StateCase{"Skipped", "跳过", "跳过"},
                                          StateCase{"Downloaded", "下载完成", "下载完成"},
