@@ -28,16 +28,6 @@ const QList<QStringView> Resumable{QueueState::Paused, QueueState::Skipped};
 const QList<QStringView> Completed{QueueState::Uploaded, QueueState::Downloaded};
 constexpr int SizeColumn = 2;
 
-// Selected rows from the top of the list down, whatever order they were picked in.
-QList<int> selectedRowsInOrder(const CMyListCtrl& list)
-{
-    QList<int> rows;
-    for (const QModelIndex& index : list.selectionModel()->selectedRows())
-        rows.append(index.row());
-    std::sort(rows.begin(), rows.end());
-    return rows;
-}
-
 bool isOneOf(const QString& text, const QList<QStringView>& texts)
 {
     return std::any_of(texts.cbegin(), texts.cend(),
@@ -271,7 +261,7 @@ QList<QueueCommands::PaneEntry> QueueCommands::selectedEntries(const CMyListCtrl
                                                                const FileListModel& files)
 {
     QList<PaneEntry> entries;
-    for (int row : selectedRowsInOrder(list)) {
+    for (int row : list.selectedRowsInOrder()) {
         const auto& shown = files.rowAt(row);
         const QString name = shown.texts.value(0);
         if (name != QLatin1String(".."))
@@ -294,5 +284,5 @@ QString QueueCommands::remotePathOf(const QString& name) const
 QList<int> QueueCommands::selectedQueueRows()
 {
     model_.sync();
-    return selectedRowsInOrder(*view_.queueList());
+    return view_.queueList()->selectedRowsInOrder();
 }
