@@ -5,11 +5,12 @@
 //          100 ms (progress, speed, times), for SECONDS; the GUI thread's longest stall is the
 //          longest gap between two ticks of a 5 ms timer. Rounds alternate between the queue's
 //          own model (only changed rows repaint) and a baseline that re-reads every row on each
-//          change, as a plain table model would.
+//          change, as a plain table model would. The speed meter runs as in the program.
 // Usage: kevra_queue_list_bench store ROWS REPS | stream ROWS UPDATED SECONDS MODE
 //        (MODE: rows or reread)
 #include "platform/NamedMutex.h"
 #include "queue/QueueFile.h"
+#include "queue/SpeedMeter.h"
 #include "queue/TransferQueue.h"
 #include "queue/gui/TransferQueueModel.h"
 #include "view/gui/CMyListCtrl.h"
@@ -106,6 +107,9 @@ int stream(int rows, int updated, int seconds, const QString& mode)
     list.show();
     QCoreApplication::processEvents();
 
+    // As in the program, the speed meter adds up the speeds meanwhile.
+    SpeedMeter meter(queue, [](const QString&) {});
+    meter.start();
     std::atomic<bool> stop{false};
     std::thread writer([&] {
         int tick = 0;

@@ -88,7 +88,7 @@ void SpeedMeter::run()
             continue;
         first = false;
         seenRevision = revision;
-        const QString text = rateText(queue_.snapshot());
+        const QString text = rateText(queue_.rowsWithSpeed());
         if (text != shown) {
             shown = text;
             display_(text);

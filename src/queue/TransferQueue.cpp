@@ -194,6 +194,17 @@ QList<TransferQueue::Row> TransferQueue::snapshot() const
     return rows_;
 }
 
+QList<TransferQueue::Row> TransferQueue::rowsWithSpeed() const
+{
+    QMutexLocker locker(&lock_);
+    QList<Row> rows;
+    for (const Row& row : rows_) {
+        if (!row.text(SpeedColumn).isEmpty())
+            rows.append(row);
+    }
+    return rows;
+}
+
 int TransferQueue::findActiveRow(const QString& source, const QString& target) const
 {
     QMutexLocker locker(&lock_);

@@ -83,6 +83,9 @@ public:
     void removeRows(QList<int> indices);
     void clear();
     QList<Row> snapshot() const;
+    // The rows showing a speed, that is the running ones: far fewer than all, and copied without
+    // making the next writer copy the whole queue.
+    QList<Row> rowsWithSpeed() const;
 
     // The first row with this source and target whose state is "准备中", "下载中", "上传中" or
     // "暂停": how a running transfer finds its row again after rows moved. -1 when none.

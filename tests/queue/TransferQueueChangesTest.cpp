@@ -140,24 +140,4 @@ TEST(TransferQueueChangesTest, RemovalsAndSortsRearrangeAndKeepRowIds)
     EXPECT_EQ(queue.takeChanges().shape, Shape::Rearranged);
 }
 
-TEST(TransferQueueChangesTest, StateCommandsTouchOnlyTheirRows)
-{
-    TransferQueue queue;
-    const QString states[] = {QStringLiteral("等待中"), QStringLiteral("下载完成"),
-                              QStringLiteral("上传中"), QStringLiteral("上传完成"),
-                              QStringLiteral("跳过")};
-    for (const QString& state : states)
-        queue.AddQueueRow(entryWith(QStringLiteral("/") + state, {}, state), {});
-    EXPECT_EQ(queue.changeStates({QueueState::Waiting, QueueState::Uploading},
-                                 QueueState::Paused.toString()),
-              2);
-    queue.setStates({4, 9}, QueueState::Waiting.toString());
-    queue.removeRowsInState({QueueState::Downloaded, QueueState::Uploaded});
-    QStringList left;
-    for (const TransferQueue::Row& row : queue.snapshot())
-        left << row.text(TransferQueue::StateColumn);
-    EXPECT_EQ(left, (QStringList{QStringLiteral("暂停"), QStringLiteral("暂停"),
-                                 QStringLiteral("等待中")}));
-}
-
 } // namespace
