@@ -2,7 +2,8 @@
 //   store: ROWS rows added to the queue, saved to "WFL.dat" and loaded into a fresh queue,
 //          REPS rounds; every loaded queue is checked row by row against the saved one.
 //   stream: the queue list showing ROWS rows while another thread changes UPDATED rows every
-//          100 ms (progress, speed, times), for SECONDS; the GUI thread's longest stall is the
+//          100 ms (progress and remaining time; the speed of five, as at most five run), for
+//          SECONDS; the GUI thread's longest stall is the
 //          longest gap between two ticks of a 5 ms timer. Rounds alternate between the queue's
 //          own model (only changed rows repaint) and a baseline that re-reads every row on each
 //          change, as a plain table model would. The speed meter runs as in the program.
@@ -119,9 +120,13 @@ int stream(int rows, int updated, int seconds, const QString& mode)
                 const int row = (i * rows / updated + tick) % rows;
                 queue.setText(row, TransferQueue::ProgressColumn,
                               QStringLiteral("%1%").arg(tick % 100));
+                queue.setText(row, TransferQueue::RemainingColumn,
+                              QStringLiteral("00:00:%1").arg(tick % 60));
+            }
+            // At most five transfers run, so five rows show a speed.
+            for (int row = 0; row < 5; ++row)
                 queue.setText(row, TransferQueue::SpeedColumn,
                               QStringLiteral("%1.00kb/s").arg(tick));
-            }
             std::this_thread::sleep_for(std::chrono::milliseconds(100));
         }
     });
