@@ -105,7 +105,8 @@ public:
     // Puts the rows in the order of the list's shared column sort.
     void sortRows(const ColumnSort& sort);
 
-    // Hands over what changed since the last call and starts collecting anew.
+    // Hands over what changed since the last call and starts collecting anew. Meant for the one
+    // display of the queue (the queue list's model): a second taker would take changes from it.
     Changes takeChanges();
     // Grows with every change; a reader that saw the same number has nothing new to read.
     quint64 revision() const { return revision_.load(); }
