@@ -1,16 +1,11 @@
-// Queue benchmark.
-//   store: ROWS rows added to the queue, saved to "WFL.dat" and loaded into a fresh queue,
-//          REPS rounds; every loaded queue is checked row by row against the saved one.
-//   stream: the queue list showing ROWS rows while another thread changes UPDATED rows every
-//          100 ms (progress and remaining time; the speed of five, as at most five run), for
-//          SECONDS; the GUI thread's longest stall is the
-//          longest gap between two ticks of a 5 ms timer. Rounds alternate between the queue's
-//          own model (only changed rows repaint) and a baseline that re-reads every row on each
-//          change, as a plain table model would. The speed meter runs as in the program.
-// Usage: kevra_queue_list_bench store ROWS REPS | stream ROWS UPDATED SECONDS MODE
-//        (MODE: rows or reread)
-#include "platform/NamedMutex.h"
-#include "queue/QueueFile.h"
+// Queue list benchmark: the queue list showing ROWS rows while another thread changes UPDATED
+// rows every 100 ms (progress and remaining time; the speed of five, as at most five run), for
+// SECONDS; the GUI thread's longest stall is the longest gap between two ticks of a 5 ms timer.
+// MODE "rows" shows the queue through its own model (only changed rows repaint), "reread" through
+// a baseline that re-reads every row on each change, as a plain table model would. The speed
+// meter runs as in the program.
+// Usage: kevra_queue_list_bench ROWS UPDATED SECONDS MODE
+#include "QueueBenchRows.h"
 #include "queue/SpeedMeter.h"
 #include "queue/TransferQueue.h"
 #include "queue/gui/TransferQueueModel.h"
@@ -19,7 +14,6 @@
 
 #include <QApplication>
 #include <QElapsedTimer>
-#include <QTemporaryDir>
 #include <QTimer>
 
 #include <atomic>
@@ -27,52 +21,6 @@
 #include <thread>
 
 namespace {
-
-QueueEntry entryNumber(int number)
-{
-    QueueEntry entry;
-    entry.source = QStringLiteral("/pub/数据/file-%1.dat").arg(number, 6, 10, QLatin1Char('0'));
-    entry.target =
-        QStringLiteral("/home/user/下载/file-%1.dat").arg(number, 6, 10, QLatin1Char('0'));
-    entry.address = QStringLiteral("127.0.0.1");
-    entry.size = QStringLiteral("1.50MB");
-    entry.action = number % 2 == 0 ? QStringLiteral("Down") : QStringLiteral("UP");
-    entry.state = QStringLiteral("暂停");
-    return entry;
-}
-
-int store(int rows, int reps)
-{
-    QTemporaryDir work;
-    NamedMutex lock(QStringLiteral("mutex1"), work.path());
-    QueueFile file(work.path() + u'/', lock);
-    for (int rep = 0; rep < reps; ++rep) {
-        TransferQueue queue;
-        QElapsedTimer timer;
-        timer.start();
-        for (int i = 0; i < rows; ++i)
-            queue.AddQueueRow(entryNumber(i), QString());
-        const double added = timer.nsecsElapsed() / 1e6;
-        timer.restart();
-        if (!file.SaveQueue(queue))
-            return 1;
-        const double saved = timer.nsecsElapsed() / 1e6;
-        TransferQueue loaded;
-        timer.restart();
-        const int count = file.LoadQueue(loaded, QString());
-        const double read = timer.nsecsElapsed() / 1e6;
-        const auto before = queue.snapshot();
-        const auto after = loaded.snapshot();
-        for (int i = 0; i < rows; ++i) {
-            if (count != rows || before[i].columns != after[i].columns) {
-                std::fprintf(stderr, "row %d differs after loading\n", i);
-                return 1;
-            }
-        }
-        std::printf("add %.1f save %.1f load %.1f\n", added, saved, read);
-    }
-    return 0;
-}
 
 // The baseline: every change re-reads all rows into a plain table model.
 void rereadOnEveryChange(TransferQueue& queue, QueueListModel& model)
@@ -156,10 +104,9 @@ int main(int argc, char** argv)
 {
     QApplication app(argc, argv);
     const QStringList args = QCoreApplication::arguments();
-    if (args.size() >= 4 && args[1] == QLatin1String("store"))
-        return store(args[2].toInt(), args[3].toInt());
-    if (args.size() >= 6 && args[1] == QLatin1String("stream"))
-        return stream(args[2].toInt(), args[3].toInt(), args[4].toInt(), args[5]);
-    std::fprintf(stderr, "usage: %s store ROWS REPS | stream ROWS UPDATED SECONDS MODE\n", argv[0]);
-    return 2;
+    if (args.size() < 5) {
+        std::fprintf(stderr, "usage: %s ROWS UPDATED SECONDS MODE\n", argv[0]);
+        return 2;
+    }
+    return stream(args[1].toInt(), args[2].toInt(), args[3].toInt(), args[4]);
 }
