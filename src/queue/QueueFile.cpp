@@ -17,27 +17,32 @@ constexpr int KindField = 12;
 // One record is at least its thirteen CRs and an LF; anything shorter holds no row.
 constexpr qsizetype LongestEmptyText = 13;
 
-QString storedState(const QString& state)
+bool isUnfinished(const QString& state)
 {
-    const bool unfinished = state == QueueState::Waiting || state == QueueState::Preparing ||
-                            state == QueueState::Downloading || state == QueueState::Uploading;
-    return unfinished ? QueueState::Paused.toString() : state;
+    return state == QueueState::Waiting || state == QueueState::Preparing ||
+           state == QueueState::Downloading || state == QueueState::Uploading;
 }
 
+// An unfinished row comes back paused; the speed it was running at is then stale and would
+// count in the rate line of a client that transfers nothing, so it is not kept.
 QList<QString> storedFields(const TransferQueue::Row& row)
 {
     QList<QString> fields(row.columns.begin(), row.columns.end());
-    fields[TransferQueue::StateColumn] = storedState(fields[TransferQueue::StateColumn]);
+    if (isUnfinished(fields[TransferQueue::StateColumn])) {
+        fields[TransferQueue::StateColumn] = QueueState::Paused.toString();
+        fields[TransferQueue::SpeedColumn].clear();
+    }
     fields.append(row.folder == 1 ? QStringLiteral("D") : QStringLiteral("F"));
     return fields;
 }
 
-QByteArray recordText(const QList<QString>& fields)
+void appendRecord(QString& text, const QList<QString>& fields)
 {
-    QByteArray text;
-    for (const QString& field : fields)
-        text += TextCodec::toGbk(field) + '\r';
-    return text + '\n';
+    for (const QString& field : fields) {
+        text += field;
+        text += u'\r';
+    }
+    text += u'\n';
 }
 
 void setField(QueueEntry& entry, int number, const QString& value)
@@ -75,48 +80,63 @@ bool QueueFile::SaveQueue(const TransferQueue& queue)
     return StoredFile::replace(path_, cipher.EncryptText(text));
 }
 
-int QueueFile::LoadQueue(TransferQueue& queue, const QString& serverBoxText) const
+int QueueFile::LoadQueue(TransferQueue& queue, const QString& serverBoxText, int* dropped) const
 {
+    if (dropped != nullptr)
+        *dropped = 0;
     if (!QFile::exists(path_))
         return 0;
     const QByteArray cipher = StoredFile::readWholeBlocks(path_).value_or(QByteArray());
-    const QList<QueueEntry> entries = parseText(AES().DecryptText(cipher));
-    for (const QueueEntry& entry : entries)
-        queue.AddQueueRow(entry, serverBoxText);
-    return static_cast<int>(entries.size());
+    const QList<QueueEntry> entries = parseText(AES().DecryptText(cipher), dropped);
+    return queue.appendRows(entries, serverBoxText);
 }
 
+// The text is converted to GBK once as a whole: CR and LF are single bytes in GBK, and opening
+// the converter once per field made up most of the time of a large save.
 QByteArray QueueFile::plainText(const QList<TransferQueue::Row>& rows)
 {
-    QByteArray text;
+    QString text;
     for (const TransferQueue::Row& row : rows) {
         const QList<QString> fields = storedFields(row);
         if (std::none_of(fields.cbegin(), fields.cend(), StoredFile::isUnstorable))
-            text += recordText(fields);
+            appendRecord(text, fields);
     }
-    return text;
+    return TextCodec::toGbk(text);
 }
 
-QList<QueueEntry> QueueFile::parseText(const QByteArray& text)
+// No GBK trail byte is a CR or an LF, so the whole text can be decoded before it is split.
+QList<QueueEntry> QueueFile::parseText(const QByteArray& text, int* dropped)
 {
+    const QString decoded = TextCodec::fromGbk(text);
     QList<QueueEntry> entries;
     QueueEntry entry;
-    QByteArray field;
+    qsizetype fieldStart = 0;
     int completed = 0;
-    for (const char c : text) {
-        if (c == '\r') {
-            setField(entry, completed++, TextCodec::fromGbk(field));
+    int shortRecords = 0;
+    QString field;
+    for (qsizetype i = 0; i < decoded.size(); ++i) {
+        const QChar c = decoded.at(i);
+        if (c == u'\r') {
+            field += QStringView(decoded).mid(fieldStart, i - fieldStart);
+            setField(entry, completed++, field);
             field.clear();
-        } else if (c == '\n') {
-            // A record short of its thirteen fields runs on into the next one.
+            fieldStart = i + 1;
+        } else if (c == u'\n') {
+            // An LF belongs to no field; a record short of its thirteen fields runs on into the
+            // next one.
+            field += QStringView(decoded).mid(fieldStart, i - fieldStart);
+            fieldStart = i + 1;
             if (completed >= FieldCount) {
                 entries.append(entry);
                 entry = QueueEntry();
                 completed = 0;
+            } else {
+                ++shortRecords;
             }
-        } else {
-            field.append(c);
         }
     }
+    const bool unfinished = completed > 0 || !field.isEmpty() || fieldStart < decoded.size();
+    if (dropped != nullptr)
+        *dropped = shortRecords + (unfinished ? 1 : 0);
     return entries;
 }

@@ -29,14 +29,17 @@ public:
     bool SaveQueue(const TransferQueue& queue);
 
     // Appends the stored records to the queue and returns how many. A missing, unreadable or
-    // damaged file yields whatever whole records it holds, possibly none. Does not save.
-    int LoadQueue(TransferQueue& queue, const QString& serverBoxText) const;
+    // damaged file yields whatever whole records it holds, possibly none; dropped, when given,
+    // counts the records that could not be read. Does not save.
+    int LoadQueue(TransferQueue& queue, const QString& serverBoxText, int* dropped = nullptr) const;
 
     // The plain text of the rows. A row with CR, LF or NUL in one of its texts cannot be stored
     // without breaking the records around it, so it is left out of the file.
     static QByteArray plainText(const QList<TransferQueue::Row>& rows);
-    // The complete records of a plain text, in order.
-    static QList<QueueEntry> parseText(const QByteArray& text);
+    // The complete records of a plain text, in order; dropped, when given, counts the records
+    // cut short (each line end that closed fewer than thirteen fields, and a last unfinished
+    // record).
+    static QList<QueueEntry> parseText(const QByteArray& text, int* dropped = nullptr);
 
 private:
     QString path_;

@@ -105,6 +105,7 @@ struct StateCase {
     const char* name;
     const char* state;
     const char* stored;
+    bool keepsSpeed = true;
 };
 
 class StoredStateTest : public QueueFileTest, public testing::WithParamInterface<StateCase> {};
@@ -112,19 +113,23 @@ class StoredStateTest : public QueueFileTest, public testing::WithParamInterface
 TEST_P(StoredStateTest, ReloadsWithTheStoredState)
 {
     TransferQueue queue;
-    queue.AddQueueRow(download(QStringLiteral("/a"), QString::fromUtf8(GetParam().state)), {});
+    QueueEntry entry = download(QStringLiteral("/a"), QString::fromUtf8(GetParam().state));
+    entry.speed = QStringLiteral("1.00kb/s");
+    queue.AddQueueRow(entry, {});
     ASSERT_TRUE(queueFile_.SaveQueue(queue));
     TransferQueue reloaded;
     ASSERT_EQ(load(reloaded), 1);
     EXPECT_EQ(reloaded.text(0, TransferQueue::StateColumn), QString::fromUtf8(GetParam().stored));
+    EXPECT_EQ(reloaded.text(0, TransferQueue::SpeedColumn),
+              GetParam().keepsSpeed ? entry.speed : QString());
     EXPECT_EQ(queue.text(0, TransferQueue::StateColumn), QString::fromUtf8(GetParam().state));
 }
 
 INSTANTIATE_TEST_SUITE_P(States, StoredStateTest,
-                         testing::Values(StateCase{"Waiting", "等待中", "暂停"},
-                                         StateCase{"Preparing", "准备中", "暂停"},
-                                         StateCase{"Downloading", "下载中", "暂停"},
-                                         StateCase{"Uploading", "上传中", "暂停"},
+                         testing::Values(StateCase{"Waiting", "等待中", "暂停", false},
+                                         StateCase{"Preparing", "准备中", "暂停", false},
+                                         StateCase{"Downloading", "下载中", "暂停", false},
+                                         StateCase{"Uploading", "上传中", "暂停", false},
                                          StateCase{"Paused", "暂停", "暂停"},
                                          StateCase{"Skipped", "跳过", "跳过"},
                                          StateCase{"Downloaded", "下载完成", "下载完成"},
@@ -216,6 +221,7 @@ struct DamageCase {
     const char* name;
     qsizetype keptBytes; // -1 keeps all and appends junk instead
     int rows;
+    int dropped;
 };
 
 class DamagedFileTest : public QueueFileTest, public testing::WithParamInterface<DamageCase> {};
@@ -230,18 +236,31 @@ TEST_P(DamagedFileTest, LoadsTheWholeRecordsItStillHolds)
         bytes.truncate(GetParam().keptBytes);
     storeBytes(bytes);
     TransferQueue queue;
-    EXPECT_EQ(load(queue), GetParam().rows);
+    int dropped = -1;
+    EXPECT_EQ(queueFile_.LoadQueue(queue, QStringLiteral("box"), &dropped), GetParam().rows);
+    EXPECT_EQ(dropped, GetParam().dropped);
     for (int i = 0; i < queue.rowCount(); ++i)
         EXPECT_FALSE(queue.text(i, TransferQueue::SourceColumn).contains(u'\n'));
 }
 
 INSTANTIATE_TEST_SUITE_P(Damage, DamagedFileTest,
-                         testing::Values(DamageCase{"Whole", -1, 2}, DamageCase{"Empty", 0, 0},
-                                         DamageCase{"PartialBlock", 9, 0},
+                         testing::Values(DamageCase{"Whole", -1, 2, 0},
+                                         DamageCase{"Empty", 0, 0, 0},
+                                         DamageCase{"PartialBlock", 9, 0, 0},
                                          // The first record ends at byte 43, inside block 3.
-                                         DamageCase{"FirstRecordOnly", 48, 1},
-                                         DamageCase{"FirstRecordPlusPartial", 53, 1}),
+                                         DamageCase{"FirstRecordOnly", 48, 1, 1},
+                                         DamageCase{"FirstRecordPlusPartial", 53, 1, 1}),
                          caseName);
+
+TEST_F(QueueFileTest, EveryCutShortRecordIsCounted)
+{
+    const QByteArray text = fileRecord("/a", "暂停", "F") + "/short\rhost\r\n" + "x\r\n" +
+                            fileRecord("/b", "暂停", "F") + "/tail\r";
+    int dropped = 0;
+    // The two short lines run on into the record after them, which is then too long but whole.
+    EXPECT_EQ(QueueFile::parseText(text, &dropped).size(), 2);
+    EXPECT_EQ(dropped, 3);
+}
 
 TEST_F(QueueFileTest, ForeignBytesLoadNothing)
 {

@@ -8,6 +8,7 @@
 
 class CMainFrame;
 class Prompt;
+class QueueFeatures;
 class ViewFeatures;
 class WorkPathCommand;
 
@@ -23,6 +24,7 @@ public:
     void InitInstance();
     CMainFrame* mainFrame() const { return frame_.get(); }
     ViewFeatures* features() const { return features_.get(); }
+    QueueFeatures* queue() const { return queue_.get(); }
 
 private:
     Prompt& prompt_;
@@ -30,4 +32,5 @@ private:
     std::unique_ptr<CMainFrame> frame_;
     std::unique_ptr<ViewFeatures> features_;    // refers to the frame's view: declared after it
     std::unique_ptr<WorkPathCommand> workPath_; // uses the view and the features' engine lock
+    std::unique_ptr<QueueFeatures> queue_;      // refers to features_: declared after it
 };

@@ -7,6 +7,8 @@
 #include <QHeaderView>
 #include <QMenu>
 
+#include <algorithm>
+
 CMyListCtrl::CMyListCtrl(int widthMargin, QWidget* parent)
     : QTreeView(parent), widthMargin_(widthMargin)
 {
@@ -78,6 +80,15 @@ void CMyListCtrl::noticeColumnResized()
 {
     if (!spreading_)
         columnsFollowWidth_ = false;
+}
+
+QList<int> CMyListCtrl::selectedRowsInOrder() const
+{
+    QList<int> rows;
+    for (const QModelIndex& index : selectionModel()->selectedRows())
+        rows.append(index.row());
+    std::sort(rows.begin(), rows.end());
+    return rows;
 }
 
 void CMyListCtrl::allowEditingNames()

@@ -18,6 +18,8 @@ public:
     // or with a slow second click; a double click still opens the row.
     void allowEditingNames();
     bool columnsFollowWidth() const { return columnsFollowWidth_; }
+    // Selected rows from the top of the list down, whatever order they were picked in.
+    QList<int> selectedRowsInOrder() const;
 
 protected:
     void keyPressEvent(QKeyEvent* event) override;

@@ -274,6 +274,20 @@ void CftpView::setStartupHooks(StartupHooks hooks)
     hooks_ = std::move(hooks);
 }
 
+void CftpView::addStartupStep(std::function<void()> StartupHooks::*hook, std::function<void()> step)
+{
+    std::function<void()>& slot = hooks_.*hook;
+    slot = [before = std::move(slot), step = std::move(step)] {
+        runHook(before);
+        step();
+    };
+}
+
+void CftpView::setQueueModel(QAbstractItemModel* model)
+{
+    queueList_->setModel(model);
+}
+
 void CftpView::initialUpdate(const Configuration& config)
 {
     if (initialised_)

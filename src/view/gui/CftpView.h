@@ -11,6 +11,7 @@
 class CMyEdit;
 class CMyListCtrl;
 class FileListModel;
+class QAbstractItemModel;
 class QComboBox;
 class QLineEdit;
 class QMenu;
@@ -40,6 +41,8 @@ public:
     explicit CftpView(QWidget* parent = nullptr);
 
     void setStartupHooks(StartupHooks hooks);
+    // Adds a step to one of the hooks, run after what the hook already does.
+    void addStartupStep(std::function<void()> StartupHooks::*hook, std::function<void()> step);
     // Runs once: takes the configuration, fills the server box, clears the fields, sets the
     // port to 21 and runs the hooks.
     void initialUpdate(const Configuration& config);
@@ -70,6 +73,8 @@ public:
     FileListModel* localFiles() const { return localFiles_; }
     FileListModel* remoteFiles() const { return remoteFiles_; }
     QueueListModel* queueEntries() const { return queueEntries_; }
+    // The queue list shows this model instead of its own empty rows; the view does not own it.
+    void setQueueModel(QAbstractItemModel* model);
     CMyListCtrl* localList() const { return localList_; }
     CMyListCtrl* remoteList() const { return remoteList_; }
     CMyListCtrl* queueList() const { return queueList_; }

@@ -24,16 +24,6 @@ bool isParentRow(const QString& name)
     return trimmed == QLatin1String("..");
 }
 
-// Selected rows from the top of the list down, whatever order they were picked in.
-QList<int> selectedRowsInOrder(const CMyListCtrl& list)
-{
-    QList<int> rows;
-    for (const QModelIndex& index : list.selectionModel()->selectedRows())
-        rows.append(index.row());
-    std::sort(rows.begin(), rows.end());
-    return rows;
-}
-
 } // namespace
 
 LocalPaneController::LocalPaneController(CftpView& view, Prompt& prompt, QObject* parent)
@@ -119,7 +109,7 @@ void LocalPaneController::navigateTo(const QString& path)
 
 void LocalPaneController::openSelectedRow()
 {
-    const QList<int> selected = selectedRowsInOrder(*view_.localList());
+    const QList<int> selected = view_.localList()->selectedRowsInOrder();
     if (selected.isEmpty())
         return;
     const TextRowsModel::Row& row = view_.localFiles()->rowAt(selected.first());
@@ -141,7 +131,7 @@ void LocalPaneController::goUp()
 QStringList LocalPaneController::selectedNames() const
 {
     QStringList names;
-    for (int row : selectedRowsInOrder(*view_.localList())) {
+    for (int row : view_.localList()->selectedRowsInOrder()) {
         const QString name = view_.localFiles()->rowAt(row).texts.value(0);
         if (!isParentRow(name))
             names << name;

@@ -2,8 +2,8 @@
 
 #include "view/gui/TextRowsModel.h"
 
-// The rows of the transfer queue list: the twelve column texts of each entry and its folder
-// flag.
+// The twelve columns of the transfer queue list, and the rows a bare view shows until the queue
+// itself is attached to the list.
 class QueueListModel : public TextRowsModel {
     Q_OBJECT
 public:
@@ -25,6 +25,5 @@ public:
 
     explicit QueueListModel(QObject* parent = nullptr);
 
-private:
     static QVector<Column> columns();
 };

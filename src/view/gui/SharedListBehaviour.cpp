@@ -39,10 +39,13 @@ void SharedListBehaviour::attach(CMyListCtrl* list, int selectAllCommand)
 
 void SharedListBehaviour::sortByColumn(CMyListCtrl& list, int column)
 {
-    auto* model = qobject_cast<TextRowsModel*>(list.model());
-    if (model == nullptr)
-        return;
     sort_.click(column);
+    auto* model = qobject_cast<TextRowsModel*>(list.model());
+    if (model == nullptr) {
+        // A model over rows kept elsewhere (the transfer queue) sorts them itself.
+        list.model()->sort(column, sort_.ascending() ? Qt::AscendingOrder : Qt::DescendingOrder);
+        return;
+    }
     QList<QStringList> texts;
     texts.reserve(model->rowCount());
     for (int row = 0; row < model->rowCount(); ++row)

@@ -1,0 +1,46 @@
+#include "queue/gui/QueueFeatures.h"
+
+#include "view/gui/CMyListCtrl.h"
+#include "view/gui/CftpView.h"
+#include "view/gui/SessionController.h"
+
+namespace {
+
+// A refused path is shown with its line breaks and NULs spelled out, so the log line stays one.
+QString visible(QString path)
+{
+    return path.replace(u'\r', QLatin1String("\\r"))
+        .replace(u'\n', QLatin1String("\\n"))
+        .replace(QChar(0), QLatin1String("\\0"));
+}
+
+} // namespace
+
+QueueFeatures::QueueFeatures(CftpView& view, Prompt& prompt, const QString& workFolder,
+                             SessionController& sessions, LocalPaneController& localPane)
+    : rowLock_(QStringLiteral("mutex2"), workFolder), model_(queue_),
+      store_(view, queue_, sessions.engineLock()),
+      commands_({view, prompt, queue_, model_, store_, stopAll_, sessions, localPane}),
+      speedMeter_(queue_, [&view](const QString& text) {
+          QMetaObject::invokeMethod(
+              &view, [&view, text] { view.setRateText(text); }, Qt::QueuedConnection);
+      })
+{
+    view.setQueueModel(&model_);
+    reportRefusals(view);
+    addStartupSteps(view);
+}
+
+void QueueFeatures::reportRefusals(CftpView& view)
+{
+    QObject::connect(&queue_, &TransferQueue::entryRefused, &view, [&view](const QString& source) {
+        view.AppendLog(QStringLiteral("路径含有回车、换行或空字符，不能加入队列：") +
+                       visible(source) + QStringLiteral("\r\n"));
+    });
+}
+
+void QueueFeatures::addStartupSteps(CftpView& view)
+{
+    view.addStartupStep(&CftpView::StartupHooks::loadQueue, [this] { store_.LoadQueue(); });
+    view.addStartupStep(&CftpView::StartupHooks::startWorkers, [this] { speedMeter_.start(); });
+}

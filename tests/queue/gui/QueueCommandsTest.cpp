@@ -1,0 +1,347 @@
+#include "queue/gui/QueueFixture.h"
+
+#include "support/NamedCases.h"
+#include "view/gui/CommandIds.h"
+
+#include <QFile>
+#include <QFileInfo>
+
+namespace {
+
+using namedcases::caseName;
+using namedcases::operator<<;
+
+TextRowsModel::Row file(const char* name, const char* size)
+{
+    return {{QString::fromUtf8(name), QStringLiteral("Mar 05 14:22"), QString::fromUtf8(size)},
+            false};
+}
+
+TextRowsModel::Row folder(const char* name)
+{
+    return {{QString::fromUtf8(name), QStringLiteral("Mar 05 14:22"), QString()}, true};
+}
+
+using QueueCommandsTest = QueueFixture;
+
+struct PauseAllCase {
+    const char* name;
+    int command;
+};
+
+class PauseAllTest : public QueueFixture, public testing::WithParamInterface<PauseAllCase> {};
+
+TEST_P(PauseAllTest, PausesRunningAndWaitingRowsOnly)
+{
+    const QStringList before{QStringLiteral("上传中"),   QStringLiteral("下载中"),
+                             QStringLiteral("等待中"),   QStringLiteral("准备中"),
+                             QStringLiteral("下载完成"), QStringLiteral("跳过"),
+                             QStringLiteral("err")};
+    for (const QString& state : before)
+        addRow(QStringLiteral("/") + state, state);
+    dispatch(GetParam().command);
+    EXPECT_EQ(states(),
+              (QStringList{QStringLiteral("暂停"), QStringLiteral("暂停"), QStringLiteral("暂停"),
+                           QStringLiteral("暂停"), QStringLiteral("下载完成"),
+                           QStringLiteral("跳过"), QStringLiteral("err")}));
+}
+
+INSTANTIATE_TEST_SUITE_P(Commands, PauseAllTest,
+                         testing::Values(PauseAllCase{"QueueMenu", CommandId::QueuePauseAll},
+                                         PauseAllCase{"FileMenuStop", CommandId::Stop}),
+                         caseName);
+
+struct NeedsConnectionCase {
+    const char* name;
+    int command;
+    const char* notice;
+};
+
+class NeedsConnectionTest : public QueueFixture,
+                            public testing::WithParamInterface<NeedsConnectionCase> {};
+
+TEST_P(NeedsConnectionTest, TellsAndChangesNothing)
+{
+    viewFeatures->localPane().navigateTo(home.path());
+    selectAll(view.localList());
+    addRow(QStringLiteral("/a"), QStringLiteral("暂停"));
+    selectQueueRows({0});
+    dispatch(GetParam().command);
+    EXPECT_EQ(prompt.texts(), QStringList{QString::fromUtf8(GetParam().notice)});
+    EXPECT_EQ(states(), QStringList{QStringLiteral("暂停")});
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Commands, NeedsConnectionTest,
+    testing::Values(
+        NeedsConnectionCase{"StartAll", CommandId::RunQueue, "尚未连接"},
+        NeedsConnectionCase{"StartAllOfTheList", CommandId::QueueStartAll, "尚未连接"},
+        NeedsConnectionCase{"Start", CommandId::QueueStart, "尚未连接"},
+        NeedsConnectionCase{"Resume", CommandId::QueuePause, "尚未连接"},
+        NeedsConnectionCase{"UploadOfTheList", CommandId::LocalUpload, "请先连接服务器"},
+        NeedsConnectionCase{"UploadOfTheMenu", CommandId::Upload, "请先连接服务器"},
+        NeedsConnectionCase{"AddUploads", CommandId::LocalAddToQueue, "请先连接服务器"}),
+    caseName);
+
+TEST_F(QueueCommandsTest, UploadAdderRefusesWithoutAConnection)
+{
+    features->commands().AddUploadFromPath(home.path(), QStringLiteral("/pub/x"), QString());
+    EXPECT_EQ(prompt.texts(), QStringList{QStringLiteral("尚未连接")});
+    EXPECT_EQ(queue().rowCount(), 0);
+}
+
+TEST_F(QueueCommandsTest, ClearEmptiesTheListAndTheFileAndStopsTransfers)
+{
+    addRow(QStringLiteral("/a"), QStringLiteral("下载中"));
+    addRow(QStringLiteral("/b"), QStringLiteral("等待中"));
+    ASSERT_TRUE(features->store().SaveQueue());
+    ASSERT_GT(QFileInfo(storedFile()).size(), 0);
+    dispatch(CommandId::QueueClear);
+    settle();
+    EXPECT_EQ(view.queueList()->model()->rowCount(), 0);
+    EXPECT_EQ(QFileInfo(storedFile()).size(), 0);
+    EXPECT_TRUE(features->stopAll().isRaised());
+}
+
+TEST_F(QueueCommandsTest, RemoveAndDeleteCompletedStoreWhatIsLeft)
+{
+    addRow(QStringLiteral("/a"), QStringLiteral("下载完成"));
+    addRow(QStringLiteral("/b"), QStringLiteral("暂停"));
+    addRow(QStringLiteral("/c"), QStringLiteral("上传完成"));
+    addRow(QStringLiteral("/d"), QStringLiteral("err"));
+    selectQueueRows({1});
+    dispatch(CommandId::QueueRemove);
+    EXPECT_EQ(storedSources(),
+              (QStringList{QStringLiteral("/a"), QStringLiteral("/c"), QStringLiteral("/d")}));
+    dispatch(CommandId::QueueDeleteFinished);
+    EXPECT_EQ(storedSources(), QStringList{QStringLiteral("/d")});
+    settle();
+    EXPECT_EQ(view.queueList()->model()->rowCount(), 1);
+}
+
+TEST_F(QueueCommandsTest, QueueInformationCountsTheRows)
+{
+    addRow(QStringLiteral("/a"), QString());
+    addRow(QStringLiteral("/b"), QString());
+    dispatch(CommandId::QueueInformation);
+    ASSERT_EQ(prompt.asked().size(), 1U);
+    EXPECT_EQ(prompt.asked().front().text, QStringLiteral("队列中文件数:2\r\n"));
+    EXPECT_EQ(prompt.asked().front().caption, QStringLiteral("队列信息"));
+}
+
+struct DownloadCase {
+    const char* name;
+    int command;
+    const char* remoteFolder;
+    const char* expectedSource;
+};
+
+class DownloadTest : public QueueFixture, public testing::WithParamInterface<DownloadCase> {};
+
+TEST_P(DownloadTest, QueuesTheRemoteSelectionIntoTheLocalFolder)
+{
+    viewFeatures->localPane().navigateTo(home.path());
+    showRemoteRows(QString::fromUtf8(GetParam().remoteFolder),
+                   {folder(".."), folder("docs"), file("a.txt", "1.00KB")});
+    selectAll(view.remoteList());
+    dispatch(GetParam().command);
+    EXPECT_EQ(
+        column(TransferQueue::SourceColumn),
+        (QStringList{QString::fromUtf8(GetParam().expectedSource) + QStringLiteral("docs"),
+                     QString::fromUtf8(GetParam().expectedSource) + QStringLiteral("a.txt")}));
+    EXPECT_EQ(column(TransferQueue::TargetColumn),
+              (QStringList{home.path() + QStringLiteral("/docs"),
+                           home.path() + QStringLiteral("/a.txt")}));
+    EXPECT_EQ(column(TransferQueue::SizeColumn),
+              (QStringList{QString(), QStringLiteral("1.00KB")}));
+    EXPECT_EQ(column(TransferQueue::ActionColumn),
+              (QStringList{QStringLiteral("Down"), QStringLiteral("Down")}));
+    EXPECT_EQ(queue().row(0)->folder, 1);
+    EXPECT_EQ(queue().row(1)->folder, 0);
+    EXPECT_EQ(storedSources(), column(TransferQueue::SourceColumn));
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Commands, DownloadTest,
+    testing::Values(DownloadCase{"DownloadInPub", CommandId::RemoteDownload, "/pub", "/pub/"},
+                    DownloadCase{"DownloadAtTheRoot", CommandId::Download, "/", "/"},
+                    DownloadCase{"AddDownloads", CommandId::RemoteAddToQueue, "/pub/", "/pub/"},
+                    DownloadCase{"AddToQueue", CommandId::AddToQueue, "/pub", "/pub/"}),
+    caseName);
+
+TEST_F(QueueCommandsTest, SaveAsPutsEachFileIntoTheChosenFolder)
+{
+    const QString chosen = home.path() + QStringLiteral("/保存");
+    features->commands().setFolderChooser([&chosen] { return chosen; });
+    showRemoteRows(QStringLiteral("/pub"),
+                   {file("a.txt", "1"), file("b.bin", "2.00MB"), file("c", "3.00KB")});
+    selectAll(view.remoteList());
+    dispatch(CommandId::RemoteSaveAs);
+    EXPECT_EQ(column(TransferQueue::TargetColumn),
+              (QStringList{chosen + QStringLiteral("/a.txt"), chosen + QStringLiteral("/b.bin"),
+                           chosen + QStringLiteral("/c")}));
+    EXPECT_EQ(column(TransferQueue::SourceColumn),
+              (QStringList{QStringLiteral("/pub/a.txt"), QStringLiteral("/pub/b.bin"),
+                           QStringLiteral("/pub/c")}));
+
+    features->commands().setFolderChooser([] { return QString(); });
+    dispatch(CommandId::RemoteSaveAs);
+    EXPECT_EQ(queue().rowCount(), 3);
+}
+
+TEST_F(QueueCommandsTest, OpenReplacesTheFileInTheWorkPath)
+{
+    const QString target = config.workPath + QStringLiteral("readme.txt");
+    QFile old(target);
+    ASSERT_TRUE(old.open(QIODevice::WriteOnly));
+    old.write("old copy");
+    old.close();
+    showRemoteRows(QStringLiteral("/pub"), {file("readme.txt", "12")});
+    selectAll(view.remoteList());
+    ASSERT_TRUE(view.commands().isEnabled(CommandId::RemoteOpen));
+    dispatch(CommandId::RemoteOpen);
+    EXPECT_FALSE(QFile::exists(target));
+    EXPECT_TRUE(prompt.texts().isEmpty());
+    ASSERT_EQ(queue().rowCount(), 1);
+    EXPECT_EQ(queue().text(0, TransferQueue::SourceColumn), QStringLiteral("/pub/readme.txt"));
+    EXPECT_EQ(queue().text(0, TransferQueue::TargetColumn), target);
+    EXPECT_EQ(queue().text(0, TransferQueue::ActionColumn), QStringLiteral("Downop"));
+    EXPECT_EQ(storedSources(), QStringList{QStringLiteral("/pub/readme.txt")});
+}
+
+struct EnabledCase {
+    const char* name;
+    int command;
+    bool withoutSelection;
+};
+
+class List3EnabledTest : public QueueFixture, public testing::WithParamInterface<EnabledCase> {};
+
+TEST_P(List3EnabledTest, FollowsTheQueueSelection)
+{
+    addRow(QStringLiteral("/a"), QStringLiteral("暂停"));
+    settle();
+    EXPECT_EQ(view.commands().isEnabled(GetParam().command), GetParam().withoutSelection);
+    selectQueueRows({0});
+    EXPECT_TRUE(view.commands().isEnabled(GetParam().command));
+}
+
+INSTANTIATE_TEST_SUITE_P(Commands, List3EnabledTest,
+                         testing::Values(EnabledCase{"SelectAll", CommandId::QueueSelectAll, true},
+                                         EnabledCase{"Start", CommandId::QueueStart, false},
+                                         EnabledCase{"Pause", CommandId::QueuePause, false},
+                                         EnabledCase{"Remove", CommandId::QueueRemove, false},
+                                         EnabledCase{"Clear", CommandId::QueueClear, true},
+                                         EnabledCase{"StartAll", CommandId::QueueStartAll, true},
+                                         EnabledCase{"PauseAll", CommandId::QueuePauseAll, true},
+                                         EnabledCase{"DeleteCompleted",
+                                                     CommandId::QueueDeleteFinished, true}),
+                         caseName);
+
+TEST_F(QueueCommandsTest, APathWithALineBreakIsRefusedWithALogLine)
+{
+    EXPECT_EQ(addRow(QStringLiteral("/pub/bad\nname"), QString()), -1);
+    settle();
+    EXPECT_EQ(queue().rowCount(), 0);
+    EXPECT_TRUE(view.logText().contains(QStringLiteral("/pub/bad\\nname")))
+        << view.logText().toStdString();
+    EXPECT_TRUE(view.logText().endsWith(QStringLiteral("\r\n")));
+}
+
+// With a server to be connected to: the commands that start rows.
+class ConnectedQueueTest : public QueueFixture {
+protected:
+    void SetUp() override
+    {
+        QueueFixture::SetUp();
+        ASSERT_TRUE(server.start()) << server.errorText().toStdString();
+        connectTo(server);
+        prompt.texts(); // the log-on asks nothing; any later question is the command's
+    }
+
+    VsftpdServer server;
+};
+
+struct ResumeCase {
+    const char* name;
+    QStringList before;
+};
+
+class PauseOrResumeTest : public ConnectedQueueTest,
+                          public testing::WithParamInterface<ResumeCase> {};
+
+TEST_P(PauseOrResumeTest, ASelectionWithAPausedRowEndsWaiting)
+{
+    for (const QString& state : GetParam().before)
+        addRow(QStringLiteral("/") + state, state);
+    addRow(QStringLiteral("/other"), QStringLiteral("下载中"));
+    QList<int> selected;
+    for (int row = 0; row < GetParam().before.size(); ++row)
+        selected << row;
+    selectQueueRows(selected);
+    dispatch(CommandId::QueuePause);
+    QStringList expected(GetParam().before.size(), QStringLiteral("等待中"));
+    expected << QStringLiteral("下载中");
+    EXPECT_EQ(states(), expected);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Selections, PauseOrResumeTest,
+    testing::Values(
+        ResumeCase{"WaitingThenPaused", {QStringLiteral("等待中"), QStringLiteral("暂停")}},
+        ResumeCase{"PausedThenWaiting", {QStringLiteral("暂停"), QStringLiteral("等待中")}},
+        ResumeCase{"RunningThenSkipped", {QStringLiteral("上传中"), QStringLiteral("跳过")}}),
+    caseName);
+
+TEST_F(ConnectedQueueTest, PauseWithoutAPausedRowPausesTheSelection)
+{
+    addRow(QStringLiteral("/a"), QStringLiteral("下载中"));
+    addRow(QStringLiteral("/b"), QStringLiteral("下载完成"));
+    addRow(QStringLiteral("/c"), QStringLiteral("等待中"));
+    selectQueueRows({0, 1, 2});
+    dispatch(CommandId::QueuePause);
+    EXPECT_EQ(states(), (QStringList{QStringLiteral("暂停"), QStringLiteral("下载完成"),
+                                     QStringLiteral("暂停")}));
+}
+
+TEST_F(ConnectedQueueTest, StartOnACompletedRowMakesItWaitingAgain)
+{
+    addRow(QStringLiteral("/a"), QStringLiteral("下载完成"));
+    addRow(QStringLiteral("/b"), QStringLiteral("暂停"));
+    selectQueueRows({0});
+    dispatch(CommandId::QueueStart);
+    EXPECT_EQ(states(), (QStringList{QStringLiteral("等待中"), QStringLiteral("暂停")}));
+    dispatch(CommandId::RunQueue);
+    EXPECT_EQ(states(), (QStringList{QStringLiteral("等待中"), QStringLiteral("等待中")}));
+    EXPECT_TRUE(prompt.texts().isEmpty());
+}
+
+TEST_F(ConnectedQueueTest, UploadsQueueTheLocalSelectionIntoTheRemoteFolder)
+{
+    ASSERT_TRUE(QDir().mkpath(home.path() + QStringLiteral("/up/sub")));
+    QFile data(home.path() + QStringLiteral("/up/data.bin"));
+    ASSERT_TRUE(data.open(QIODevice::WriteOnly));
+    data.close();
+    viewFeatures->localPane().navigateTo(home.path() + QStringLiteral("/up"));
+    viewFeatures->sessions().remote().setCurrentFolder(QStringLiteral("/pub"));
+    settle();
+    selectAll(view.localList());
+    dispatch(CommandId::LocalUpload);
+    dispatch(CommandId::LocalAddToQueue);
+    const QString local = home.path() + QStringLiteral("/up/");
+    EXPECT_EQ(column(TransferQueue::SourceColumn),
+              (QStringList{local + QStringLiteral("sub"), local + QStringLiteral("data.bin"),
+                           local + QStringLiteral("sub"), local + QStringLiteral("data.bin")}));
+    EXPECT_EQ(column(TransferQueue::TargetColumn),
+              (QStringList{QStringLiteral("/pub/sub"), QStringLiteral("/pub/data.bin"),
+                           QStringLiteral("/pub/sub"), QStringLiteral("/pub/data.bin")}));
+    EXPECT_EQ(column(TransferQueue::ActionColumn), QStringList(4, QStringLiteral("UP")));
+    EXPECT_EQ(column(TransferQueue::AddressColumn), QStringList(4, server.host()));
+    QList<int> folders;
+    for (const TransferQueue::Row& row : queue().snapshot())
+        folders << row.folder;
+    EXPECT_EQ(folders, (QList<int>{1, 0, 1, 0}));
+    EXPECT_EQ(storedSources().size(), 4);
+}
+
+} // namespace
