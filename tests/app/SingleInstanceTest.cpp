@@ -1,5 +1,7 @@
 #include "app/SingleInstance.h"
 
+#include "app/AnotherStart.h"
+
 #include "support/TemporaryFolder.h"
 
 #include <QFile>
@@ -9,25 +11,15 @@
 
 #include <gtest/gtest.h>
 
-#include <atomic>
-#include <future>
-
 namespace {
 
 using std::chrono::milliseconds;
 
 class SingleInstanceTest : public ::testing::Test {
 protected:
-    // The running instance answers on this thread's event loop, so the later start knocks
-    // from another thread, as it would from another process.
     bool handOverFromAnotherStart(const QString& request)
     {
-        SingleInstance later(socketPath);
-        auto answer = std::async(std::launch::async,
-                                 [&] { return later.handOver(request, milliseconds(5000)); });
-        while (answer.wait_for(milliseconds(0)) != std::future_status::ready)
-            QCoreApplication::processEvents(QEventLoop::AllEvents, 20);
-        return answer.get();
+        return ::handOverFromAnotherStart(socketPath, request);
     }
 
     TemporaryFolder folder{QStringLiteral("instance")};
