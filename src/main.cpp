@@ -52,8 +52,10 @@ int main(int argc, char** argv)
 
     QApplication application(argc, argv);
     SingleInstance instance(SingleInstance::defaultSocketPath());
-    if (instance.handOver(command.urlText, HandOverTimeout))
+    if (instance.handOver(command.urlText, HandOverTimeout)) {
+        print(stderr, QStringLiteral("kevra: 已交给正在运行的 KEVRA\n"));
         return 0;
+    }
     instance.listen();
 
     MessageBoxPrompt prompt;
