@@ -44,8 +44,9 @@ format:
 
 install: build
 	cmake --install $(BUILD) --prefix "$(PREFIX)"
-	-update-desktop-database -q "$(PREFIX)/share/applications" 2>/dev/null
-	-gtk-update-icon-cache -q -t "$(PREFIX)/share/icons/hicolor" 2>/dev/null
+	@# Refresh the menu's and the icon theme's caches where the desktop has those tools.
+	@update-desktop-database -q "$(PREFIX)/share/applications" 2>/dev/null || true
+	@gtk-update-icon-cache -q -t "$(PREFIX)/share/icons/hicolor" 2>/dev/null || true
 
 # Removes what `make install` put under PREFIX, whichever build installed it.
 uninstall:
@@ -53,7 +54,8 @@ uninstall:
 	rm -f "$(PREFIX)/share/icons/hicolor/scalable/apps/kevra.svg"
 	rm -f $(foreach size,16 24 32 48 64 128 256,\
 	  "$(PREFIX)/share/icons/hicolor/$(size)x$(size)/apps/kevra.png")
-	-update-desktop-database -q "$(PREFIX)/share/applications" 2>/dev/null
+	@update-desktop-database -q "$(PREFIX)/share/applications" 2>/dev/null || true
+	@gtk-update-icon-cache -q -t "$(PREFIX)/share/icons/hicolor" 2>/dev/null || true
 
 clean:
 	rm -rf $(BUILD) $(ASAN_BUILD) build-fuzz
