@@ -3,8 +3,9 @@ BUILD      ?= build
 ASAN_BUILD ?= build-asan
 JOBS       ?= $(shell nproc)
 CMAKE_ARGS ?=
+PREFIX     ?= $(HOME)/.local
 
-.PHONY: all deps build run test test-sanitize bench fuzz format clean
+.PHONY: all deps build run test test-sanitize bench fuzz format clean install uninstall
 
 all: build
 
@@ -17,8 +18,10 @@ $(BUILD)/build.ninja: | deps
 build: deps $(BUILD)/build.ninja
 	cmake --build $(BUILD) -j $(JOBS)
 
+# KEVRA beside a demo FTP server over the sample tree in $(BUILD)/demo-tree; the server stops
+# when KEVRA exits.
 run: build
-	./$(BUILD)/kevra
+	bash scripts/run-demo.sh $(BUILD)/demo-tree ./$(BUILD)/kevra
 
 test: build
 	cd $(BUILD) && QT_QPA_PLATFORM=offscreen ctest --output-on-failure -j $(JOBS) --timeout 300
@@ -38,6 +41,21 @@ fuzz: deps
 
 format:
 	git ls-files '*.cpp' '*.h' | xargs clang-format -i
+
+install: build
+	cmake --install $(BUILD) --prefix "$(PREFIX)"
+	@# Refresh the menu's and the icon theme's caches where the desktop has those tools.
+	@update-desktop-database -q "$(PREFIX)/share/applications" 2>/dev/null || true
+	@gtk-update-icon-cache -q -t "$(PREFIX)/share/icons/hicolor" 2>/dev/null || true
+
+# Removes what `make install` put under PREFIX, whichever build installed it.
+uninstall:
+	rm -f "$(PREFIX)/bin/kevra" "$(PREFIX)/share/applications/kevra.desktop"
+	rm -f "$(PREFIX)/share/icons/hicolor/scalable/apps/kevra.svg"
+	rm -f $(foreach size,16 24 32 48 64 128 256,\
+	  "$(PREFIX)/share/icons/hicolor/$(size)x$(size)/apps/kevra.png")
+	@update-desktop-database -q "$(PREFIX)/share/applications" 2>/dev/null || true
+	@gtk-update-icon-cache -q -t "$(PREFIX)/share/icons/hicolor" 2>/dev/null || true
 
 clean:
 	rm -rf $(BUILD) $(ASAN_BUILD) build-fuzz

@@ -9,7 +9,7 @@ packages=(
   googletest libgtest-dev libgmock-dev
   vsftpd python3-pyftpdlib
   xvfb xauth imagemagick fonts-wqy-microhei
-  curl lftp
+  curl lftp desktop-file-utils
 )
 
 missing=()

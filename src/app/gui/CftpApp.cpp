@@ -1,7 +1,9 @@
 #include "app/gui/CftpApp.h"
 
 #include "app/Configuration.h"
+#include "app/InitialGeometry.h"
 #include "app/QtChineseTexts.h"
+#include "app/gui/ApplicationIcon.h"
 #include "app/gui/CMainFrame.h"
 #include "app/gui/MessageBoxCaptionFit.h"
 #include "app/gui/WorkPathCommand.h"
@@ -11,7 +13,8 @@
 #include "view/gui/SessionController.h"
 #include "view/gui/ViewFeatures.h"
 
-#include <QCoreApplication>
+#include <QApplication>
+#include <QScreen>
 
 #include <utility>
 
@@ -26,6 +29,7 @@ void CftpApp::InitInstance()
 {
     QCoreApplication::setOrganizationName(QStringLiteral("KEVRA"));
     QCoreApplication::setApplicationName(QStringLiteral("KEVRA"));
+    QApplication::setWindowIcon(applicationIcon());
     QtChineseTexts::install(*QCoreApplication::instance());
     MessageBoxCaptionFit::install();
     const Configuration config = LoadConfiguration(documentsFolder_);
@@ -39,5 +43,6 @@ void CftpApp::InitInstance()
                                              features_->sessions(), features_->localPane());
     frame_->view()->initialUpdate(config);
     frame_->setWindowTitle(QStringLiteral("KEVRA"));
+    frame_->setGeometry(initialWindowGeometry(frame_->screen()->availableGeometry()));
     frame_->showMaximized();
 }

@@ -16,6 +16,7 @@
 
 #include <algorithm>
 #include <thread>
+#include <utility>
 
 namespace {
 constexpr std::chrono::milliseconds politeQuitGrace{1000};
@@ -177,6 +178,8 @@ void SessionController::startSession(const LogonRecord& logon)
             [this, id](const QString& path) { onRemotePathShown(id, path); });
     browsers_.emplace(id, std::move(browser));
     sessions_.emplace(id, std::move(session));
+    if (!pathAfterLogon_.isEmpty())
+        pathsAfterLogon_[id] = std::exchange(pathAfterLogon_, QString());
     raw->start();
 }
 
@@ -185,6 +188,12 @@ void SessionController::onLoggedOn(int sessionId, const QString& host)
     registry_.attachTab(sessionId);
     view_.addSessionTab(host);
     setConnected(true);
+    const auto pending = pathsAfterLogon_.find(sessionId);
+    if (pending != pathsAfterLogon_.end()) {
+        if (sessionId == registry_.current())
+            showRemotePath(pending->second);
+        pathsAfterLogon_.erase(pending);
+    }
 }
 
 // The failed session no longer serves requests: they go to the selected tab's session again.
@@ -198,6 +207,7 @@ void SessionController::onFinished(int sessionId)
 {
     sessions_.erase(sessionId);
     browsers_.erase(sessionId);
+    pathsAfterLogon_.erase(sessionId);
 }
 
 void SessionController::onRemoteList(int sessionId, const QVector<CListItem>& rows)

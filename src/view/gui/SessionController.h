@@ -44,6 +44,8 @@ public:
     bool postToCurrent(int message, std::unique_ptr<MailPayload> payload = {});
 
     void OnConnect();
+    // The folder the next session started by OnConnect opens once it is logged on.
+    void openAfterLogon(const QString& path) { pathAfterLogon_ = path; }
     void OnDisconnect();
     void openRemoteRow();
     void remoteUp();
@@ -83,4 +85,6 @@ private:
     std::chrono::milliseconds keepAlive_{10000};
     std::chrono::milliseconds networkTimeout_{30000};
     bool connected_ = false;
+    QString pathAfterLogon_;
+    std::map<int, QString> pathsAfterLogon_; // by session id, until that session logs on
 };

@@ -1,14 +1,17 @@
 #include "app/gui/CftpApp.h"
+#include "app/InitialGeometry.h"
 #include "app/gui/CMainFrame.h"
 #include "app/gui/VisualStyle.h"
 #include "platform/Prompt.h"
 #include "support/ProfileSandbox.h"
 #include "view/gui/CftpView.h"
 
+#include <QApplication>
 #include <QComboBox>
 #include <QCoreApplication>
 #include <QDir>
 #include <QFile>
+#include <QScreen>
 #include <QTemporaryDir>
 
 #include <gtest/gtest.h>
@@ -45,6 +48,21 @@ TEST_F(CftpAppTest, OpensTheMainWindowMaximisedWithItsTitle)
     EXPECT_TRUE(frame->windowState().testFlag(Qt::WindowMaximized));
     EXPECT_EQ(QCoreApplication::applicationName(), QStringLiteral("KEVRA"));
     EXPECT_TRUE(prompt.asked.isEmpty());
+}
+
+TEST_F(CftpAppTest, WindowHasTheIconAndAPlaceForWhenItIsNotMaximised)
+{
+    CftpApp app(prompt, documents.path());
+    app.InitInstance();
+    const QList<QSize> sizes = QApplication::windowIcon().availableSizes();
+    EXPECT_TRUE(sizes.contains(QSize(16, 16)));
+    EXPECT_TRUE(sizes.contains(QSize(256, 256)));
+    CMainFrame* frame = app.mainFrame();
+    frame->showNormal();
+    // The test screen is narrower than the view needs, which widens the window to the right.
+    QRect expected = initialWindowGeometry(frame->screen()->availableGeometry());
+    expected.setSize(expected.size().expandedTo(frame->minimumSizeHint()));
+    EXPECT_EQ(frame->geometry(), expected);
 }
 
 TEST_F(CftpAppTest, CreatesTheWorkFolderAndReadsItsConfiguration)
