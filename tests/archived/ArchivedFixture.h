@@ -1,5 +1,6 @@
 #pragma once
 
+#include "archive/ZipListing.h"
 #include "archived/ArchiveService.h"
 #include "platform/TcpSocket.h"
 #include "support/TemporaryFolder.h"
@@ -7,7 +8,6 @@
 #include <QByteArray>
 #include <QDir>
 #include <QFile>
-#include <QProcess>
 #include <QStringList>
 
 #include <gtest/gtest.h>
@@ -105,18 +105,7 @@ protected:
         return replies;
     }
 
-    // The entry names of a zip archive, as unzip lists them.
-    static QStringList zipEntries(const QString& archive)
-    {
-        QProcess unzip;
-        unzip.start(QStringLiteral("unzip"), {QStringLiteral("-Z1"), archive});
-        if (!unzip.waitForFinished(10000) || unzip.exitCode() != 0)
-            return {QStringLiteral("unreadable")};
-        QStringList names = QString::fromUtf8(unzip.readAllStandardOutput())
-                                .split(QLatin1Char('\n'), Qt::SkipEmptyParts);
-        names.sort();
-        return names;
-    }
+    static QStringList zipEntries(const QString& archive) { return ziplisting::entries(archive); }
 
     TemporaryFolder folder_{QStringLiteral("archived")};
     std::unique_ptr<ArchiveService> service_;
