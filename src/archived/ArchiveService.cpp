@@ -73,19 +73,20 @@ QByteArray ArchiveService::readRequest(TcpSocket& socket) const
     const auto deadline = Clock::now() + settings_.requestTimeout;
     QByteArray bytes;
     char buffer[receiveSlice];
-    while (bytes.size() < settings_.maxRequestBytes) {
+    while (bytes.size() < settings_.maxRequestBytes && !stopping_) {
         const auto left =
             std::chrono::duration_cast<std::chrono::milliseconds>(deadline - Clock::now());
         if (left.count() <= 0)
             break;
-        const auto wait =
-            ServiceRequest::mayBeIncomplete(bytes) ? left : std::min(left, settings_.quietGap);
+        const bool complete = !ServiceRequest::mayBeIncomplete(bytes);
+        const auto wait = std::min(left, complete ? settings_.quietGap : acceptSlice);
         const qint64 room =
             std::min<qint64>(receiveSlice, settings_.maxRequestBytes - bytes.size());
         const qint64 count = socket.receive(buffer, room, wait);
-        if (count <= 0)
+        if (count > 0)
+            bytes.append(buffer, static_cast<int>(count));
+        else if (count == 0 || !socket.timedOut() || complete)
             break;
-        bytes.append(buffer, static_cast<int>(count));
     }
     return bytes;
 }

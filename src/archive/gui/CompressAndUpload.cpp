@@ -19,6 +19,7 @@
 
 namespace {
 constexpr int progressDelayMs = 400;
+constexpr int dialogWidth = 420;
 } // namespace
 
 CompressAndUpload::CompressAndUpload(CftpView& view, LocalPaneController& localPane, Prompt& prompt,
@@ -77,6 +78,7 @@ ZipPacker::Result CompressAndUpload::packWithProgress(ZipPacker& packer, const Q
     QProgressDialog dialog(QStringLiteral("正在压缩"), QStringLiteral("取消"), 0, 0, &view_);
     dialog.setWindowTitle(QStringLiteral("压缩上传"));
     dialog.setWindowModality(Qt::WindowModal);
+    dialog.setMinimumWidth(dialogWidth); // room for long entry names
     QTimer::singleShot(progressDelayMs, &dialog, [&dialog, &cancel] {
         if (!cancel)
             dialog.show();

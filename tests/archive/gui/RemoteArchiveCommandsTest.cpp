@@ -5,18 +5,16 @@
 #include "support/ChildProcess.h"
 #include "support/FreePorts.h"
 #include "support/ProfileSandbox.h"
+#include "support/RemoteListRows.h"
 #include "support/ScriptedPrompt.h"
 #include "support/VsftpdServer.h"
-#include "view/gui/CMyListCtrl.h"
 #include "view/gui/CftpView.h"
 #include "view/gui/CommandIds.h"
-#include "view/gui/FileListModel.h"
 #include "view/gui/SessionController.h"
 
 #include <QComboBox>
 #include <QDir>
 #include <QFile>
-#include <QItemSelectionModel>
 #include <QTabBar>
 #include <QTemporaryDir>
 #include <QTest>
@@ -85,24 +83,8 @@ protected:
         commands.setServicePort(port);
     }
 
-    QStringList names() const
-    {
-        QStringList result;
-        for (int row = 0; row < view.remoteFiles()->rowCount(); ++row)
-            result << view.remoteFiles()->rowAt(row).texts.value(0);
-        return result;
-    }
-
-    void select(const QStringList& wanted)
-    {
-        auto* selection = view.remoteList()->selectionModel();
-        selection->clearSelection();
-        for (int row = 0; row < view.remoteFiles()->rowCount(); ++row) {
-            if (wanted.contains(view.remoteFiles()->rowAt(row).texts.value(0)))
-                selection->select(view.remoteFiles()->index(row, 0),
-                                  QItemSelectionModel::Select | QItemSelectionModel::Rows);
-        }
-    }
+    QStringList names() const { return remoterows::names(view); }
+    void select(const QStringList& wanted) const { remoterows::select(view, wanted); }
 
     ProfileSandbox profile;
     QTemporaryDir work;
