@@ -45,9 +45,11 @@ void ArchiveService::run()
         reapFinished();
         if (!socket.isOpen())
             continue;
+        // Counted here, in the order of connection, so that the latest comers are the busy ones.
+        const int running = ++active_;
         Client& client = clients_.emplace_back();
-        client.thread = std::thread([this, &client, s = std::move(socket)]() mutable {
-            serve(std::move(s));
+        client.thread = std::thread([this, &client, running, s = std::move(socket)]() mutable {
+            serve(std::move(s), running);
             client.done = true;
         });
     }
@@ -91,9 +93,8 @@ QByteArray ArchiveService::readRequest(TcpSocket& socket) const
     return bytes;
 }
 
-void ArchiveService::serve(TcpSocket socket)
+void ArchiveService::serve(TcpSocket socket, int running)
 {
-    const int running = ++active_;
     const QString peer = socket.peerAddress();
     const QByteArray bytes = readRequest(socket);
     const auto request = ServiceRequest::parse(bytes);
@@ -107,8 +108,8 @@ void ArchiveService::serve(TcpSocket socket)
     if (!result.isEmpty() && !result.startsWith('C'))
         sendToken(socket, result);
     log(peer, bytes, result.isEmpty() ? QByteArrayLiteral("-") : result);
+    --active_; // before the close, which the client may take as leave to come again
     socket.close();
-    --active_;
 }
 
 // Returns the tokens sent or to be sent: "C" has gone out already when the work starts.

@@ -36,7 +36,8 @@ private:
         std::atomic<bool> done{false};
     };
 
-    void serve(TcpSocket socket);
+    // running counts this client among those being served.
+    void serve(TcpSocket socket, int running);
     QByteArray readRequest(TcpSocket& socket) const;
     QByteArray answer(const ServiceRequest& request, TcpSocket& socket);
     bool compress(const QStringList& paths);
