@@ -4,7 +4,7 @@
 
 FolderProbe::FolderProbe(FtpClient& client)
     : unusedLock_(QStringLiteral("folder-probe"), QDir::tempPath()),
-      operations_(client, remote_, unusedLock_, silent_,
+      operations_(client, remote_, encodings_, unusedLock_, silent_,
                   RemoteOperations::Output{[](const QVector<CListItem>&) {}, [](const QString&) {},
                                            [](const QString&) {}})
 {

@@ -3,6 +3,7 @@
 #include "platform/NamedMutex.h"
 #include "platform/Prompt.h"
 #include "view/RemoteBrowserState.h"
+#include "view/RemoteNameEncodings.h"
 #include "view/RemoteOperations.h"
 
 #include <QString>
@@ -29,6 +30,7 @@ private:
     };
 
     RemoteBrowserState remote_;
+    RemoteNameEncodings encodings_;
     NamedMutex unusedLock_;
     Silent silent_;
     RemoteOperations operations_;

@@ -100,6 +100,7 @@ bool SessionThread::logOnToServer()
         return false;
     }
     encodings_->setFallback(client_->codec().encoding());
+    serverKind_ = client_->serverKind;
     Q_EMIT logAppended(QStringLiteral("连接成功\r\n"));
     Q_EMIT logAppended(client_->logonLog);
     return true;

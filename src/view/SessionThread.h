@@ -50,6 +50,8 @@ public:
     const LogonRecord& logon() const { return logon_; }
     void post(int message, std::unique_ptr<MailPayload> payload = {});
     bool isRunning() const { return running_; }
+    // The kind of server the greeting named (2: Serv-U), known once logged on; any thread.
+    int serverKind() const { return serverKind_; }
 
 Q_SIGNALS:
     void logAppended(const QString& text);
@@ -93,5 +95,6 @@ private:
     bool connectionLost_ = false;                 // likewise
     std::chrono::steady_clock::time_point keepAliveDue_;
     std::atomic<bool> running_{false};
+    std::atomic<int> serverKind_{0};
     std::thread thread_;
 };

@@ -7,8 +7,12 @@
 #include "app/gui/CMainFrame.h"
 #include "app/gui/MessageBoxCaptionFit.h"
 #include "app/gui/WorkPathCommand.h"
+#include "archive/gui/CompressAndUpload.h"
+#include "archive/gui/RemoteArchiveCommands.h"
 #include "platform/Prompt.h"
+#include "queue/gui/QueueCommands.h"
 #include "queue/gui/QueueFeatures.h"
+#include "view/SessionThread.h"
 #include "view/gui/CftpView.h"
 #include "view/gui/SessionController.h"
 #include "view/gui/ViewFeatures.h"
@@ -41,8 +45,28 @@ void CftpApp::InitInstance()
                                                   features_->sessions().engineLock(), prompt_);
     queue_ = std::make_unique<QueueFeatures>(*frame_->view(), prompt_, config.workFolder,
                                              features_->sessions(), features_->localPane());
+    attachArchiveCommands();
     frame_->view()->initialUpdate(config);
     frame_->setWindowTitle(QStringLiteral("KEVRA"));
     frame_->setGeometry(initialWindowGeometry(frame_->screen()->availableGeometry()));
     frame_->showMaximized();
+}
+
+void CftpApp::attachArchiveCommands()
+{
+    SessionController& sessions = features_->sessions();
+    QueueCommands& queueCommands = queue_->commands();
+    compress_ = std::make_unique<CompressAndUpload>(
+        *frame_->view(), features_->localPane(), prompt_,
+        CompressAndUpload::Sources{
+            [&sessions] { return sessions.isConnected(); },
+            [&sessions] { return sessions.remote().currentFolder(); },
+            [&queueCommands](const QString& local, const QString& remote, const QString& size) {
+                queueCommands.AddUploadFromPath(local, remote, size);
+            }});
+    remoteArchive_ =
+        std::make_unique<RemoteArchiveCommands>(*frame_->view(), sessions, [&sessions] {
+            const SessionThread* session = sessions.currentSession();
+            return session ? session->serverKind() : 0;
+        });
 }

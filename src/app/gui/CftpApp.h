@@ -7,8 +7,10 @@
 #include <memory>
 
 class CMainFrame;
+class CompressAndUpload;
 class Prompt;
 class QueueFeatures;
+class RemoteArchiveCommands;
 class ViewFeatures;
 class WorkPathCommand;
 
@@ -27,10 +29,14 @@ public:
     QueueFeatures* queue() const { return queue_.get(); }
 
 private:
+    void attachArchiveCommands();
+
     Prompt& prompt_;
     const QString documentsFolder_;
     std::unique_ptr<CMainFrame> frame_;
-    std::unique_ptr<ViewFeatures> features_;    // refers to the frame's view: declared after it
-    std::unique_ptr<WorkPathCommand> workPath_; // uses the view and the features' engine lock
-    std::unique_ptr<QueueFeatures> queue_;      // refers to features_: declared after it
+    std::unique_ptr<ViewFeatures> features_;      // refers to the frame's view: declared after it
+    std::unique_ptr<WorkPathCommand> workPath_;   // uses the view and the features' engine lock
+    std::unique_ptr<QueueFeatures> queue_;        // refers to features_: declared after it
+    std::unique_ptr<CompressAndUpload> compress_; // uses queue_ and features_
+    std::unique_ptr<RemoteArchiveCommands> remoteArchive_; // uses features_
 };

@@ -1,0 +1,144 @@
+#include "archive/gui/RemoteArchiveCommands.h"
+
+#include "app/Configuration.h"
+#include "archive/ZipWriter.h"
+#include "support/ChildProcess.h"
+#include "support/FreePorts.h"
+#include "support/ProfileSandbox.h"
+#include "support/RemoteListRows.h"
+#include "support/ScriptedPrompt.h"
+#include "support/VsftpdServer.h"
+#include "view/gui/CftpView.h"
+#include "view/gui/CommandIds.h"
+#include "view/gui/SessionController.h"
+
+#include <QComboBox>
+#include <QDir>
+#include <QFile>
+#include <QTabBar>
+#include <QTemporaryDir>
+#include <QTest>
+
+#include <gtest/gtest.h>
+
+#include <functional>
+
+namespace {
+
+bool waitFor(const std::function<bool()>& condition)
+{
+    for (int i = 0; i < 200 && !condition(); ++i)
+        QTest::qWait(50);
+    return condition();
+}
+
+QByteArray contents(const QString& path)
+{
+    QFile file(path);
+    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
+}
+
+// vsftpd and kevra-archived serving the same temporary root, and a view connected to the
+// FTP server showing /pub.
+class RemoteArchiveCommandsTest : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        ASSERT_TRUE(work.isValid());
+        ASSERT_TRUE(server.start()) << server.errorText().toStdString();
+        pub = server.pubPath();
+        for (const char* name : {"a.txt", "b.txt"}) {
+            QFile file(pub + QLatin1Char('/') + QString::fromLatin1(name));
+            ASSERT_TRUE(file.open(QIODevice::WriteOnly));
+            file.write(QByteArray("contents of ") + name);
+        }
+        startService();
+        view.initialUpdate(LoadConfiguration(work.path()));
+        view.setHost(server.host());
+        view.setPort(server.port());
+        view.setUser(QStringLiteral("anonymous"));
+        sessions.OnConnect();
+        ASSERT_TRUE(waitFor([&] { return view.sessionTabs()->count() == 1; }));
+        view.remotePathBox()->setEditText(QStringLiteral("/pub"));
+        ASSERT_TRUE(waitFor([&] { return names().contains(QStringLiteral("b.txt")); }));
+    }
+
+    void TearDown() override
+    {
+        EXPECT_TRUE(waitFor([&] { return commands.isIdle(); }));
+    }
+
+    void startService()
+    {
+        const quint16 port = freeports::freeTcpPort();
+        const QString log = work.filePath(QStringLiteral("archived.log"));
+        ASSERT_TRUE(service.start(QStringLiteral(KEVRA_BINARY_DIR "/kevra-archived"),
+                                  {QStringLiteral("--address"), QStringLiteral("127.0.0.1"),
+                                   QStringLiteral("--port"), QString::number(port),
+                                   QStringLiteral("--root"), server.rootPath(),
+                                   QStringLiteral("--users"), QStringLiteral("anonymous")},
+                                  log));
+        ASSERT_TRUE(waitFor([&] { return contents(log).contains("listening"); }))
+            << contents(log).toStdString();
+        commands.setServicePort(port);
+    }
+
+    QStringList names() const { return remoterows::names(view); }
+    void select(const QStringList& wanted) const { remoterows::select(view, wanted); }
+
+    ProfileSandbox profile;
+    QTemporaryDir work;
+    VsftpdServer server;
+    ChildProcess service;
+    QString pub;
+    CftpView view;
+    ScriptedPrompt prompt;
+    SessionController sessions{view, prompt, work.path()};
+    RemoteArchiveCommands commands{view, sessions, [] { return 0; }};
+};
+
+TEST_F(RemoteArchiveCommandsTest, CompressedFilesComeBackFromTheArchive)
+{
+    const auto& dispatcher = view.commands();
+    select({});
+    EXPECT_FALSE(dispatcher.isEnabled(CommandId::RemoteCompress));
+    select({QStringLiteral("a.txt"), QStringLiteral("b.txt")});
+    EXPECT_FALSE(dispatcher.isEnabled(CommandId::RemoteExtract));
+    dispatcher.dispatch(CommandId::RemoteCompress);
+    ASSERT_TRUE(waitFor([&] { return names().contains(QStringLiteral("a.txt.zip")); }))
+        << view.logText().toStdString();
+    EXPECT_TRUE(view.logText().endsWith(QStringLiteral("正在压缩/pub/a.txt等中\r\n"
+                                                       "压缩/pub/a.txt等成功\r\n")));
+
+    ASSERT_TRUE(QFile::remove(pub + QStringLiteral("/a.txt")));
+    ASSERT_TRUE(QFile::remove(pub + QStringLiteral("/b.txt")));
+    sessions.refreshRemote();
+    ASSERT_TRUE(waitFor([&] { return !names().contains(QStringLiteral("b.txt")); }));
+    select({QStringLiteral("a.txt.zip")});
+    EXPECT_TRUE(dispatcher.isEnabled(CommandId::RemoteExtract));
+    dispatcher.dispatch(CommandId::RemoteExtract);
+    ASSERT_TRUE(waitFor([&] { return names().contains(QStringLiteral("b.txt")); }))
+        << view.logText().toStdString();
+    EXPECT_TRUE(view.logText().endsWith(QStringLiteral("解压/pub/a.txt.zip成功\r\n")));
+    EXPECT_EQ(contents(pub + QStringLiteral("/a.txt")), "contents of a.txt");
+    EXPECT_EQ(contents(pub + QStringLiteral("/b.txt")), "contents of b.txt");
+}
+
+TEST_F(RemoteArchiveCommandsTest, HostileArchiveExtractsNothing)
+{
+    {
+        ZipWriter zip(pub + QStringLiteral("/bad.zip"));
+        ASSERT_TRUE(zip.addFile(QStringLiteral("fine.txt"), pub + QStringLiteral("/a.txt")));
+        ASSERT_TRUE(zip.addFile(QStringLiteral("../../evil"), pub + QStringLiteral("/a.txt")));
+    }
+    sessions.refreshRemote();
+    ASSERT_TRUE(waitFor([&] { return names().contains(QStringLiteral("bad.zip")); }));
+    select({QStringLiteral("bad.zip")});
+    view.commands().dispatch(CommandId::RemoteExtract);
+    ASSERT_TRUE(waitFor([&] { return view.logText().endsWith(QStringLiteral("false!\r\n")); }))
+        << view.logText().toStdString();
+    EXPECT_FALSE(QFileInfo::exists(pub + QStringLiteral("/fine.txt")));
+    EXPECT_FALSE(QFileInfo::exists(QFileInfo(server.rootPath()).path() + QStringLiteral("/evil")));
+}
+
+} // namespace
