@@ -740,6 +740,16 @@ FtpClient::Phase FtpClient::awaitDataConnection(DataChannel& channel)
     }
 }
 
+// While the data connection is idle the control connection may bring the server's refusal: a
+// server that opened the data connection before it looked at the file (active mode) leaves
+// it open after refusing.
+bool FtpClient::watchControlWhileIdle(DataChannel& channel)
+{
+    if (channel.closingSeen || waitForControl(steady_clock::now(), false) != Wakeup::Control)
+        return true;
+    return takeTransferReply(channel);
+}
+
 // The end of the data connection is the end of an upload, so it is closed before the
 // closing reply is awaited.
 FtpClient::Phase FtpClient::closeDataPhase(Phase phase, DataChannel& channel)
@@ -828,7 +838,7 @@ bool FtpClient::downloadInto(const QString& remote, const QString& local, DataCh
         return false;
     Phase phase = awaitDataConnection(channel);
     if (phase == Phase::Done)
-        phase = receiveFile(file, channel.socket, start);
+        phase = receiveFile(file, channel, start);
     file.close();
     phase = closeDataPhase(phase, channel);
     if (phase == Phase::Aborted)
@@ -843,8 +853,9 @@ bool FtpClient::downloadInto(const QString& remote, const QString& local, DataCh
     return true;
 }
 
-FtpClient::Phase FtpClient::receiveFile(QFile& file, TcpSocket& socket, quint64 start)
+FtpClient::Phase FtpClient::receiveFile(QFile& file, DataChannel& channel, quint64 start)
 {
+    TcpSocket& socket = channel.socket;
     const auto block = std::make_unique<char[]>(transferBlockSize);
     const milliseconds slice = std::min(abortPollInterval, timeout_);
     quint64 position = start;
@@ -863,6 +874,8 @@ FtpClient::Phase FtpClient::receiveFile(QFile& file, TcpSocket& socket, quint64 
         if (count < 0) {
             if (steady_clock::now() - lastData >= timeout_)
                 return failDataIo(socket);
+            if (!watchControlWhileIdle(channel))
+                return Phase::Failed;
             continue;
         }
         lastData = steady_clock::now();
@@ -896,7 +909,7 @@ bool FtpClient::uploadFrom(const QString& remote, const QString& local, DataChan
         return false;
     Phase phase = awaitDataConnection(channel);
     if (phase == Phase::Done)
-        phase = sendFile(file, channel.socket, start, length);
+        phase = sendFile(file, channel, start, length);
     file.close();
     phase = closeDataPhase(phase, channel);
     if (phase == Phase::Aborted)
@@ -907,7 +920,8 @@ bool FtpClient::uploadFrom(const QString& remote, const QString& local, DataChan
     return true;
 }
 
-FtpClient::Phase FtpClient::sendFile(QFile& file, TcpSocket& socket, quint64 start, quint64 length)
+FtpClient::Phase FtpClient::sendFile(QFile& file, DataChannel& channel, quint64 start,
+                                     quint64 length)
 {
     const auto block = std::make_unique<char[]>(transferBlockSize);
     quint64 position = start;
@@ -920,7 +934,7 @@ FtpClient::Phase FtpClient::sendFile(QFile& file, TcpSocket& socket, quint64 sta
             fail(errorText(ErrorText::File));
             return Phase::Failed;
         }
-        const Phase sent = sendBlock(socket, block.get(), count, position);
+        const Phase sent = sendBlock(channel, block.get(), count, position);
         if (sent != Phase::Done)
             return sent;
     }
@@ -928,9 +942,10 @@ FtpClient::Phase FtpClient::sendFile(QFile& file, TcpSocket& socket, quint64 sta
 }
 
 // Sends in short slices, so that an abort is seen while the server is not reading.
-FtpClient::Phase FtpClient::sendBlock(TcpSocket& socket, const char* data, qint64 size,
+FtpClient::Phase FtpClient::sendBlock(DataChannel& channel, const char* data, qint64 size,
                                       quint64& position)
 {
+    TcpSocket& socket = channel.socket;
     const milliseconds slice = std::min(abortPollInterval, timeout_);
     auto lastProgress = steady_clock::now();
     for (qint64 offset = 0; offset < size;) {
@@ -948,6 +963,8 @@ FtpClient::Phase FtpClient::sendBlock(TcpSocket& socket, const char* data, qint6
             return Phase::Aborted;
         if (steady_clock::now() - lastProgress >= timeout_)
             return failDataTransfer(errorText(ErrorText::Network));
+        if (!watchControlWhileIdle(channel))
+            return Phase::Failed;
     }
     return Phase::Done;
 }

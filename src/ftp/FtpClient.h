@@ -117,6 +117,7 @@ private:
     void discardStaleReplies();
     bool takeTransferReply(DataChannel& channel);
     Phase awaitDataConnection(DataChannel& channel);
+    bool watchControlWhileIdle(DataChannel& channel);
     bool acceptFromServer(DataChannel& channel);
     Phase awaitClosingReply(DataChannel& channel);
     Phase failDataTransfer(const QString& text);
@@ -125,9 +126,9 @@ private:
 
     bool downloadInto(const QString& remote, const QString& local, DataChannel& channel);
     bool uploadFrom(const QString& remote, const QString& local, DataChannel& channel);
-    Phase receiveFile(QFile& file, TcpSocket& socket, quint64 start);
-    Phase sendFile(QFile& file, TcpSocket& socket, quint64 start, quint64 length);
-    Phase sendBlock(TcpSocket& socket, const char* data, qint64 size, quint64& position);
+    Phase receiveFile(QFile& file, DataChannel& channel, quint64 start);
+    Phase sendFile(QFile& file, DataChannel& channel, quint64 start, quint64 length);
+    Phase sendBlock(DataChannel& channel, const char* data, qint64 size, quint64& position);
     bool askSize(const QString& name, std::optional<quint64>& size);
     bool uploadIsWhole(const QString& remote, quint64 length);
     void finishTransfer(quint64 position);
