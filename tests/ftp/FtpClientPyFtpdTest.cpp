@@ -67,36 +67,34 @@ TEST_F(PyFtpdTest, RightPasswordLogsOnAndNamesTravelAsUtf8)
     EXPECT_EQ(sha256Of(serverPath(name)), sha256Of(localPath(name)));
 }
 
-// pyftpdlib answers SIZE only in binary mode: both resumes depend on asking it there.
-TEST_F(PyFtpdTest, UploadResumesOntoThePartTheServerHas)
+class PyFtpdDirectionTest : public PyFtpdTest, public ::testing::WithParamInterface<bool> {};
+
+// pyftpdlib answers SIZE only in binary mode: both resumes depend on asking it there. The
+// receiving side holds the first 1,000,000 bytes; only the rest may move.
+TEST_P(PyFtpdDirectionTest, ResumesFromThePartTheReceivingSideHas)
 {
     logOn();
+    const bool download = GetParam();
     const QByteArray content = randomBytes(3000005);
-    ASSERT_TRUE(writeFile(localPath(QStringLiteral("up.bin")), content));
-    ASSERT_TRUE(writeFile(serverPath(QStringLiteral("up.bin.td")), content.left(1000000)));
-    ASSERT_TRUE(client.TransferFile(QStringLiteral("up.bin.td"),
-                                    localPath(QStringLiteral("up.bin")), false, false, QString()))
-        << reply();
-    EXPECT_EQ(client.remoteSizeText, QStringLiteral("1000000"));
-    EXPECT_EQ(QFile(serverPath(QStringLiteral("up.bin.td"))).size(), 3000005);
-    EXPECT_EQ(sha256Of(serverPath(QStringLiteral("up.bin.td"))),
-              sha256Of(localPath(QStringLiteral("up.bin"))));
+    const QString source =
+        download ? serverPath(QStringLiteral("f.bin")) : localPath(QStringLiteral("f.bin"));
+    const QString part =
+        download ? localPath(QStringLiteral("f.bin.td")) : serverPath(QStringLiteral("f.bin.td"));
+    ASSERT_TRUE(writeFile(source, content));
+    ASSERT_TRUE(writeFile(part, content.left(1000000)));
+    const QString remote = download ? QStringLiteral("f.bin") : QStringLiteral("f.bin.td");
+    const QString localFile = download ? part : source;
+    ASSERT_TRUE(client.TransferFile(remote, localFile, download, download, QString())) << reply();
+    EXPECT_EQ(client.remoteSizeText,
+              download ? QStringLiteral("3000005") : QStringLiteral("1000000"));
+    EXPECT_EQ(QFile(part).size(), 3000005);
+    EXPECT_EQ(sha256Of(part), sha256Of(source));
 }
 
-TEST_F(PyFtpdTest, DownloadResumesFromTheLocalPart)
-{
-    logOn();
-    const QByteArray content = randomBytes(3000005);
-    ASSERT_TRUE(writeFile(serverPath(QStringLiteral("down.bin")), content));
-    ASSERT_TRUE(writeFile(localPath(QStringLiteral("down.bin.td")), content.left(1000000)));
-    ASSERT_TRUE(client.TransferFile(QStringLiteral("down.bin"),
-                                    localPath(QStringLiteral("down.bin.td")), true, true,
-                                    QString()))
-        << reply();
-    EXPECT_EQ(client.totalBytes, 3000005u);
-    EXPECT_EQ(sha256Of(localPath(QStringLiteral("down.bin.td"))),
-              sha256Of(serverPath(QStringLiteral("down.bin"))));
-}
+INSTANTIATE_TEST_SUITE_P(Directions, PyFtpdDirectionTest, ::testing::Values(false, true),
+                         [](const ::testing::TestParamInfo<bool>& direction) {
+                             return std::string(direction.param ? "Download" : "Upload");
+                         });
 
 class PyFtpdModeTest : public PyFtpdTest, public ::testing::WithParamInterface<bool> {};
 
