@@ -614,7 +614,7 @@ bool FtpClient::TransferFile(const QString& remote, const QString& local, bool p
     remoteSizeKnown_ = remoteSize.has_value();
     remoteSizeText = QString::number(remoteSize.value_or(0));
     if (download) {
-        totalBytes = sizeValue(remoteSizeText);
+        totalBytes = remoteSize.value_or(0);
     } else {
         QFile source(local);
         if (!source.open(QIODevice::ReadOnly)) {
