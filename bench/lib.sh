@@ -68,4 +68,9 @@ EOF
 
 now() { date +%s.%N; }
 
-median() { sort -n | awk '{ v[NR] = $1 } END { print (NR % 2) ? v[(NR + 1) / 2] : (v[NR / 2] + v[NR / 2 + 1]) / 2 }'; }
+# Median, minimum and maximum of the numbers on standard input, one line "median min max".
+summary() {
+  sort -n | awk '{ v[NR] = $1 }
+    END { m = (NR % 2) ? v[(NR + 1) / 2] : (v[NR / 2] + v[NR / 2 + 1]) / 2; print m, v[1], v[NR] }'
+}
+median() { summary | cut -d' ' -f1; }

@@ -3,6 +3,7 @@
 #include "ftp/DataAddress.h"
 #include "platform/LineReader.h"
 #include "platform/Prompt.h"
+#include "platform/SocketSupport.h"
 #include "platform/TcpListener.h"
 #include "platform/TcpSocket.h"
 
@@ -11,6 +12,7 @@
 #include <QStringList>
 
 #include <array>
+#include <optional>
 
 namespace {
 
@@ -58,6 +60,15 @@ constexpr qsizetype maxListingBytes = qsizetype(256) * 1024 * 1024;
 constexpr qsizetype maxReplyText = 1024 * 1024;
 // Bound on the foreign replies a query skips while it looks for its own.
 constexpr int maxForeignReplies = 100;
+// Marks (1xx) a server may send before the closing reply of a transfer.
+constexpr int maxPreliminaryReplies = 3;
+// Every wait of a transfer is cut into slices this long, so that abortRequested, polled
+// between them, stops a transfer that makes no progress.
+constexpr milliseconds abortPollInterval{100};
+// How long a broken data connection waits for the server to say why.
+constexpr milliseconds serverReasonWait{250};
+// How long an interrupted transfer waits for the server's answer to it.
+constexpr milliseconds interruptedReplyWait{500};
 
 // The logon sequences, one row per logon type. A row is a list of steps of three numbers:
 // command code, next step after a 2xx reply, next step after a 3xx reply. A step is addressed
@@ -152,11 +163,42 @@ QString trimSpaces(const QString& text)
     return text.mid(begin, end - begin);
 }
 
-quint64 sizeValue(const QString& text)
+std::optional<quint64> parseSize(const QString& text)
 {
     bool ok = false;
     const quint64 value = text.toULongLong(&ok);
-    return ok ? value : 0;
+    return ok ? std::optional<quint64>(value) : std::nullopt;
+}
+
+quint64 sizeValue(const QString& text)
+{
+    return parseSize(text).value_or(0);
+}
+
+bool isAscii(const QString& text)
+{
+    for (const QChar character : text) {
+        if (character.unicode() > 0x7f)
+            return false;
+    }
+    return true;
+}
+
+bool hasNonAsciiCredentials(const LogonInfo& info)
+{
+    for (const QString* text :
+         {&info.user, &info.password, &info.account, &info.firewallUser, &info.firewallPassword}) {
+        if (!isAscii(*text))
+            return true;
+    }
+    return false;
+}
+
+// A data connection that went quiet is the network's fault; one that broke is reported as a
+// file error.
+QString dataIoError(const TcpSocket& socket)
+{
+    return errorText(socket.timedOut() ? ErrorText::Network : ErrorText::File);
 }
 
 QString socketFault(TcpSocket::Error error, milliseconds timeout)
@@ -202,8 +244,9 @@ bool isRefusal(int replyClass)
 struct FtpClient::DataChannel {
     bool passive = false;
     TcpListener listener;
-    quint16 passivePort = 0;
     TcpSocket socket;
+    bool closingSeen = false; // the server's closing reply has been read
+    QString closingReply;
 };
 
 // Makes a data channel reachable by Interrupt for as long as the call that owns it runs.
@@ -367,13 +410,25 @@ bool FtpClient::Logon(const LogonInfo& info)
     password = info.password;
     if (static_cast<unsigned>(info.logonType) > 8)
         return false;
+    const LogonResult result = logOnOnce(info, TextCodec::Encoding::Gbk);
+    if (result != LogonResult::Refused || !hasNonAsciiCredentials(info))
+        return result == LogonResult::LoggedOn;
+    // The names' encoding is only learnt from FEAT after the logon, so non-ASCII credentials
+    // first go out as GBK; a server that keeps UTF-8 refuses those bytes. One more try over
+    // a new connection speaks UTF-8 from the start.
+    Disconnect();
+    return logOnOnce(info, TextCodec::Encoding::Utf8) == LogonResult::LoggedOn;
+}
+
+FtpClient::LogonResult FtpClient::logOnOnce(const LogonInfo& info, TextCodec::Encoding encoding)
+{
     logonLog.clear();
-    codec_.setEncoding(TextCodec::Encoding::Gbk);
+    codec_.setEncoding(encoding);
     const bool direct = info.logonType == 0;
     if (!Connect(direct ? info.host : info.firewallHost, direct ? info.port : info.firewallPort))
-        return false;
+        return LogonResult::Failed;
     if (!Command(QString()))
-        return false;
+        return LogonResult::Failed;
     if (replyText.contains(QLatin1String("Microsoft")))
         serverKind = 1;
     if (replyText.contains(QLatin1String("Serv-U")))
@@ -382,10 +437,13 @@ bool FtpClient::Logon(const LogonInfo& info)
     QString hostText = info.host;
     if (info.port != 21)
         hostText += QStringLiteral(":%1").arg(info.port);
-    return runLogonTable(info, hostText) && negotiateEncoding();
+    const LogonResult result = runLogonTable(info, hostText);
+    if (result == LogonResult::LoggedOn && !negotiateEncoding())
+        return LogonResult::Failed;
+    return result;
 }
 
-bool FtpClient::runLogonTable(const LogonInfo& info, const QString& hostText)
+FtpClient::LogonResult FtpClient::runLogonTable(const LogonInfo& info, const QString& hostText)
 {
     const LogonRow& row = logonTable[static_cast<std::size_t>(info.logonType)];
     int step = 0;
@@ -393,17 +451,18 @@ bool FtpClient::runLogonTable(const LogonInfo& info, const QString& hostText)
     for (int taken = 0; taken < logonStepsPerRow; ++taken) {
         const auto at = static_cast<std::size_t>(step);
         if (!exchange(logonCommand(row[at], info, hostText)))
-            return false;
+            return LogonResult::Failed;
         if (replyClass != 2 && replyClass != 3)
-            return false;
+            return LogonResult::Refused;
         logonLog += replyText;
         step = row[at + (replyClass == 2 ? 1 : 2)];
         if (step == LO)
-            return true;
+            return LogonResult::LoggedOn;
         if (step == ER)
             break;
     }
-    return fail(errorText(ErrorText::LogonFailed));
+    fail(errorText(ErrorText::LogonFailed));
+    return LogonResult::Refused;
 }
 
 // Servers that keep UTF-8 names say so in FEAT; the connection then speaks UTF-8 whatever
@@ -486,7 +545,9 @@ bool FtpClient::openActiveChannel(DataChannel& channel)
 
 // Only the port of the reply is used: the data connection goes to the server the control
 // connection reaches. A server behind NAT announcing its private address still works, and a
-// hostile reply cannot point the client at another host.
+// hostile reply cannot point the client at another host. The connection is made before the
+// transfer command goes out, so a server that closes its listener on a refusal cannot turn
+// the refusal into a failed connect.
 bool FtpClient::openPassiveChannel(DataChannel& channel)
 {
     const bool ipv6 = controlSocket_->isIpv6();
@@ -496,41 +557,34 @@ bool FtpClient::openPassiveChannel(DataChannel& channel)
         ipv6 ? DataAddress::fromEpsvReply(replyLine) : DataAddress::fromPasvReply(replyLine);
     if (!address)
         return false;
-    channel.passivePort = address->port;
-    return true;
-}
-
-bool FtpClient::connectPassive(DataChannel& channel)
-{
-    if (!channel.socket.connect(controlSocket_->peerAddress(), channel.passivePort, timeout_))
+    if (!channel.socket.connect(controlSocket_->peerAddress(), address->port, timeout_))
         return fail(errorText(ErrorText::Network));
     return true;
 }
 
 // Anyone may connect to an open port: only a connection from the server's own address is
-// taken; others are closed and the wait goes on until the time-out.
-bool FtpClient::acceptDataConnection(DataChannel& channel)
+// kept; others are closed.
+bool FtpClient::acceptFromServer(DataChannel& channel)
 {
-    const QString server = controlSocket_->peerAddress();
-    const auto deadline = steady_clock::now() + timeout_;
-    for (;;) {
-        const auto left = std::chrono::duration_cast<milliseconds>(deadline - steady_clock::now());
-        if (left.count() <= 0)
-            return fail(errorText(ErrorText::Network));
-        TcpSocket incoming = channel.listener.accept(left);
-        if (!incoming.isOpen())
-            return fail(errorText(ErrorText::Network));
-        if (incoming.peerAddress() == server) {
-            channel.socket = std::move(incoming);
-            channel.listener.close();
-            return true;
-        }
-    }
+    TcpSocket incoming = channel.listener.accept(milliseconds(0));
+    if (!incoming.isOpen() || incoming.peerAddress() != controlSocket_->peerAddress())
+        return false;
+    channel.socket = std::move(incoming);
+    channel.listener.close();
+    return true;
 }
 
-bool FtpClient::failDataIo(const TcpSocket& socket)
+bool FtpClient::acceptDataConnection(DataChannel& channel)
 {
-    return fail(errorText(socket.timedOut() ? ErrorText::Network : ErrorText::File));
+    const auto deadline = steady_clock::now() + timeout_;
+    while (socketsupport::waitFor(channel.listener.descriptor(), POLLIN, deadline) ==
+           socketsupport::WaitResult::Ready) {
+        if (acceptFromServer(channel))
+            return true;
+        if (channel.listener.error() == TcpSocket::Error::Io)
+            break;
+    }
+    return fail(errorText(ErrorText::Network));
 }
 
 bool FtpClient::List(const QString& argument)
@@ -566,7 +620,7 @@ bool FtpClient::receiveListing(TcpSocket& socket)
         if (count == 0)
             return true;
         if (count < 0)
-            return failDataIo(socket);
+            return fail(dataIoError(socket));
     }
 }
 
@@ -597,9 +651,18 @@ bool FtpClient::TransferFile(const QString& remote, const QString& local, bool p
     abortRequested = 0;
     transferDone = 0;
     transferActive = 1;
-    remoteSizeText = QuerySize(remote);
+    discardStaleReplies();
+    // Binary mode first: several servers answer SIZE only in binary mode, and without the size
+    // neither a resume nor a completeness check is possible.
+    if (!Command(QStringLiteral("TYPE I")))
+        return false;
+    std::optional<quint64> remoteSize;
+    if (!askSize(remote, remoteSize))
+        return false;
+    remoteSizeKnown_ = remoteSize.has_value();
+    remoteSizeText = QString::number(remoteSize.value_or(0));
     if (download) {
-        totalBytes = sizeValue(remoteSizeText);
+        totalBytes = remoteSize.value_or(0);
     } else {
         QFile source(local);
         if (!source.open(QIODevice::ReadOnly)) {
@@ -608,13 +671,23 @@ bool FtpClient::TransferFile(const QString& remote, const QString& local, bool p
         }
         totalBytes = static_cast<quint64>(source.size());
     }
-    if (!Command(QStringLiteral("TYPE I")))
-        return false;
     DataChannel channel;
     const ChannelWatch watch(*this, channel);
     if (!openDataChannel(passive, channel))
         return false;
     return download ? downloadInto(remote, local, channel) : uploadFrom(remote, local, channel);
+}
+
+// SIZE inside a transfer, where no foreign reply is pending: its first reply is its answer,
+// and any refusal (550, or 502 from a server without the command) means no size. False only
+// when the connection failed.
+bool FtpClient::askSize(const QString& name, std::optional<quint64>& size)
+{
+    if (!exchange(QStringLiteral("SIZE ") + trimSpaces(name)))
+        return false;
+    size = replyLine.startsWith(QLatin1String("213")) ? parseSize(replyLine.mid(3).trimmed())
+                                                      : std::nullopt;
+    return true;
 }
 
 void FtpClient::tellCannotAccess(const QString& local)
@@ -624,8 +697,174 @@ void FtpClient::tellCannotAccess(const QString& local)
         prompt_->tell(QStringLiteral("无法访问文件") + local);
 }
 
-// The restart request and the retrieval go out together; the one reply read here is the
-// answer to REST, the replies to RETR stay pending for the caller.
+// Replies that an earlier call left unread (an interrupted transfer, a listing whose closing
+// reply was not collected) would otherwise be taken for the answers to this transfer.
+void FtpClient::discardStaleReplies()
+{
+    for (int read = 0; read < maxForeignReplies; ++read) {
+        if (waitForControl(steady_clock::now(), false) != Wakeup::Control || !ReadReply())
+            return;
+    }
+}
+
+// Waits in short slices, so that an abort is seen promptly, until the control connection (when
+// watched) or the data descriptor (-1: none) has something to read. Data comes first: a server
+// connects and sends before it replies, so its closing reply must not hide a data connection
+// that is already waiting.
+FtpClient::Wakeup FtpClient::waitForReadable(bool watchControl, int dataDescriptor,
+                                             steady_clock::time_point deadline, bool abortable)
+{
+    for (;;) {
+        if (abortable && abortRequested)
+            return Wakeup::Aborted;
+        // Without a connection the next read fails at once, which is what the caller must learn.
+        if (watchControl && (!controlSocket_ || !reader_))
+            return Wakeup::Control;
+        const bool buffered = watchControl && reader_->hasBufferedData();
+        const int control = watchControl ? controlSocket_->descriptor() : -1;
+        pollfd sides[2]{{control, POLLIN, 0}, {dataDescriptor, POLLIN, 0}};
+        const auto now = steady_clock::now();
+        const auto sliceEnd = buffered ? now : std::min(deadline, now + abortPollInterval);
+        const socketsupport::WaitResult waited = socketsupport::waitForAny(sides, 2, sliceEnd);
+        if (waited == socketsupport::WaitResult::Ready && sides[1].revents != 0)
+            return Wakeup::Data;
+        if (buffered || waited == socketsupport::WaitResult::Ready)
+            return Wakeup::Control;
+        if (waited == socketsupport::WaitResult::Failed || steady_clock::now() >= deadline)
+            return Wakeup::TimedOut;
+    }
+}
+
+FtpClient::Wakeup FtpClient::waitForControl(steady_clock::time_point deadline, bool abortable)
+{
+    return waitForReadable(true, -1, deadline, abortable);
+}
+
+// One reply to RETR or APPE: a mark (1xx) or the closing reply (2xx) are taken in; anything
+// else is the server's refusal, left in replyLine.
+bool FtpClient::takeTransferReply(DataChannel& channel)
+{
+    if (!ReadReply())
+        return false;
+    if (replyClass == 1)
+        return true;
+    if (replyClass != 2)
+        return false;
+    channel.closingReply = replyLine;
+    channel.closingSeen = true;
+    return true;
+}
+
+// Waits for the data connection while listening to the control connection, so that a refused
+// transfer fails at once with the server's reply instead of running into the time-out.
+FtpClient::Phase FtpClient::awaitDataConnection(DataChannel& channel)
+{
+    const auto deadline = steady_clock::now() + timeout_;
+    for (;;) {
+        const int data =
+            channel.passive ? channel.socket.descriptor() : channel.listener.descriptor();
+        // Once the closing reply is in, the server may close the control connection too.
+        switch (waitForReadable(!channel.closingSeen, data, deadline, true)) {
+        case Wakeup::Aborted:
+            return Phase::Aborted;
+        case Wakeup::TimedOut:
+            fail(errorText(ErrorText::Network));
+            return Phase::Failed;
+        case Wakeup::Control:
+            if (!takeTransferReply(channel))
+                return Phase::Failed;
+            if (channel.passive)
+                return Phase::Done;
+            break;
+        case Wakeup::Data:
+            if (channel.passive || acceptFromServer(channel))
+                return Phase::Done;
+            if (channel.listener.error() == TcpSocket::Error::Io) {
+                fail(errorText(ErrorText::Network));
+                return Phase::Failed;
+            }
+            break;
+        }
+    }
+}
+
+// While the data connection is idle the control connection may bring the server's refusal: a
+// server that opened the data connection before it looked at the file (active mode) leaves
+// it open after refusing.
+bool FtpClient::watchControlWhileIdle(DataChannel& channel)
+{
+    if (channel.closingSeen || waitForControl(steady_clock::now(), false) != Wakeup::Control)
+        return true;
+    return takeTransferReply(channel);
+}
+
+// The end of the data connection is the end of an upload, so it is closed before the
+// closing reply is awaited.
+FtpClient::Phase FtpClient::closeDataPhase(Phase phase, DataChannel& channel)
+{
+    channel.socket.close();
+    channel.listener.close();
+    return phase == Phase::Done ? awaitClosingReply(channel) : phase;
+}
+
+FtpClient::Phase FtpClient::awaitClosingReply(DataChannel& channel)
+{
+    const auto deadline = steady_clock::now() + timeout_;
+    for (int read = 0; !channel.closingSeen; ++read) {
+        const Wakeup wakeup = waitForControl(deadline, true);
+        if (wakeup == Wakeup::Aborted)
+            return Phase::Aborted;
+        if (wakeup == Wakeup::TimedOut || read > maxPreliminaryReplies) {
+            fail(errorText(ErrorText::Network));
+            return Phase::Failed;
+        }
+        if (!takeTransferReply(channel))
+            return Phase::Failed;
+    }
+    replyLine = channel.closingReply;
+    return Phase::Done;
+}
+
+// A broken data connection is often the server giving up on the transfer; its reply names
+// the reason better than the broken connection does.
+FtpClient::Phase FtpClient::failDataTransfer(const QString& text)
+{
+    const auto deadline = steady_clock::now() + serverReasonWait;
+    for (int read = 0; read <= maxPreliminaryReplies; ++read) {
+        if (waitForControl(deadline, false) != Wakeup::Control || !ReadReply())
+            break;
+        if (isRefusal(replyClass))
+            return Phase::Failed;
+        if (replyClass != 1)
+            break;
+    }
+    fail(text);
+    return Phase::Failed;
+}
+
+FtpClient::Phase FtpClient::failDataIo(const TcpSocket& socket)
+{
+    return failDataTransfer(dataIoError(socket));
+}
+
+// The server still answers an interrupted transfer (426, or 226 for an upload). Collecting
+// that answer keeps it from being taken for the reply to the next command; the wait is short
+// so that the interruption stays prompt.
+bool FtpClient::endInterrupted(DataChannel& channel)
+{
+    channel.socket.close();
+    channel.listener.close();
+    const auto deadline = steady_clock::now() + interruptedReplyWait;
+    for (int read = 0; !channel.closingSeen && read <= maxPreliminaryReplies; ++read) {
+        if (waitForControl(deadline, false) != Wakeup::Control || !ReadReply() || replyClass != 1)
+            break;
+    }
+    finishTransfer(bytesDone);
+    return true;
+}
+
+// The restart request and the retrieval go out together; the first reply is the answer to
+// REST.
 bool FtpClient::downloadInto(const QString& remote, const QString& local, DataChannel& channel)
 {
     QFile file(local);
@@ -634,104 +873,162 @@ bool FtpClient::downloadInto(const QString& remote, const QString& local, DataCh
         return false;
     }
     const auto start = static_cast<quint64>(file.size());
+    bytesDone = start;
     // A local part longer than the server's file is not a part of it.
-    if (start > totalBytes)
+    if (remoteSizeKnown_ && start > totalBytes)
         return fail(errorText(ErrorText::File));
     if (!SendCommand(QStringLiteral("REST ") + QString::number(start)) ||
-        !SendCommand(QStringLiteral("RETR ") + remote))
-        return false;
-    if (channel.passive && !connectPassive(channel))
-        return false;
-    if (!ReadReply())
+        !SendCommand(QStringLiteral("RETR ") + remote) || !ReadReply())
         return false;
     // Without the restart the server sends the whole file, which would land after the part
     // already here.
     if (start > 0 && replyClass != 3)
         return false;
-    if (!channel.passive && !acceptDataConnection(channel))
+    Phase phase = awaitDataConnection(channel);
+    if (phase == Phase::Done)
+        phase = receiveFile(file, channel, start);
+    file.close();
+    phase = closeDataPhase(phase, channel);
+    if (phase == Phase::Aborted)
+        return endInterrupted(channel);
+    if (phase == Phase::Failed)
         return false;
-    return receiveFile(file, channel.socket, start);
+    // A server that dies mid-file may still close the data connection in order; the size it
+    // reported tells.
+    if (remoteSizeKnown_ && bytesDone != totalBytes)
+        return fail(errorText(ErrorText::Network));
+    finishTransfer(bytesDone);
+    return true;
 }
 
-bool FtpClient::receiveFile(QFile& file, TcpSocket& socket, quint64 start)
+FtpClient::Phase FtpClient::receiveFile(QFile& file, DataChannel& channel, quint64 start)
 {
-    const quint64 expected = totalBytes;
+    TcpSocket& socket = channel.socket;
     const auto block = std::make_unique<char[]>(transferBlockSize);
+    const milliseconds slice = std::min(abortPollInterval, timeout_);
     quint64 position = start;
-    for (;;) {
-        const qint64 count = socket.receive(block.get(), transferBlockSize, timeout_);
+    auto lastData = steady_clock::now();
+    Phase phase = Phase::Done;
+    while (!(remoteSizeKnown_ && position == totalBytes)) {
+        if (abortRequested) {
+            phase = Phase::Aborted;
+            break;
+        }
+        const qint64 count = socket.receive(block.get(), transferBlockSize, slice);
         if (count == 0)
             break;
-        if (count < 0)
+        if (count < 0 && !socket.timedOut())
             return failDataIo(socket);
-        if (file.write(block.get(), count) != count)
-            return fail(errorText(ErrorText::File));
+        if (count < 0) {
+            if (steady_clock::now() - lastData >= timeout_)
+                return failDataIo(socket);
+            if (!watchControlWhileIdle(channel))
+                return Phase::Failed;
+            continue;
+        }
+        lastData = steady_clock::now();
+        if (file.write(block.get(), count) != count) {
+            fail(errorText(ErrorText::File));
+            return Phase::Failed;
+        }
         position += static_cast<quint64>(count);
         bytesDone = position;
-        if (position == expected || abortRequested)
-            break;
     }
-    if (!file.flush())
-        return fail(errorText(ErrorText::File));
-    file.close();
-    socket.close();
-    // The server closed the connection before the size it announced: not a complete file.
-    if (!abortRequested && position < expected)
-        return fail(errorText(ErrorText::Network));
-    finishTransfer(position);
-    return true;
+    if (!file.flush()) {
+        fail(errorText(ErrorText::File));
+        return Phase::Failed;
+    }
+    return phase;
 }
 
 // Uploads always append: the server's size says where to continue.
 bool FtpClient::uploadFrom(const QString& remote, const QString& local, DataChannel& channel)
 {
-    if (!SendCommand(QStringLiteral("APPE ") + remote))
-        return false;
-    if (channel.passive && !connectPassive(channel))
-        return false;
-    if (!ReadReply())
-        return false;
-    if (isRefusal(replyClass))
-        return false;
-    if (!channel.passive && !acceptDataConnection(channel))
-        return false;
     QFile file(local);
     if (!file.open(QIODevice::ReadOnly))
         return fail(errorText(ErrorText::CannotOpenLocalFile));
     const auto length = static_cast<quint64>(file.size());
-    const quint64 start = sizeValue(remoteSizeText);
-    if (start == length) {
-        finishTransfer(start);
-        return true;
-    }
+    const quint64 start = remoteSizeKnown_ ? sizeValue(remoteSizeText) : 0;
+    bytesDone = start;
     // The server's file is longer than ours, so it is not a part of it.
-    if (start > length)
+    if (start > length || !file.seek(static_cast<qint64>(start)))
         return fail(errorText(ErrorText::File));
-    if (!file.seek(static_cast<qint64>(start)))
-        return fail(errorText(ErrorText::File));
-    return sendFile(file, channel.socket, start, length);
+    if (!SendCommand(QStringLiteral("APPE ") + remote))
+        return false;
+    Phase phase = awaitDataConnection(channel);
+    if (phase == Phase::Done)
+        phase = sendFile(file, channel, start, length);
+    file.close();
+    phase = closeDataPhase(phase, channel);
+    if (phase == Phase::Aborted)
+        return endInterrupted(channel);
+    if (phase == Phase::Failed || !uploadIsWhole(remote, length))
+        return false;
+    finishTransfer(bytesDone);
+    return true;
 }
 
-bool FtpClient::sendFile(QFile& file, TcpSocket& socket, quint64 start, quint64 length)
+FtpClient::Phase FtpClient::sendFile(QFile& file, DataChannel& channel, quint64 start,
+                                     quint64 length)
 {
     const auto block = std::make_unique<char[]>(transferBlockSize);
     quint64 position = start;
     while (position < length) {
-        const qint64 count = file.read(block.get(), transferBlockSize);
-        if (count < 0)
-            return fail(errorText(ErrorText::File));
-        if (count == 0)
-            break;
-        if (!socket.sendAll(block.get(), count, timeout_))
-            return fail(errorText(ErrorText::Network));
-        position += static_cast<quint64>(count);
-        bytesDone = position;
         if (abortRequested)
-            break;
+            return Phase::Aborted;
+        const qint64 wanted = std::min<qint64>(transferBlockSize, qint64(length - position));
+        const qint64 count = file.read(block.get(), wanted);
+        if (count <= 0) {
+            fail(errorText(ErrorText::File));
+            return Phase::Failed;
+        }
+        const Phase sent = sendBlock(channel, block.get(), count, position);
+        if (sent != Phase::Done)
+            return sent;
     }
-    file.close();
-    socket.close();
-    finishTransfer(position);
+    return Phase::Done;
+}
+
+// Sends in short slices, so that an abort is seen while the server is not reading.
+FtpClient::Phase FtpClient::sendBlock(DataChannel& channel, const char* data, qint64 size,
+                                      quint64& position)
+{
+    TcpSocket& socket = channel.socket;
+    const milliseconds slice = std::min(abortPollInterval, timeout_);
+    auto lastProgress = steady_clock::now();
+    for (qint64 offset = 0; offset < size;) {
+        const qint64 sent = socket.sendSome(data + offset, size - offset, slice);
+        if (sent < 0)
+            return failDataTransfer(errorText(ErrorText::Network));
+        if (sent > 0) {
+            offset += sent;
+            position += static_cast<quint64>(sent);
+            bytesDone = position;
+            lastProgress = steady_clock::now();
+            continue;
+        }
+        if (abortRequested)
+            return Phase::Aborted;
+        if (steady_clock::now() - lastProgress >= timeout_)
+            return failDataTransfer(errorText(ErrorText::Network));
+        if (!watchControlWhileIdle(channel))
+            return Phase::Failed;
+    }
+    return Phase::Done;
+}
+
+// Some servers answer 226 to an upload whose data connection was cut and keep what arrived:
+// the size the server reports afterwards is the proof. A server that answers no size is
+// taken at its word.
+bool FtpClient::uploadIsWhole(const QString& remote, quint64 length)
+{
+    const QString closing = replyLine;
+    std::optional<quint64> size;
+    if (!askSize(remote, size))
+        return false;
+    if (size && *size != length)
+        return fail(errorText(ErrorText::Network));
+    replyLine = closing;
     return true;
 }
 

@@ -10,6 +10,7 @@
 #include <chrono>
 #include <memory>
 #include <mutex>
+#include <optional>
 
 class Prompt;
 class QFile;
@@ -39,6 +40,17 @@ public:
 
     bool List(const QString& argument);
     bool NextListLine(qsizetype& position);
+    // Moves one file: a download continues the local file from its size (REST), an upload
+    // appends to the remote file from the size the server reports (APPE). The result is
+    //  - true and abortRequested still 0: the file is complete. The server's closing reply to
+    //    RETR or APPE was positive (it is in replyLine), the byte count equals the size the
+    //    server reported for a download, and after an upload the server reports the local
+    //    file's size (where it answers SIZE at all);
+    //  - true and abortRequested 1: interrupted; abortRequested is polled at least every
+    //    100 ms during every wait of the transfer, so the call returns within about a second;
+    //  - false: failed, with the server's refusal or the error text in replyLine.
+    // Whatever arrived stays in the local file (or on the server) for a later resume.
+    // No reply of the transfer is left pending on the control connection.
     bool TransferFile(const QString& remote, const QString& local, bool passive, bool download,
                       const QString& extra);
 
@@ -87,34 +99,55 @@ public:
 private:
     struct DataChannel;
     class ChannelWatch;
+    enum class LogonResult { LoggedOn, Refused, Failed };
+    // How a stage of a transfer ended; a failure has its text in replyLine.
+    enum class Phase { Done, Failed, Aborted };
+    enum class Wakeup { Control, Data, TimedOut, Aborted };
 
     bool exchange(const QString& text);
     bool fail(const QString& text);
     bool failConnection(const QString& fault);
-    bool runLogonTable(const LogonInfo& info, const QString& hostText);
+    LogonResult logOnOnce(const LogonInfo& info, TextCodec::Encoding encoding);
+    LogonResult runLogonTable(const LogonInfo& info, const QString& hostText);
     bool negotiateEncoding();
     bool readUntilCode(QLatin1String wanted, bool refusalEnds);
 
     bool openDataChannel(bool passive, DataChannel& channel);
     bool openActiveChannel(DataChannel& channel);
     bool openPassiveChannel(DataChannel& channel);
-    bool connectPassive(DataChannel& channel);
     bool acceptDataConnection(DataChannel& channel);
     bool receiveListing(TcpSocket& socket);
 
+    Wakeup waitForReadable(bool watchControl, int dataDescriptor,
+                           std::chrono::steady_clock::time_point deadline, bool abortable);
+    Wakeup waitForControl(std::chrono::steady_clock::time_point deadline, bool abortable);
+    void discardStaleReplies();
+    bool takeTransferReply(DataChannel& channel);
+    Phase awaitDataConnection(DataChannel& channel);
+    bool watchControlWhileIdle(DataChannel& channel);
+    bool acceptFromServer(DataChannel& channel);
+    Phase awaitClosingReply(DataChannel& channel);
+    Phase failDataTransfer(const QString& text);
+    bool endInterrupted(DataChannel& channel);
+    Phase closeDataPhase(Phase phase, DataChannel& channel);
+
     bool downloadInto(const QString& remote, const QString& local, DataChannel& channel);
     bool uploadFrom(const QString& remote, const QString& local, DataChannel& channel);
-    bool receiveFile(QFile& file, TcpSocket& socket, quint64 start);
-    bool sendFile(QFile& file, TcpSocket& socket, quint64 start, quint64 length);
+    Phase receiveFile(QFile& file, DataChannel& channel, quint64 start);
+    Phase sendFile(QFile& file, DataChannel& channel, quint64 start, quint64 length);
+    Phase sendBlock(DataChannel& channel, const char* data, qint64 size, quint64& position);
+    bool askSize(const QString& name, std::optional<quint64>& size);
+    bool uploadIsWhole(const QString& remote, quint64 length);
     void finishTransfer(quint64 position);
-    bool failDataIo(const TcpSocket& socket);
+    Phase failDataIo(const TcpSocket& socket);
     void tellCannotAccess(const QString& local);
 
     Prompt* prompt_;
     std::chrono::milliseconds timeout_{30000};
     TextCodec codec_;
     QString connectionFault_;
-    std::mutex interruptMutex_; // guards controlSocket_'s release, activeChannel_, interrupted_
+    bool remoteSizeKnown_ = false; // the server answered SIZE for the running transfer
+    std::mutex interruptMutex_;    // guards controlSocket_'s release, activeChannel_, interrupted_
     std::unique_ptr<TcpSocket> controlSocket_;
     DataChannel* activeChannel_ = nullptr;
     bool interrupted_ = false;

@@ -24,6 +24,8 @@ public:
 
     // The time-out bounds the whole line, so a peer dribbling bytes cannot stretch it.
     Status readLine(QByteArray& line, std::chrono::milliseconds timeout);
+    // Bytes already received and not yet taken: a wait on the socket would not see them.
+    bool hasBufferedData() const { return !buffer_.isEmpty(); }
     // Sends the text followed by CR LF in one write.
     bool writeLine(const QByteArray& text, std::chrono::milliseconds timeout);
 

@@ -43,14 +43,19 @@ Clock::time_point deadlineAfter(std::chrono::milliseconds timeout)
 
 WaitResult waitFor(int descriptor, short events, Clock::time_point deadline)
 {
+    pollfd entry{descriptor, events, 0};
+    return waitForAny(&entry, 1, deadline);
+}
+
+WaitResult waitForAny(pollfd* entries, nfds_t count, Clock::time_point deadline)
+{
+    // A deadline already passed still looks once, so a zero wait reports what is ready.
     for (;;) {
         const auto left =
-            std::chrono::duration_cast<std::chrono::milliseconds>(deadline - Clock::now());
-        if (left.count() < 0)
-            return WaitResult::TimedOut;
-        pollfd entry{descriptor, events, 0};
+            std::max(std::chrono::duration_cast<std::chrono::milliseconds>(deadline - Clock::now()),
+                     std::chrono::milliseconds(0));
         const auto slice = std::min<long long>(left.count(), INT_MAX);
-        const int ready = ::poll(&entry, 1, static_cast<int>(slice));
+        const int ready = ::poll(entries, count, static_cast<int>(slice));
         if (ready > 0)
             return WaitResult::Ready; // errors and hang-ups show up in the following call
         if (ready == 0 && left.count() == 0)

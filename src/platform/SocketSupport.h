@@ -3,6 +3,7 @@
 #include <QString>
 
 #include <chrono>
+#include <poll.h>
 #include <sys/socket.h>
 #include <vector>
 
@@ -26,6 +27,9 @@ enum class WaitResult { Ready, TimedOut, Failed };
 
 // Waits until the descriptor reports one of the events or the deadline passes.
 WaitResult waitFor(int descriptor, short events, Clock::time_point deadline);
+// The same for several descriptors at once; on Ready each entry's revents tells which. Entries
+// with a negative descriptor are left out.
+WaitResult waitForAny(pollfd* entries, nfds_t count, Clock::time_point deadline);
 
 Clock::time_point deadlineAfter(std::chrono::milliseconds timeout);
 

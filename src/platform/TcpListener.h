@@ -27,6 +27,8 @@ public:
     void interrupt();
 
     bool isListening() const { return descriptor_.isOpen(); }
+    // For waiting on the listener beside other descriptors; -1 when closed.
+    int descriptor() const { return descriptor_.get(); }
     TcpSocket::Error error() const { return error_; }
     QString address() const;
     quint16 port() const;

@@ -122,26 +122,41 @@ bool TcpSocket::sendAll(const char* data, qint64 size, std::chrono::milliseconds
 {
     qint64 sent = 0;
     while (sent < size) {
-        const ssize_t count = ::send(descriptor_.get(), data + sent,
-                                     static_cast<size_t>(size - sent), MSG_DONTWAIT | MSG_NOSIGNAL);
+        const qint64 count = sendSome(data + sent, size - sent, timeout);
+        if (count <= 0)
+            return false;
+        sent += count;
+    }
+    error_ = Error::None;
+    return true;
+}
+
+qint64 TcpSocket::sendSome(const char* data, qint64 size, std::chrono::milliseconds timeout)
+{
+    const auto deadline = deadlineAfter(timeout);
+    for (;;) {
+        const ssize_t count =
+            ::send(descriptor_.get(), data, static_cast<size_t>(size), MSG_DONTWAIT | MSG_NOSIGNAL);
         if (count >= 0) {
-            sent += count;
-            continue;
+            error_ = Error::None;
+            return count;
         }
         if (errno == EINTR)
             continue;
         if (errno != EAGAIN && errno != EWOULDBLOCK) {
             error_ = Error::Io;
-            return false;
+            return -1;
         }
-        const WaitResult waited = waitFor(descriptor_.get(), POLLOUT, deadlineAfter(timeout));
+        const WaitResult waited = waitFor(descriptor_.get(), POLLOUT, deadline);
+        if (waited == WaitResult::TimedOut) {
+            error_ = Error::TimedOut;
+            return 0;
+        }
         if (waited != WaitResult::Ready) {
-            error_ = waited == WaitResult::TimedOut ? Error::TimedOut : Error::Io;
-            return false;
+            error_ = Error::Io;
+            return -1;
         }
     }
-    error_ = Error::None;
-    return true;
 }
 
 bool TcpSocket::waitReadable(std::chrono::milliseconds timeout)

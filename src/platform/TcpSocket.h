@@ -33,6 +33,9 @@ public:
     qint64 receive(char* data, qint64 size, std::chrono::milliseconds timeout);
     // Sends every byte; the time-out bounds each wait for room in the send buffer.
     bool sendAll(const char* data, qint64 size, std::chrono::milliseconds timeout);
+    // Sends what the send buffer takes: the count, 0 when no room came within the time-out
+    // (error() says TimedOut), -1 on failure.
+    qint64 sendSome(const char* data, qint64 size, std::chrono::milliseconds timeout);
     bool waitReadable(std::chrono::milliseconds timeout);
 
     void setNoDelay(bool enabled);

@@ -388,4 +388,101 @@ TEST_F(LogonTest, ANewLogonStartsOverInGbkWithAFreshLog)
     EXPECT_TRUE(second.succeeded());
 }
 
+// Logons with non-ASCII credentials: what each connection the client opens is answered, and
+// whether it ends logged on. The password "密码" is GBK "\xc3\xdc\xc2\xeb" and UTF-8
+// "\xe5\xaf\x86\xe7\xa0\x81".
+struct RetryCase {
+    const char* name;
+    QString user;
+    QString password;
+    std::vector<std::vector<Exchange>> connections;
+    bool loggedOn;
+    const char* reply; // replyLine afterwards
+    TextCodec::Encoding encoding;
+};
+
+class LogonRetryTest : public FakeServerFixture, public ::testing::WithParamInterface<RetryCase> {};
+
+TEST_P(LogonRetryTest, TriesUtf8OnceOverANewConnectionAfterARefusal)
+{
+    const RetryCase& c = GetParam();
+    std::vector<FakeFtpServer::Script> scripts;
+    for (std::size_t i = 0; i < c.connections.size(); ++i) {
+        const bool last = i + 1 == c.connections.size();
+        scripts.push_back([&c, i, last](FakeFtpSession& s) {
+            s.send("220 ready");
+            for (const Exchange& step : c.connections[i])
+                s.exchange(step.command, step.reply);
+            if (last && c.loggedOn)
+                s.answerFeat();
+            else
+                s.expectClosed();
+        });
+    }
+    server.startEach(std::move(scripts));
+    LogonInfo info = fakeServerLogon(server);
+    info.user = c.user;
+    info.password = c.password;
+    EXPECT_EQ(client.Logon(info), c.loggedOn);
+    EXPECT_EQ(client.replyLine, QString::fromUtf8(c.reply));
+    if (c.loggedOn) {
+        EXPECT_EQ(client.codec().encoding(), c.encoding);
+        EXPECT_TRUE(client.logonLog.startsWith(QStringLiteral("220 ready\r\n")));
+        EXPECT_FALSE(client.logonLog.contains(QStringLiteral("530")));
+    }
+    client.Disconnect();
+    expectScriptDone();
+}
+
+const std::vector<Exchange> gbkPasswordRefused{{"USER tester", "331 Password required."},
+                                               {"PASS \xc3\xdc\xc2\xeb", "530 Login incorrect."}};
+const std::vector<Exchange> utf8PasswordAccepted{
+    {"USER tester", "331 Password required."},
+    {"PASS \xe5\xaf\x86\xe7\xa0\x81", "230 Login successful."}};
+
+INSTANTIATE_TEST_SUITE_P(
+    Cases, LogonRetryTest,
+    ::testing::Values(RetryCase{"Utf8ServerTakesTheSecondTry",
+                                QStringLiteral("tester"),
+                                QStringLiteral("密码"),
+                                {gbkPasswordRefused, utf8PasswordAccepted},
+                                true,
+                                "230 Login successful.",
+                                TextCodec::Encoding::Utf8},
+                      RetryCase{"GbkServerLogsOnAtOnce",
+                                QStringLiteral("tester"),
+                                QStringLiteral("密码"),
+                                {{{"USER tester", "331 Password required."},
+                                  {"PASS \xc3\xdc\xc2\xeb", "230 Login successful."}}},
+                                true,
+                                "230 Login successful.",
+                                TextCodec::Encoding::Gbk},
+                      RetryCase{"NonAsciiUserIsRetriedToo",
+                                QStringLiteral("用户"),
+                                QStringLiteral("secret"),
+                                {{{"USER \xd3\xc3\xbb\xa7", "530 Unknown user."}},
+                                 {{"USER \xe7\x94\xa8\xe6\x88\xb7", "331 Password required."},
+                                  {"PASS secret", "230 Login successful."}}},
+                                true,
+                                "230 Login successful.",
+                                TextCodec::Encoding::Utf8},
+                      RetryCase{"WrongPasswordIsTriedOnlyTwice",
+                                QStringLiteral("tester"),
+                                QStringLiteral("密码"),
+                                {gbkPasswordRefused,
+                                 {{"USER tester", "331 Password required."},
+                                  {"PASS \xe5\xaf\x86\xe7\xa0\x81", "530 Login incorrect."}}},
+                                false,
+                                "530 Login incorrect.",
+                                TextCodec::Encoding::Utf8},
+                      RetryCase{"AsciiCredentialsAreNotRetried",
+                                QStringLiteral("tester"),
+                                QStringLiteral("wrong"),
+                                {{{"USER tester", "331 Password required."},
+                                  {"PASS wrong", "530 Login incorrect."}}},
+                                false,
+                                "530 Login incorrect.",
+                                TextCodec::Encoding::Gbk}),
+    caseName);
+
 } // namespace

@@ -5,6 +5,8 @@
 
 #include <gmock/gmock.h>
 
+#include <thread>
+
 namespace {
 
 using namedcases::operator<<;
@@ -44,11 +46,17 @@ void writeSparseFile(const QString& path, qint64 size, const QByteArray& tail = 
     ASSERT_EQ(sparse.write(tail), tail.size());
 }
 
-// The server's side of TYPE I and the data connection set-up; gives the PORT line, or an
-// empty text in passive mode.
-QByteArray serveDataSetup(FakeFtpSession& s, bool passive)
+// TYPE I and then SIZE: the size is asked in binary mode, where every server answers it.
+void serveTypeAndSize(FakeFtpSession& s, const QByteArray& name, const QByteArray& sizeReply)
 {
     s.exchange("TYPE I", "200 Switching to Binary mode.");
+    s.exchange("SIZE " + name, sizeReply);
+}
+
+// The server's side of the data connection set-up; gives the PORT line, or an empty text in
+// passive mode.
+QByteArray serveDataSetup(FakeFtpSession& s, bool passive)
+{
     if (passive) {
         s.expect("PASV");
         s.send(s.offerPassive());
@@ -67,20 +75,25 @@ void openData(FakeFtpSession& s, const QByteArray& port)
         s.connectActive(port);
 }
 
-// One download as the server sees it: the size it reports, the restart offset it expects
+// One download as the server sees it: its answer to SIZE, the restart offset it expects
 // and its answer to REST.
 struct DownloadScript {
     QByteArray name = "f";
-    QByteArray size;
+    QByteArray sizeReply = "213 0";
     QByteArray restart = "0";
     QByteArray restReply = "350 ok";
     bool passive = false;
 };
 
-// SIZE, TYPE I, the data set-up, REST and RETR; gives the PORT line as serveDataSetup does.
+QByteArray sizeReply(qsizetype size)
+{
+    return "213 " + QByteArray::number(size);
+}
+
+// TYPE I, SIZE, the data set-up, REST and RETR; gives the PORT line as serveDataSetup does.
 QByteArray serveDownloadRequest(FakeFtpSession& s, const DownloadScript& d)
 {
-    s.exchange("SIZE " + d.name, "213 " + d.size);
+    serveTypeAndSize(s, d.name, d.sizeReply);
     const QByteArray port = serveDataSetup(s, d.passive);
     s.exchange("REST " + d.restart, d.restReply);
     s.expect("RETR " + d.name);
@@ -93,26 +106,37 @@ void serveDownloadUntilData(FakeFtpSession& s, const DownloadScript& d)
     openData(s, serveDownloadRequest(s, d));
 }
 
-// A whole download: 150, the bytes, and the end of the data connection.
-void serveDownload(FakeFtpSession& s, const DownloadScript& d, const QByteArray& bytes)
+// A whole download: 150, the bytes, the end of the data connection and the closing reply
+// (none: the server hangs up instead).
+void serveDownload(FakeFtpSession& s, const DownloadScript& d, const QByteArray& bytes,
+                   const QByteArray& closingReply = "226 Transfer complete.")
 {
     serveDownloadUntilData(s, d);
     s.send("150 ok");
     if (!bytes.isEmpty())
         s.sendData(bytes);
     s.closeData();
+    if (!closingReply.isEmpty())
+        s.send(closingReply);
 }
 
-// SIZE with the given reply, TYPE I, the data set-up, APPE and 150; the data connection is
+// TYPE I, SIZE with the given reply, the data set-up, APPE and 150; the data connection is
 // open when it returns.
 void serveUploadUntilData(FakeFtpSession& s, const QByteArray& name, const QByteArray& sizeReply,
                           bool passive = false)
 {
-    s.exchange("SIZE " + name, sizeReply);
+    serveTypeAndSize(s, name, sizeReply);
     const QByteArray port = serveDataSetup(s, passive);
     s.expect("APPE " + name);
     openData(s, port);
     s.send("150 ok");
+}
+
+// After the data: the closing reply and the answer to the SIZE that checks the result.
+void serveUploadEnd(FakeFtpSession& s, const QByteArray& name, const QByteArray& sizeAfter)
+{
+    s.send("226 Transfer complete.");
+    s.exchange("SIZE " + name, sizeAfter);
 }
 
 std::string modeName(const ::testing::TestParamInfo<bool>& mode)
@@ -144,8 +168,8 @@ TEST_P(DownloadModeTest, DownloadRestartsAfterTheLocalPart)
     const QByteArray content = pattern(30000);
     writeFile(file(), content.left(1000));
     startLoggedOn([&](FakeFtpSession& s) {
-        serveDownloadUntilData(
-            s, {"dir/f.bin", "30000", "1000", "350 Restart position accepted (1000).", passive});
+        serveDownloadUntilData(s, {"dir/f.bin", "213 30000", "1000",
+                                   "350 Restart position accepted (1000).", passive});
         s.send("150 Opening BINARY mode data connection.");
         s.sendData(content.mid(1000));
         s.closeData();
@@ -155,6 +179,7 @@ TEST_P(DownloadModeTest, DownloadRestartsAfterTheLocalPart)
     ASSERT_TRUE(client.TransferFile(QStringLiteral("dir/f.bin"), file(), passive, true,
                                     QStringLiteral("/cfg/ftp.ini")))
         << client.replyLine.toStdString();
+    EXPECT_EQ(client.replyLine, QStringLiteral("226 Transfer complete."));
     EXPECT_EQ(readFile(file()), content);
     EXPECT_EQ(client.bytesDone, 30000u);
     EXPECT_EQ(client.totalBytes, 30000u);
@@ -166,12 +191,12 @@ TEST_P(DownloadModeTest, DownloadRestartsAfterTheLocalPart)
     EXPECT_EQ(client.lastPassive, passive);
     EXPECT_TRUE(client.lastDownload);
     EXPECT_EQ(client.lastExtra, QStringLiteral("/cfg/ftp.ini"));
-    // The replies to RETR stay pending; the next query skips them.
+    // The transfer's replies were all read: the next command gets its own answer.
     EXPECT_EQ(client.QueryPwd(), QStringLiteral("/"));
     const QList<QByteArray> commands = commandsAfterLogon();
     ASSERT_EQ(commands.size(), 6);
-    EXPECT_EQ(commands.at(0), "SIZE dir/f.bin");
-    EXPECT_EQ(commands.at(1), "TYPE I");
+    EXPECT_EQ(commands.at(0), "TYPE I");
+    EXPECT_EQ(commands.at(1), "SIZE dir/f.bin");
     EXPECT_EQ(commands.at(2).left(5), passive ? QByteArray("PASV") : QByteArray("PORT "));
     EXPECT_EQ(commands.at(3), "REST 1000");
     EXPECT_EQ(commands.at(4), "RETR dir/f.bin");
@@ -189,9 +214,10 @@ TEST_P(UploadModeTest, UploadOfANewFileStartsAtZeroAndAppends)
     startLoggedOn([&](FakeFtpSession& s) {
         serveUploadUntilData(s, "up.bin", "550 Could not get file size.", passive);
         received = s.receiveData();
-        s.send("226 Transfer complete.");
+        serveUploadEnd(s, "up.bin", sizeReply(received.size()));
     });
     ASSERT_TRUE(upload(QStringLiteral("up.bin"), passive)) << client.replyLine.toStdString();
+    EXPECT_EQ(client.replyLine, QStringLiteral("226 Transfer complete."));
     EXPECT_EQ(client.totalBytes, 50000u);
     EXPECT_EQ(client.bytesDone, 50000u);
     EXPECT_EQ(client.transferDone, 1);
@@ -203,16 +229,18 @@ TEST_P(UploadModeTest, UploadOfANewFileStartsAtZeroAndAppends)
 INSTANTIATE_TEST_SUITE_P(Modes, DownloadModeTest, ::testing::Values(false, true), modeName);
 INSTANTIATE_TEST_SUITE_P(Modes, UploadModeTest, ::testing::Values(false, true), modeName);
 
-// A download that runs to the end of its data connection: how much was here before, what
-// the server sends, and what the client makes of it.
+// A download that runs to the end of its data connection: how much was here before, what the
+// server says and sends, and what the client makes of it.
 struct DownloadCase {
     const char* name;
     qsizetype localPart;
     qsizetype remoteSize;
+    bool sizeKnown; // false: SIZE is refused
     QByteArray restReply;
-    qsizetype sent; // bytes after the local part
+    qsizetype sent;          // bytes after the local part
+    QByteArray closingReply; // empty: the server hangs up instead
     bool succeeds;
-    const char* reply; // replyLine after a failure
+    const char* reply; // replyLine afterwards
 };
 
 class DownloadOutcomeTest : public TransferTest,
@@ -225,16 +253,14 @@ TEST_P(DownloadOutcomeTest, LocalFileHoldsWhatArrived)
     if (c.localPart > 0)
         writeFile(file(), content.left(c.localPart));
     const QByteArray sent = content.mid(c.localPart, c.sent);
+    const QByteArray size =
+        c.sizeKnown ? sizeReply(c.remoteSize) : QByteArray("550 SIZE not allowed in ASCII mode.");
     startLoggedOn([&](FakeFtpSession& s) {
-        serveDownload(
-            s,
-            {"f", QByteArray::number(c.remoteSize), QByteArray::number(c.localPart), c.restReply},
-            sent);
+        serveDownload(s, {"f", size, QByteArray::number(c.localPart), c.restReply}, sent,
+                      c.closingReply);
     });
     EXPECT_EQ(download(), c.succeeds) << client.replyLine.toStdString();
-    if (!c.succeeds) {
-        EXPECT_EQ(client.replyLine, QString::fromUtf8(c.reply));
-    }
+    EXPECT_EQ(client.replyLine, QString::fromUtf8(c.reply));
     EXPECT_TRUE(QFile::exists(file()));
     EXPECT_EQ(readFile(file()), content.left(c.localPart + c.sent));
     EXPECT_EQ(client.bytesDone, static_cast<quint64>(c.localPart + c.sent));
@@ -242,25 +268,37 @@ TEST_P(DownloadOutcomeTest, LocalFileHoldsWhatArrived)
     expectScriptDone();
 }
 
-INSTANTIATE_TEST_SUITE_P(Cases, DownloadOutcomeTest,
-                         ::testing::Values(
-                             // Ends when the server closes the data connection.
-                             DownloadCase{"EmptyFile", 0, 0, "350 ok", 0, true, ""},
-                             DownloadCase{"CompleteLocalFileMovesNothing", 3000, 3000, "350 ok", 0,
-                                          true, ""},
-                             DownloadCase{"RefusedRestartAtZeroStillDownloads", 0, 2000,
-                                          "502 REST not implemented.", 2000, true, ""},
-                             // The part stays for a later restart.
-                             DownloadCase{"CutShortByTheServerIsANetworkErrorAndKeepsThePart", 0,
-                                          3000, "350 ok", 1200, false, "网络错误"}),
-                         caseName);
+INSTANTIATE_TEST_SUITE_P(
+    Cases, DownloadOutcomeTest,
+    ::testing::Values(
+        DownloadCase{"EmptyFile", 0, 0, true, "350 ok", 0, "226 Transfer complete.", true,
+                     "226 Transfer complete."},
+        DownloadCase{"CompleteLocalFileMovesNothing", 3000, 3000, true, "350 ok", 0,
+                     "226 Transfer complete.", true, "226 Transfer complete."},
+        DownloadCase{"RefusedRestartAtZeroStillDownloads", 0, 2000, true,
+                     "502 REST not implemented.", 2000, "226 Transfer complete.", true,
+                     "226 Transfer complete."},
+        DownloadCase{"ClosingReply250CountsAsComplete", 0, 2000, true, "350 ok", 2000,
+                     "250 Closing data connection.", true, "250 Closing data connection."},
+        DownloadCase{"UnknownSizeTrustsThePositiveClosingReply", 0, 2000, false, "350 ok", 2000,
+                     "226 Transfer complete.", true, "226 Transfer complete."},
+        // The part stays for a later restart.
+        DownloadCase{"CutShortByTheServerIsANetworkErrorAndKeepsThePart", 0, 3000, true, "350 ok",
+                     1200, "", false, "网络错误"},
+        DownloadCase{"CutShortDespiteAPositiveClosingReplyIsANetworkError", 0, 3000, true, "350 ok",
+                     1200, "226 Transfer complete.", false, "网络错误"},
+        DownloadCase{"UnknownSizeAndAServerThatHangsUpIsANetworkError", 0, 3000, false,
+                     "350 Restarting at position 0.", 1200, "", false, "网络错误"},
+        DownloadCase{"UnknownSizeAndANegativeClosingReplyFailsWithIt", 0, 3000, false, "350 ok",
+                     1200, "426 Connection closed; transfer aborted.", false,
+                     "426 Connection closed; transfer aborted."}),
+    caseName);
 
 TEST_F(TransferTest, PassiveConnectionGoesToTheControlPeerWhateverHostTheReplyNames)
 {
     const QByteArray content = pattern(5000);
     startLoggedOn([&](FakeFtpSession& s) {
-        s.exchange("SIZE f", "213 5000");
-        s.exchange("TYPE I", "200 ok");
+        serveTypeAndSize(s, "f", "213 5000");
         s.expect("PASV");
         QByteArray reply = s.offerPassive();
         reply.replace("(127,0,0,1,", "(10,0,0,7,");
@@ -271,6 +309,7 @@ TEST_F(TransferTest, PassiveConnectionGoesToTheControlPeerWhateverHostTheReplyNa
         s.send("150 ok");
         s.sendData(content);
         s.closeData();
+        s.send("226 ok");
     });
     ASSERT_TRUE(download(QStringLiteral("f"), true)) << client.replyLine.toStdString();
     EXPECT_EQ(readFile(file()), content);
@@ -280,8 +319,7 @@ TEST_F(TransferTest, PassiveConnectionGoesToTheControlPeerWhateverHostTheReplyNa
 TEST_F(TransferTest, MalformedPassiveReplyFails)
 {
     startLoggedOn([](FakeFtpSession& s) {
-        s.exchange("SIZE f", "213 10");
-        s.exchange("TYPE I", "200 ok");
+        serveTypeAndSize(s, "f", "213 10");
         s.exchange("PASV", "227 Entering Passive Mode 127,0,0,1,4,1");
     });
     EXPECT_FALSE(download(QStringLiteral("f"), true));
@@ -293,7 +331,7 @@ TEST_F(TransferTest, RefusedRestartKeepsTheLocalPartUntouched)
 {
     writeFile(file(), pattern(1000));
     startLoggedOn([](FakeFtpSession& s) {
-        serveDownloadRequest(s, {"f", "3000", "1000", "502 REST not implemented."});
+        serveDownloadRequest(s, {"f", "213 3000", "1000", "502 REST not implemented."});
     });
     EXPECT_FALSE(download());
     EXPECT_EQ(client.replyLine, QStringLiteral("502 REST not implemented."));
@@ -306,7 +344,7 @@ TEST_F(TransferTest, LocalPartLongerThanTheRemoteFileIsAFileError)
 {
     writeFile(file(), pattern(5000));
     startLoggedOn([](FakeFtpSession& s) {
-        s.exchange("SIZE f", "213 3000");
+        serveTypeAndSize(s, "f", "213 3000");
         serveDataSetup(s, false);
     });
     EXPECT_FALSE(download());
@@ -316,10 +354,24 @@ TEST_F(TransferTest, LocalPartLongerThanTheRemoteFileIsAFileError)
     expectScriptDone();
 }
 
+// Without a size there is nothing to hold the local part against: the server's restart
+// decides.
+TEST_F(TransferTest, LocalPartResumesWhenTheServerGivesNoSize)
+{
+    const QByteArray content = pattern(6000);
+    writeFile(file(), content.left(2500));
+    startLoggedOn([&](FakeFtpSession& s) {
+        serveDownload(s, {"f", "502 SIZE not implemented.", "2500", "350 ok"}, content.mid(2500));
+    });
+    ASSERT_TRUE(download()) << client.replyLine.toStdString();
+    EXPECT_EQ(readFile(file()), content);
+    expectScriptDone();
+}
+
 TEST_F(TransferTest, BrokenDataConnectionIsAFileError)
 {
     startLoggedOn([](FakeFtpSession& s) {
-        serveDownloadUntilData(s, {"f", "100000000"});
+        serveDownloadUntilData(s, {"f", "213 100000000"});
         s.sendData(QByteArray(16 * 1024 * 1024, 'd'));
         s.resetData();
     });
@@ -328,11 +380,27 @@ TEST_F(TransferTest, BrokenDataConnectionIsAFileError)
     expectScriptDone();
 }
 
+TEST_F(TransferTest, BrokenDataConnectionReportsTheServersReasonWhenItGivesOne)
+{
+    startLoggedOn([](FakeFtpSession& s) {
+        serveDownloadUntilData(s, {"f", "213 100000000"});
+        s.send("150 ok");
+        s.sendData(QByteArray(1024 * 1024, 'd'));
+        s.resetData();
+        s.send("451 Local error in processing.");
+        s.exchange("PWD", "257 \"/\"");
+    });
+    EXPECT_FALSE(download());
+    EXPECT_EQ(client.replyLine, QStringLiteral("451 Local error in processing."));
+    EXPECT_EQ(client.QueryPwd(), QStringLiteral("/"));
+    expectScriptDone();
+}
+
 TEST_F(TransferTest, StalledDownloadTimesOutWithNetworkError)
 {
     client.setTimeout(milliseconds(300));
     startLoggedOn([](FakeFtpSession& s) {
-        serveDownloadUntilData(s, {"f", "3000"});
+        serveDownloadUntilData(s, {"f", "213 3000"});
         s.sendData("first bytes");
         s.receiveData();
     });
@@ -345,7 +413,7 @@ TEST_F(TransferTest, ServerThatNeverConnectsTimesOut)
 {
     client.setTimeout(milliseconds(300));
     startLoggedOn([](FakeFtpSession& s) {
-        serveDownloadRequest(s, {"f", "3000"});
+        serveDownloadRequest(s, {"f", "213 3000"});
         s.expectClosed();
     });
     EXPECT_FALSE(download());
@@ -357,20 +425,24 @@ TEST_F(TransferTest, ServerThatNeverConnectsTimesOut)
 TEST_F(TransferTest, AbortedDownloadEndsAfterTheCurrentBlockAndReturnsTrue)
 {
     startLoggedOn([this](FakeFtpSession& s) {
-        serveDownloadUntilData(s, {"f", "1000000"});
+        serveDownloadUntilData(s, {"f", "213 1000000"});
         s.sendData(pattern(1000));
         s.waitUntil([this] { return client.bytesDone > 0; }, "the first block arrived");
         client.abortRequested = 1;
         s.sendData(pattern(1000));
         // The client closes the connection although the file is far from complete.
         s.receiveData();
+        s.send("426 Connection closed; transfer aborted.");
+        s.exchange("PWD", "257 \"/\"");
     });
     ASSERT_TRUE(download()) << client.replyLine.toStdString();
     EXPECT_EQ(client.abortRequested, 1);
-    EXPECT_GT(client.bytesDone, 1000u);
+    EXPECT_GE(client.bytesDone, 1000u);
     EXPECT_LE(client.bytesDone, 2000u);
     EXPECT_EQ(QFile(file()).size(), static_cast<qint64>(client.bytesDone));
     EXPECT_EQ(client.transferDone, 1);
+    // The server's answer to the interrupted transfer is not taken for the next reply.
+    EXPECT_EQ(client.QueryPwd(), QStringLiteral("/"));
     expectScriptDone();
 }
 
@@ -380,10 +452,11 @@ TEST_F(TransferTest, RestCarriesTheFull64BitOffset)
     writeSparseFile(file(), part);
     const QByteArray tail = pattern(100, 9);
     startLoggedOn([&](FakeFtpSession& s) {
-        serveDownloadUntilData(s, {"big", "4294967496", "4294967396",
+        serveDownloadUntilData(s, {"big", "213 4294967496", "4294967396",
                                    "350 Restart position accepted (4294967396).", true});
         s.sendData(tail);
         s.closeData();
+        s.send("226 ok");
     });
     ASSERT_TRUE(download(QStringLiteral("big"), true)) << client.replyLine.toStdString();
     EXPECT_EQ(client.totalBytes, 4294967496u);
@@ -397,13 +470,15 @@ TEST_F(TransferTest, RestCarriesTheFull64BitOffset)
 }
 
 // An upload over a file the server already has part of: it always appends, from the size the
-// server reports.
+// server reports, and is complete only when the server's size afterwards says so.
 struct UploadCase {
     const char* name;
     qsizetype localSize;
-    qsizetype remoteSize;
+    QByteArray sizeBefore;
+    QByteArray closingReply;
+    QByteArray sizeAfter; // empty: not asked
     bool succeeds;
-    const char* reply; // replyLine after a failure
+    const char* reply; // replyLine afterwards
 };
 
 class UploadOutcomeTest : public TransferTest, public ::testing::WithParamInterface<UploadCase> {};
@@ -413,35 +488,53 @@ TEST_P(UploadOutcomeTest, ServerGetsTheMissingTail)
     const UploadCase& c = GetParam();
     const QByteArray content = pattern(c.localSize, 5);
     writeFile(file(), content);
+    const qsizetype start = c.sizeBefore.startsWith("213") ? c.sizeBefore.mid(4).toLongLong() : 0;
     QByteArray received = "not called";
     startLoggedOn([&](FakeFtpSession& s) {
-        serveUploadUntilData(s, "up", "213 " + QByteArray::number(c.remoteSize));
+        serveUploadUntilData(s, "up", c.sizeBefore);
         received = s.receiveData();
+        s.send(c.closingReply);
+        if (!c.sizeAfter.isEmpty())
+            s.exchange("SIZE up", c.sizeAfter);
     });
     EXPECT_EQ(upload(), c.succeeds) << client.replyLine.toStdString();
-    if (c.succeeds) {
-        EXPECT_EQ(client.bytesDone, static_cast<quint64>(c.localSize));
-        EXPECT_EQ(client.transferDone, 1);
-        EXPECT_EQ(client.transferActive, 0);
-    } else {
-        EXPECT_EQ(client.replyLine, QString::fromUtf8(c.reply));
-    }
+    EXPECT_EQ(client.replyLine, QString::fromUtf8(c.reply));
+    EXPECT_EQ(client.bytesDone, static_cast<quint64>(c.localSize));
+    EXPECT_EQ(client.transferDone, c.succeeds ? 1 : 0);
+    EXPECT_EQ(client.transferActive, c.succeeds ? 0 : 1);
     expectScriptDone();
-    EXPECT_EQ(received, c.succeeds ? content.mid(c.remoteSize) : QByteArray());
-    const QList<QByteArray> commands = commandsAfterLogon();
-    ASSERT_EQ(commands.size(), 4);
-    EXPECT_EQ(commands.at(1), "TYPE I");
-    EXPECT_TRUE(commands.at(2).startsWith("PORT "));
-    EXPECT_EQ(commands.at(3), "APPE up");
+    EXPECT_EQ(received, content.mid(start));
 }
 
 INSTANTIATE_TEST_SUITE_P(
     Cases, UploadOutcomeTest,
-    ::testing::Values(UploadCase{"ContinuesAfterThePartTheServerHas", 9000, 1000, true, ""},
-                      UploadCase{"FileTheServerHasWholeSendsNoData", 4000, 4000, true, ""},
-                      UploadCase{"OverALongerRemoteFileIsAFileError", 4000, 9000, false,
-                                 "文件错误"}),
+    ::testing::Values(
+        UploadCase{"ContinuesAfterThePartTheServerHas", 9000, "213 1000", "226 Transfer complete.",
+                   "213 9000", true, "226 Transfer complete."},
+        UploadCase{"FileTheServerHasWholeSendsNoData", 4000, "213 4000", "226 Transfer complete.",
+                   "213 4000", true, "226 Transfer complete."},
+        UploadCase{"ServerWithoutSizeIsTakenAtItsWord", 5000, "502 SIZE not implemented.",
+                   "226 Transfer complete.", "502 SIZE not implemented.", true,
+                   "226 Transfer complete."},
+        UploadCase{"ServerKeepingLessThanWasSentIsANetworkError", 5000, "550 No such file.",
+                   "226 Transfer complete.", "213 3000", false, "网络错误"},
+        UploadCase{"NegativeClosingReplyFailsWithIt", 5000, "550 No such file.",
+                   "451 Failure writing to local file.", "", false,
+                   "451 Failure writing to local file."}),
     caseName);
+
+TEST_F(TransferTest, UploadOverALongerRemoteFileIsAFileErrorAndSendsNothing)
+{
+    writeFile(file(), pattern(4000));
+    startLoggedOn([](FakeFtpSession& s) {
+        serveTypeAndSize(s, "up", "213 9000");
+        serveDataSetup(s, false);
+    });
+    EXPECT_FALSE(upload());
+    EXPECT_EQ(client.replyLine, QStringLiteral("文件错误"));
+    EXPECT_EQ(commandsAfterLogon().size(), 3);
+    expectScriptDone();
+}
 
 TEST_F(TransferTest, UploadAppendsFromThe64BitRemoteSize)
 {
@@ -452,6 +545,7 @@ TEST_F(TransferTest, UploadAppendsFromThe64BitRemoteSize)
     startLoggedOn([&](FakeFtpSession& s) {
         serveUploadUntilData(s, "big", "213 4294967396", true);
         received = s.receiveData();
+        serveUploadEnd(s, "big", "213 4294967496");
     });
     ASSERT_TRUE(upload(QStringLiteral("big"), true)) << client.replyLine.toStdString();
     EXPECT_EQ(client.totalBytes, 4294967496u);
@@ -470,6 +564,7 @@ TEST_F(TransferTest, AbortedUploadEndsAfterTheCurrentBlockAndReturnsTrue)
         s.waitUntil([this] { return client.bytesDone > 0; }, "the first block went out");
         client.abortRequested = 1;
         received = s.receiveData();
+        s.send("226 Transfer complete.");
     });
     ASSERT_TRUE(upload());
     EXPECT_EQ(client.abortRequested, 1);
@@ -478,11 +573,60 @@ TEST_F(TransferTest, AbortedUploadEndsAfterTheCurrentBlockAndReturnsTrue)
     EXPECT_EQ(static_cast<quint64>(received.size()), client.bytesDone.load());
 }
 
+// A server that stops moving data: the abort flag ends the transfer long before the
+// time-out would.
+TEST_P(DownloadModeTest, AbortEndsAStalledTransferPromptly)
+{
+    const bool passive = GetParam();
+    client.setTimeout(milliseconds(20000));
+    startLoggedOn([&](FakeFtpSession& s) {
+        serveDownloadUntilData(s, {"f", "213 1000000", "0", "350 ok", passive});
+        s.send("150 ok");
+        s.sendData(pattern(1000));
+        s.waitUntil([this] { return client.bytesDone > 0; }, "the first block arrived");
+        client.abortRequested = 1;
+        s.receiveData();
+    });
+    const auto started = std::chrono::steady_clock::now();
+    ASSERT_TRUE(download(QStringLiteral("f"), passive)) << client.replyLine.toStdString();
+    EXPECT_LT(std::chrono::steady_clock::now() - started, std::chrono::seconds(5));
+    EXPECT_EQ(client.bytesDone, 1000u);
+    EXPECT_EQ(QFile(file()).size(), 1000);
+    expectScriptDone();
+}
+
+TEST_P(UploadModeTest, AbortEndsAStalledTransferPromptly)
+{
+    const bool passive = GetParam();
+    client.setTimeout(milliseconds(20000));
+    writeSparseFile(file(), 256 * 1024 * 1024);
+    startLoggedOn([&](FakeFtpSession& s) {
+        serveUploadUntilData(s, "up", "550 no", passive);
+        // Nothing is read: the client's send buffer fills and stays full.
+        s.waitUntil([this] { return client.bytesDone > 0; }, "the first bytes went out");
+        s.waitUntil([this] { return client.transferDone == 1; }, "the client gave up");
+    });
+    std::thread monitor([this] {
+        for (int i = 0; i < 400 && client.bytesDone == 0; ++i)
+            std::this_thread::sleep_for(milliseconds(5));
+        std::this_thread::sleep_for(milliseconds(200));
+        client.abortRequested = 1;
+    });
+    const auto started = std::chrono::steady_clock::now();
+    const bool result = upload(QStringLiteral("up"), passive);
+    monitor.join();
+    ASSERT_TRUE(result) << client.replyLine.toStdString();
+    EXPECT_LT(std::chrono::steady_clock::now() - started, std::chrono::seconds(5));
+    EXPECT_EQ(client.abortRequested, 1);
+    EXPECT_LT(client.bytesDone, 256u * 1024 * 1024);
+    expectScriptDone();
+}
+
 TEST_F(TransferTest, RefusedAppendFailsAtOnceWithTheServersReply)
 {
     writeFile(file(), pattern(10));
     startLoggedOn([](FakeFtpSession& s) {
-        s.exchange("SIZE up", "550 no");
+        serveTypeAndSize(s, "up", "550 no");
         serveDataSetup(s, false);
         s.exchange("APPE up", "553 Could not create file.");
     });
@@ -491,14 +635,60 @@ TEST_F(TransferTest, RefusedAppendFailsAtOnceWithTheServersReply)
     expectScriptDone();
 }
 
+// The server refuses the transfer command and never opens (active) or serves (passive) the
+// data connection: the refusal ends the call at once, with the server's text.
+struct RefusalCase {
+    const char* name;
+    bool download;
+    bool passive;
+    QByteArray refusal;
+};
+
+class RefusedTransferTest : public TransferTest,
+                            public ::testing::WithParamInterface<RefusalCase> {};
+
+TEST_P(RefusedTransferTest, FailsAtOnceWithTheServersReply)
+{
+    const RefusalCase& c = GetParam();
+    client.setTimeout(milliseconds(20000));
+    writeFile(file(), c.download ? QByteArray() : pattern(100));
+    startLoggedOn([&](FakeFtpSession& s) {
+        serveTypeAndSize(s, "f", "550 No such file.");
+        serveDataSetup(s, c.passive);
+        if (c.download)
+            s.exchange("REST 0", "350 ok");
+        s.expect(c.download ? "RETR f" : "APPE f");
+        s.send(c.refusal);
+        s.exchange("PWD", "257 \"/\"");
+    });
+    const auto started = std::chrono::steady_clock::now();
+    EXPECT_FALSE(
+        client.TransferFile(QStringLiteral("f"), file(), c.passive, c.download, QString()));
+    EXPECT_LT(std::chrono::steady_clock::now() - started, std::chrono::seconds(5));
+    EXPECT_EQ(client.replyLine, QString::fromLatin1(c.refusal));
+    EXPECT_EQ(client.transferDone, 0);
+    EXPECT_EQ(client.QueryPwd(), QStringLiteral("/"));
+    expectScriptDone();
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Cases, RefusedTransferTest,
+    ::testing::Values(RefusalCase{"MissingFileActive", true, false, "550 Failed to open file."},
+                      RefusalCase{"MissingFilePassive", true, true, "550 Failed to open file."},
+                      RefusalCase{"BusyFileActive", true, false, "450 File unavailable."},
+                      RefusalCase{"BusyFilePassive", true, true, "450 File unavailable."},
+                      RefusalCase{"UploadRefusedPassive", false, true,
+                                  "553 Could not create file."}),
+    caseName);
+
 TEST_F(TransferTest, MissingLocalFileForUploadIsShownAndStopsBeforeTheTransfer)
 {
     const QString missing = localPath(QStringLiteral("不存在.bin"));
-    startLoggedOn([](FakeFtpSession& s) { s.exchange("SIZE up", "550 no"); });
+    startLoggedOn([](FakeFtpSession& s) { serveTypeAndSize(s, "up", "550 no"); });
     EXPECT_FALSE(client.TransferFile(QStringLiteral("up"), missing, false, false, QString()));
     EXPECT_THAT(prompt.texts, ElementsAre(QStringLiteral("无法访问文件") + missing));
     EXPECT_EQ(client.replyLine, QStringLiteral("不能打开本地文件"));
-    EXPECT_THAT(commandsAfterLogon(), ElementsAre(QByteArray("SIZE up")));
+    EXPECT_THAT(commandsAfterLogon(), ElementsAre(QByteArray("TYPE I"), QByteArray("SIZE up")));
     expectScriptDone();
 }
 
@@ -506,7 +696,7 @@ TEST_F(TransferTest, UnwritableLocalFileForDownloadIsShown)
 {
     const QString unwritable = localPath(QStringLiteral("no/such/folder/f.bin"));
     startLoggedOn([](FakeFtpSession& s) {
-        s.exchange("SIZE f", "213 10");
+        serveTypeAndSize(s, "f", "213 10");
         serveDataSetup(s, false);
     });
     EXPECT_FALSE(client.TransferFile(QStringLiteral("f"), unwritable, false, true, QString()));
@@ -518,8 +708,7 @@ TEST_F(TransferTest, RemoteNamesUseTheConnectionCodec)
 {
     startLoggedOn(
         [](FakeFtpSession& s) {
-            serveDownloadUntilData(s, {"\xe4\xb8\xad.txt", "0"});
-            s.closeData();
+            serveDownload(s, {"\xe4\xb8\xad.txt", "213 0"}, QByteArray());
         },
         true);
     ASSERT_TRUE(client.TransferFile(QStringLiteral("中.txt"), localPath(QStringLiteral("中.txt")),
@@ -539,8 +728,7 @@ TEST_F(Ipv6TransferTest, PassiveDownloadOverIpv6UsesEpsv)
         GTEST_SKIP() << "no IPv6 loopback on this machine";
     const QByteArray content = pattern(7000);
     startLoggedOn([&](FakeFtpSession& s) {
-        s.exchange("SIZE f", "213 7000");
-        s.exchange("TYPE I", "200 ok");
+        serveTypeAndSize(s, "f", "213 7000");
         s.expect("EPSV");
         s.send(s.offerExtendedPassive());
         s.exchange("REST 0", "350 ok");
@@ -548,6 +736,7 @@ TEST_F(Ipv6TransferTest, PassiveDownloadOverIpv6UsesEpsv)
         s.acceptPassive();
         s.sendData(content);
         s.closeData();
+        s.send("226 ok");
     });
     ASSERT_TRUE(download(QStringLiteral("f"), true)) << client.replyLine.toStdString();
     EXPECT_EQ(readFile(file()), content);

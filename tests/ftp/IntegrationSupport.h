@@ -80,15 +80,4 @@ inline std::vector<QByteArray> rawNames(const QString& folder)
     return names;
 }
 
-// The replies a transfer leaves pending; the last one tells that the server is done with the
-// file.
-inline QString collectPendingReplies(FtpClient& client, int count)
-{
-    for (int i = 0; i < count; ++i) {
-        if (!client.Command(QString()) && client.replyClass != 1)
-            break;
-    }
-    return client.replyLine;
-}
-
 } // namespace integration

@@ -16,9 +16,8 @@ public:
         const QString suffix = QStringLiteral(".td");
         const QString remoteData = download ? remote : remote + suffix;
         const QString localData = download ? local + suffix : local;
+        // The engine reads the transfer's closing reply itself: nothing is left pending.
         if (!client_.TransferFile(remoteData, localData, false, download, QString()))
-            return false;
-        if (!readClosingReply())
             return false;
         if (download)
             return QFile::rename(localData, local);
@@ -27,17 +26,5 @@ public:
     }
 
 private:
-    // The engine leaves the server's replies to the data transfer unread: after a download
-    // the preliminary 150 as well as the closing reply, after an upload the closing reply.
-    bool readClosingReply()
-    {
-        for (int pending = 0; pending < 2; ++pending) {
-            const bool positive = client_.Command(QString());
-            if (client_.replyClass != 1)
-                return positive;
-        }
-        return false;
-    }
-
     FtpClient& client_;
 };

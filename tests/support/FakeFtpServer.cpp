@@ -26,7 +26,12 @@ FakeFtpServer::~FakeFtpServer()
 
 void FakeFtpServer::start(Script script)
 {
-    thread_ = std::thread([this, script = std::move(script)] { run(script); });
+    startEach({std::move(script)});
+}
+
+void FakeFtpServer::startEach(std::vector<Script> scripts)
+{
+    thread_ = std::thread([this, scripts = std::move(scripts)] { run(scripts); });
 }
 
 bool FakeFtpServer::finish()
@@ -44,7 +49,17 @@ bool FakeFtpServer::finish()
     return ended;
 }
 
-void FakeFtpServer::run(const Script& script)
+void FakeFtpServer::run(const std::vector<Script>& scripts)
+{
+    for (const Script& script : scripts) {
+        if (stopping_)
+            break;
+        runOne(script);
+    }
+    finished_ = true;
+}
+
+void FakeFtpServer::runOne(const Script& script)
 {
     const auto deadline = steady_clock::now() + timeout_;
     TcpSocket control;
@@ -60,7 +75,6 @@ void FakeFtpServer::run(const Script& script)
             recordFailure(QString::fromStdString(failure.what()));
         }
     }
-    finished_ = true;
 }
 
 void FakeFtpServer::recordFailure(const QString& text)

@@ -12,6 +12,7 @@
 #include <functional>
 #include <mutex>
 #include <thread>
+#include <vector>
 
 // A scripted FTP server for tests that need an exact reply sequence. It listens on a free port
 // of a loopback address (127.0.0.1 unless another is given, "::1" for IPv6), accepts one
@@ -47,6 +48,9 @@ public:
     std::chrono::milliseconds timeout() const { return timeout_; }
 
     void start(Script script);
+    // One script per control connection, run in turn as the client connects again (a client
+    // that retries over a new connection). The command list spans all of them.
+    void startEach(std::vector<Script> scripts);
     // Waits for the script to end; false when it did not end within twice the time-out.
     bool finish();
 
@@ -56,7 +60,8 @@ public:
     bool succeeded() const { return failures().isEmpty(); }
 
 private:
-    void run(const Script& script);
+    void run(const std::vector<Script>& scripts);
+    void runOne(const Script& script);
     void recordFailure(const QString& text);
 
     QString address_;

@@ -18,14 +18,39 @@ using std::chrono::milliseconds;
 const char* const serverScript = R"(
 import os, sys
 from pyftpdlib.authorizers import DummyAuthorizer
-from pyftpdlib.handlers import FTPHandler
+from pyftpdlib.handlers import DTPHandler, FTPHandler, ThrottledDTPHandler
+from pyftpdlib.ioloop import RetryError
 from pyftpdlib.servers import FTPServer
 user, password, home, permissions, port_file = sys.argv[1:6]
+rate, keep = int(sys.argv[6]), int(sys.argv[7])
 authorizer = DummyAuthorizer()
 authorizer.add_user(user, password, home, perm=permissions)
 handler = FTPHandler
 handler.authorizer = authorizer
 handler.auth_failed_timeout = 0
+dtp = DTPHandler
+if rate:
+    dtp = ThrottledDTPHandler
+    dtp.read_limit = dtp.write_limit = rate
+if keep:
+    class LosingDTPHandler(dtp):
+        losing = [True]
+        def handle_read(self):
+            if self.receive and self.losing[0] and self.tot_bytes_received >= keep:
+                try:
+                    chunk = self.recv(self.ac_in_buffer_size)
+                except RetryError:
+                    return
+                except OSError:
+                    return self.handle_error()
+                self.tot_bytes_received += len(chunk)
+                if not chunk:
+                    self.losing[0] = False
+                return
+            super().handle_read()
+        handle_read_event = handle_read
+    dtp = LosingDTPHandler
+handler.dtp_handler = dtp
 server = FTPServer(("127.0.0.1", 0), handler)
 with open(port_file + ".part", "w") as out:
     out.write(str(server.socket.getsockname()[1]))
@@ -67,7 +92,9 @@ bool PyFtpdServer::start()
                                 options_.password,
                                 homePath(),
                                 options_.permissions,
-                                folder_->filePath(QStringLiteral("port"))};
+                                folder_->filePath(QStringLiteral("port")),
+                                QString::number(options_.rateLimit),
+                                QString::number(options_.firstUploadKeeps)};
     if (!process_.start(QStringLiteral("/usr/bin/python3"), arguments,
                         folder_->filePath(QStringLiteral("server.log")))) {
         error_ = QStringLiteral("cannot start /usr/bin/python3");
@@ -102,6 +129,11 @@ bool PyFtpdServer::waitForGreeting()
     }
     error_ = QStringLiteral("pyftpdlib gave no greeting");
     return false;
+}
+
+void PyFtpdServer::kill()
+{
+    process_.stop();
 }
 
 void PyFtpdServer::stop()

@@ -13,6 +13,13 @@ struct PyFtpdOptions {
     QString password = QStringLiteral("secret");
     // pyftpdlib permission letters; the default allows everything.
     QString permissions = QStringLiteral("elradfmwMT");
+    // Bytes per second each data connection may move; 0: no limit. Slow enough transfers can
+    // be cut at a chosen moment.
+    int rateLimit = 0;
+    // When not 0, the first upload keeps only about this many bytes (whole receive blocks) and
+    // drops the rest while still answering "226 Transfer complete.", as pyftpdlib does for an
+    // upload whose data connection was reset.
+    int firstUploadKeeps = 0;
 };
 
 // pyftpdlib (/usr/bin/python3, Debian's python3-pyftpdlib) on 127.0.0.1 at a port it picks
@@ -33,6 +40,8 @@ public:
     // Starts the server and waits for its "220" greeting; false with errorText() otherwise.
     bool start();
     void stop();
+    // Ends the server process at once, as a crash would; its folder stays until stop.
+    void kill();
 
     QString host() const { return QStringLiteral("127.0.0.1"); }
     quint16 port() const { return port_; }
