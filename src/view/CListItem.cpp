@@ -4,6 +4,8 @@
 
 #include <algorithm>
 #include <array>
+#include <string_view>
+#include <vector>
 
 namespace {
 
@@ -13,7 +15,11 @@ constexpr qsizetype iisNameOffset = 22;
 // Type character plus nine permission characters; ACL and SELinux marks may follow.
 constexpr qsizetype unixModeLength = 10;
 constexpr qsizetype maxCountDigits = 20;
-constexpr char16_t chineseMonthMark = u'\u6708';
+constexpr qsizetype maxMonthNameLength = 9;
+// Chinese and Japanese "3月", Korean "3월"; a day may end in "日" or "일", a year in "年" or "년".
+constexpr QStringView monthMarks = u"\u6708\uC6D4";
+constexpr QStringView dayMarks = u".,\u65E5\uC77C";
+constexpr QStringView yearMarks = u"\u5E74\uB144";
 
 struct Field {
     qsizetype begin = 0;
@@ -23,6 +29,12 @@ struct Field {
 bool isBlank(QChar c)
 {
     return c == u' ' || c == u'\t';
+}
+
+// Some locales print a no-break space inside the date ("7.\u00a0pro").
+bool isFieldSeparator(QChar c)
+{
+    return isBlank(c) || c == u'\u00a0';
 }
 
 bool isDigit(QChar c)
@@ -38,12 +50,12 @@ public:
 
     bool next(Field& field)
     {
-        while (position_ < text_.size() && isBlank(text_[position_]))
+        while (position_ < text_.size() && isFieldSeparator(text_[position_]))
             ++position_;
         if (position_ >= text_.size())
             return false;
         field.begin = position_;
-        while (position_ < text_.size() && !isBlank(text_[position_]))
+        while (position_ < text_.size() && !isFieldSeparator(text_[position_]))
             ++position_;
         field.end = position_;
         return true;
@@ -75,21 +87,59 @@ bool readCount(QStringView text, quint64& value)
     return ok;
 }
 
-// English abbreviations as ls prints them in the C locale, or "3月" from a Chinese locale.
-bool isMonth(QStringView text)
+// A field's suffix of one character, taken off when present.
+bool dropSuffix(QStringView& text, QStringView suffixes)
 {
-    static const std::array<QLatin1String, 12> names = {
-        QLatin1String("Jan"), QLatin1String("Feb"), QLatin1String("Mar"), QLatin1String("Apr"),
-        QLatin1String("May"), QLatin1String("Jun"), QLatin1String("Jul"), QLatin1String("Aug"),
-        QLatin1String("Sep"), QLatin1String("Oct"), QLatin1String("Nov"), QLatin1String("Dec")};
-    if (!text.isEmpty() && text.back() == chineseMonthMark)
-        return isDigits(text.chopped(1), 1, 2);
-    return std::any_of(names.begin(), names.end(), [text](QLatin1String name) {
-        return text.compare(name, Qt::CaseInsensitive) == 0;
-    });
+    if (text.isEmpty() || !suffixes.contains(text.back()))
+        return false;
+    text.chop(1);
+    return true;
 }
 
-// "9:05", "14:22" or "14:22:07".
+// Month names as ls and servers print them in the C locale and in the European locales, with the
+// English and German full names: lower case, without the dot some locales put after them.
+bool isMonthName(QStringView text)
+{
+    static const std::vector<std::u16string_view> names = [] {
+        std::vector<std::u16string_view> sorted = {
+            u"jan",      u"feb",      u"mar",    u"apr",     u"may",     u"jun",       u"jul",
+            u"aug",      u"sep",      u"oct",    u"nov",     u"dec",     u"sept",      u"mär",
+            u"märz",     u"mai",      u"juni",   u"juli",    u"okt",     u"dez",       u"janv",
+            u"févr",     u"fév",      u"mars",   u"avr",     u"juin",    u"juil",      u"août",
+            u"déc",      u"ene",      u"abr",    u"ago",     u"dic",     u"gen",       u"mag",
+            u"giu",      u"lug",      u"set",    u"ott",     u"fev",     u"out",       u"mrt",
+            u"mei",      u"maj",      u"des",    u"febr",    u"márc",    u"ápr",       u"máj",
+            u"jún",      u"júl",      u"szept",  u"sty",     u"lut",     u"kwi",       u"cze",
+            u"lip",      u"sie",      u"wrz",    u"paź",     u"lis",     u"gru",       u"led",
+            u"úno",      u"bře",      u"dub",    u"kvě",     u"čvn",     u"čvc",       u"srp",
+            u"zář",      u"říj",      u"pro",    u"янв",     u"фев",     u"мар",       u"апр",
+            u"май",      u"мая",      u"июн",    u"июл",     u"авг",     u"сен",       u"окт",
+            u"ноя",      u"дек",      u"oca",    u"şub",     u"nis",     u"haz",       u"tem",
+            u"ağu",      u"eyl",      u"eki",    u"kas",     u"ara",     u"january",   u"february",
+            u"march",    u"april",    u"june",   u"july",    u"august",  u"september", u"october",
+            u"november", u"december", u"januar", u"februar", u"oktober", u"dezember"};
+        std::sort(sorted.begin(), sorted.end());
+        sorted.erase(std::unique(sorted.begin(), sorted.end()), sorted.end());
+        return sorted;
+    }();
+    std::array<char16_t, maxMonthNameLength> lower{};
+    if (text.size() < 3 || text.size() > maxMonthNameLength)
+        return false;
+    for (qsizetype i = 0; i < text.size(); ++i)
+        lower[i] = text[i].toLower().unicode();
+    return std::binary_search(names.begin(), names.end(),
+                              std::u16string_view(lower.data(), text.size()));
+}
+
+// "Mar", "mar", "Dez.", "März,", "Feb.,", "déc.".
+bool isMonth(QStringView text)
+{
+    dropSuffix(text, u",");
+    dropSuffix(text, u".");
+    return isMonthName(text);
+}
+
+// "9:05", "14:22" or "14:22:07"; "20.23" from locales that write the time with a dot.
 bool isClockTime(QStringView text)
 {
     const qsizetype colon = text.indexOf(u':');
@@ -102,9 +152,41 @@ bool isClockTime(QStringView text)
            isDigits(rest.mid(3), 2, 2);
 }
 
-bool isTimeOrYear(QStringView text)
+bool isDottedTime(QStringView text)
 {
-    return isClockTime(text) || isDigits(text, 4, 4);
+    const qsizetype dot = text.indexOf(u'.');
+    return dot >= 1 && isDigits(text.left(dot), 1, 2) && isDigits(text.mid(dot + 1), 2, 2);
+}
+
+// Three numbers with one separator, the year first or last: "2012-01-31", "2001/12/24",
+// "15-08-2006", "2009.11.02".
+bool isFullDate(QStringView text)
+{
+    if (text.size() < 8 || text.size() > 10)
+        return false;
+    const qsizetype first = std::find_if_not(text.begin(), text.end(), isDigit) - text.begin();
+    if (first == text.size() || (text[first] != u'-' && text[first] != u'/' && text[first] != u'.'))
+        return false;
+    const qsizetype second = text.indexOf(text[first], first + 1);
+    if (second < 0)
+        return false;
+    const QStringView start = text.left(first);
+    const QStringView middle = text.mid(first + 1, second - first - 1);
+    const QStringView end = text.mid(second + 1);
+    return isDigits(middle, 1, 2) && ((isDigits(start, 4, 4) && isDigits(end, 1, 2)) ||
+                                      (isDigits(start, 1, 2) && isDigits(end, 4, 4)));
+}
+
+// Month and day without a year: "03-14", "03/14", or "7.12." with the dot after each number.
+bool isShortDate(QStringView text)
+{
+    const qsizetype separator = text.indexOf(u'-') >= 0 ? text.indexOf(u'-') : text.indexOf(u'/');
+    if (separator >= 0)
+        return isDigits(text.left(separator), 1, 2) && isDigits(text.mid(separator + 1), 1, 2);
+    if (!dropSuffix(text, u"."))
+        return false;
+    const qsizetype dot = text.indexOf(u'.');
+    return dot >= 0 && isDigits(text.left(dot), 1, 2) && isDigits(text.mid(dot + 1), 1, 2);
 }
 
 bool hasVisibleCharacter(QStringView text)
@@ -126,46 +208,189 @@ QStringView withoutLineEnd(QStringView line)
     return line;
 }
 
-// The size, month, day and time-or-year fields that stand in a row before the name of every
-// ls-style line, found as the first four consecutive fields of that shape.
-struct UnixDateFields {
-    quint64 bytes = 0;
-    Field month;
-    Field timeOrYear;
+// What one field of a date can be; a field may be several at once ("2013" is a count and a year).
+enum Shape : unsigned {
+    Count = 1u << 0,
+    Day = 1u << 1,
+    DayWithComma = 1u << 2,
+    DayWithDot = 1u << 3,
+    Month = 1u << 4,
+    Year = 1u << 5,
+    Time = 1u << 6,
+    FullDate = 1u << 7,
+    ShortDate = 1u << 8,
+    TimeOrYear = Time | Year,
 };
 
-bool isSizeAndDate(QStringView text, const std::array<Field, 4>& fields, quint64& bytes)
+unsigned dayShape(QStringView text)
 {
-    return readCount(textOf(text, fields[0]), bytes) && isMonth(textOf(text, fields[1])) &&
-           isDigits(textOf(text, fields[2]), 1, 2) && isTimeOrYear(textOf(text, fields[3]));
+    if (isDigits(text, 1, 2))
+        return Day;
+    const QChar mark = text.isEmpty() ? QChar() : text.back();
+    if (!dropSuffix(text, dayMarks) || !isDigits(text, 1, 2))
+        return 0;
+    return Day | (mark == u',' ? DayWithComma : Shape{}) | (mark == u'.' ? DayWithDot : Shape{});
 }
 
+unsigned shapeOf(QStringView text)
+{
+    if (text.isEmpty())
+        return 0;
+    if (!isDigit(text.front()))
+        return isMonth(text) ? Month : Shape{};
+    unsigned shape = dayShape(text);
+    if (isDigits(text, 1, maxCountDigits))
+        shape |= Count;
+    QStringView year = text;
+    dropSuffix(year, yearMarks);
+    if (isDigits(year, 4, 4))
+        shape |= Year;
+    if (isClockTime(text) || isDottedTime(text))
+        shape |= Time;
+    if (isFullDate(text))
+        shape |= FullDate;
+    if (isShortDate(text))
+        shape |= ShortDate;
+    if (dropSuffix(text, monthMarks) && isDigits(text, 1, 2))
+        shape |= Month;
+    return shape;
+}
+
+// The fields that follow a size, read and classified only as far as a date needs them.
+class DateFields {
+public:
+    static constexpr int capacity = 4;
+
+    DateFields(QStringView text, FieldCursor cursor) : text_(text), cursor_(cursor) {}
+
+    unsigned shape(int index)
+    {
+        while (read_ <= index && read_ < capacity && cursor_.next(fields_[read_])) {
+            shapes_[read_] = shapeOf(textOf(text_, fields_[read_]));
+            ++read_;
+        }
+        return index < read_ ? shapes_[index] : 0;
+    }
+    const Field& field(int index) const { return fields_[index]; }
+
+private:
+    QStringView text_;
+    FieldCursor cursor_;
+    std::array<Field, capacity> fields_;
+    std::array<unsigned, capacity> shapes_{};
+    int read_ = 0;
+};
+
+// One order of date fields. Where a locale pads an old entry's year or date on its right, the
+// blank before the name is padding, not part of the name.
+struct DatePattern {
+    std::array<unsigned, DateFields::capacity> shapes;
+    int length;
+    bool paddedOnTheRight;
+};
+
+// The month-first order of ls in the C locale: "Mar 05 14:22", "márc 3 11:00", "12월 7일 20:23".
+constexpr DatePattern monthFirstPattern = {{Month, Day, TimeOrYear}, 3, false};
+// Tried in this order after each size. "Jun 14, 2003 11:20" comes first, as the month-first
+// order would stop at its year.
+constexpr DatePattern datePatterns[] = {
+    {{Month, DayWithComma, Year, Time}, 4, false}, // Jun 14, 2003 11:20
+    monthFirstPattern,
+    {{DayWithDot, Month, Year}, 3, true},             // 14. Mär 2008 (German ls)
+    {{Day, Month, TimeOrYear}, 3, false},             // 05 nov 2007, 4. März, 18:30
+    {{FullDate, Time}, 2, false},                     // 2012-01-31 08:05, 2001/12/24 09:00
+    {{FullDate}, 1, true},                            // 2009.11.02
+    {{ShortDate, TimeOrYear}, 2, false},              // 03-14 2008, 03-14 16:20, 7.12. 20:23
+    {{DayWithDot, DayWithDot, TimeOrYear}, 3, false}, // 14. 3. 2008
+};
+// "2008 márc 14"; never where "4096 Mar 05 14:22" reads as a size and a month-first date.
+constexpr DatePattern yearFirstPattern = {{Year, Month, Day}, 3, false};
+
+bool matches(DateFields& fields, const DatePattern& pattern, int offset = 0)
+{
+    for (int i = 0; i < pattern.length; ++i) {
+        if ((fields.shape(offset + i) & pattern.shapes[i]) == 0)
+            return false;
+    }
+    return true;
+}
+
+// The size, date and where the name starts, in every ls-style line.
+struct UnixDateFields {
+    quint64 bytes = 0;
+    Field dateBegin;
+    Field dateEnd;
+    bool padded = false;
+};
+
+bool findDateAfter(DateFields& fields, UnixDateFields& found)
+{
+    const DatePattern* match = nullptr;
+    for (const DatePattern& pattern : datePatterns) {
+        if (matches(fields, pattern)) {
+            match = &pattern;
+            break;
+        }
+    }
+    if (!match && matches(fields, yearFirstPattern) && !matches(fields, monthFirstPattern, 1))
+        match = &yearFirstPattern;
+    if (!match)
+        return false;
+    found.dateBegin = fields.field(0);
+    found.dateEnd = fields.field(match->length - 1);
+    found.padded = match->paddedOnTheRight;
+    return true;
+}
+
+// The first field that reads as a size and is followed by a date.
 bool findSizeAndDate(QStringView text, qsizetype from, UnixDateFields& found)
 {
     FieldCursor cursor(text, from);
-    std::array<Field, 4> window;
-    qsizetype seen = 0;
     Field field;
     while (cursor.next(field)) {
-        std::rotate(window.begin(), window.begin() + 1, window.end());
-        window.back() = field;
-        if (++seen >= 4 && isSizeAndDate(text, window, found.bytes)) {
-            found.month = window[1];
-            found.timeOrYear = window[3];
+        if (!readCount(textOf(text, field), found.bytes))
+            continue;
+        DateFields following(text, cursor);
+        if (findDateAfter(following, found))
             return true;
-        }
     }
     return false;
 }
 
+// "03-05-14", "03/05/2014", "14.03.2010", and the year first: "2010-03-14".
 bool isDosDate(QStringView text)
 {
+    if (text.size() == 10 && isDigits(text.left(4), 4, 4)) {
+        const QChar separator = text[4];
+        return (separator == u'-' || separator == u'/' || separator == u'.') &&
+               text[7] == separator && isDigits(text.mid(5, 2), 2, 2) &&
+               isDigits(text.mid(8), 2, 2);
+    }
     if (text.size() != 8 && text.size() != 10)
         return false;
     const QChar separator = text[2];
-    return (separator == u'-' || separator == u'/') && text[5] == separator &&
+    return (separator == u'-' || separator == u'/' || separator == u'.') && text[5] == separator &&
            isDigits(text.left(2), 2, 2) && isDigits(text.mid(3, 2), 2, 2) &&
            isDigits(text.mid(6), 2, 4);
+}
+
+// "1,234,567" as dir prints sizes, or "1.234.567" in locales that group with a dot: groups of
+// three digits after the first.
+bool readGroupedCount(QStringView text, quint64& value)
+{
+    const qsizetype firstGroup = std::find_if_not(text.begin(), text.end(), isDigit) - text.begin();
+    if (firstGroup < 1 || firstGroup > 3 || firstGroup == text.size())
+        return false;
+    const QChar separator = text[firstGroup];
+    if (separator != u',' && separator != u'.')
+        return false;
+    QString digits = text.left(firstGroup).toString();
+    for (qsizetype at = firstGroup; at < text.size(); at += 4) {
+        if (text[at] != separator || !isDigits(text.mid(at + 1, 3), 3, 3))
+            return false;
+        digits += text.mid(at + 1, 3);
+    }
+    return readCount(digits, value);
 }
 
 bool isMeridiem(QStringView text)
@@ -230,7 +455,10 @@ bool CListItem::ParseUnix(QStringView text)
     if (!cursor.next(mode) || mode.end < unixModeLength || !findSizeAndDate(text, mode.end, found))
         return false;
     const bool link = text.front() == u'l';
-    QStringView entryName = text.mid(found.timeOrYear.end + 1);
+    qsizetype nameStart = found.dateEnd.end + 1;
+    if (found.padded && nameStart < text.size() && isBlank(text[nameStart]))
+        ++nameStart;
+    QStringView entryName = text.mid(nameStart);
     if (link)
         entryName = withoutLinkTarget(entryName);
     if (!isAcceptableName(entryName))
@@ -238,7 +466,7 @@ bool CListItem::ParseUnix(QStringView text)
     isFolder = text.front() == u'd' || text.front() == u'D';
     isLink = link;
     permissions = text.mid(1, 9).toString();
-    date = text.mid(found.month.begin, found.timeOrYear.end - found.month.begin).toString();
+    date = text.mid(found.dateBegin.begin, found.dateEnd.end - found.dateBegin.begin).toString();
     name = entryName.toString();
     bytes = isFolder ? 0 : found.bytes;
     size = isFolder ? QString() : FormatSize(bytes);
@@ -262,7 +490,8 @@ bool CListItem::ParseDos(QStringView text)
     }
     const bool folder = isDirMark(textOf(text, sizeField));
     quint64 count = 0;
-    if (!folder && !readCount(textOf(text, sizeField), count))
+    if (!folder && !readCount(textOf(text, sizeField), count) &&
+        !readGroupedCount(textOf(text, sizeField), count))
         return false;
     const qsizetype nameStart =
         folder ? dosFolderNameStart(text, timeField.end, sizeField.end) : sizeField.end + 1;
