@@ -238,9 +238,10 @@ unsigned shapeOf(QStringView text)
         return 0;
     if (!isDigit(text.front()))
         return isMonth(text) ? Month : Shape{};
-    unsigned shape = dayShape(text);
+    // Most fields are plain numbers: link counts, ids, sizes, days and years.
     if (isDigits(text, 1, maxCountDigits))
-        shape |= Count;
+        return Count | (text.size() <= 2 ? Day : Shape{}) | (text.size() == 4 ? Year : Shape{});
+    unsigned shape = dayShape(text);
     QStringView year = text;
     dropSuffix(year, yearMarks);
     if (isDigits(year, 4, 4))
@@ -256,35 +257,39 @@ unsigned shapeOf(QStringView text)
     return shape;
 }
 
-// The fields that follow a size, read and classified only as far as a date needs them.
-class DateFields {
+// The fields of a line after its mode, each read and classified once, however many sizes and
+// dates are tried over it. Only the last few fields are kept: a date is looked for right after
+// each size, so no field further back is asked for again.
+class ClassifiedFields {
 public:
-    static constexpr int capacity = 4;
+    static constexpr int window = 8;
 
-    DateFields(QStringView text, FieldCursor cursor) : text_(text), cursor_(cursor) {}
+    ClassifiedFields(QStringView text, qsizetype from) : text_(text), cursor_(text, from) {}
 
-    unsigned shape(int index)
+    bool exists(int index)
     {
-        while (read_ <= index && read_ < capacity && cursor_.next(fields_[read_])) {
-            shapes_[read_] = shapeOf(textOf(text_, fields_[read_]));
+        while (read_ <= index && cursor_.next(fields_[read_ % window])) {
+            shapes_[read_ % window] = shapeOf(textOf(text_, fields_[read_ % window]));
             ++read_;
         }
-        return index < read_ ? shapes_[index] : 0;
+        return index < read_;
     }
-    const Field& field(int index) const { return fields_[index]; }
+    // 0 past the end of the line.
+    unsigned shape(int index) { return exists(index) ? shapes_[index % window] : 0; }
+    const Field& field(int index) const { return fields_[index % window]; }
 
 private:
     QStringView text_;
     FieldCursor cursor_;
-    std::array<Field, capacity> fields_;
-    std::array<unsigned, capacity> shapes_{};
+    std::array<Field, window> fields_;
+    std::array<unsigned, window> shapes_{};
     int read_ = 0;
 };
 
 // One order of date fields. Where a locale pads an old entry's year or date on its right, the
 // blank before the name is padding, not part of the name.
 struct DatePattern {
-    std::array<unsigned, DateFields::capacity> shapes;
+    std::array<unsigned, 4> shapes;
     int length;
     bool paddedOnTheRight;
 };
@@ -306,10 +311,10 @@ constexpr DatePattern datePatterns[] = {
 // "2008 márc 14"; never where "4096 Mar 05 14:22" reads as a size and a month-first date.
 constexpr DatePattern yearFirstPattern = {{Year, Month, Day}, 3, false};
 
-bool matches(DateFields& fields, const DatePattern& pattern, int offset = 0)
+bool matches(ClassifiedFields& fields, int first, const DatePattern& pattern)
 {
     for (int i = 0; i < pattern.length; ++i) {
-        if ((fields.shape(offset + i) & pattern.shapes[i]) == 0)
+        if ((fields.shape(first + i) & pattern.shapes[i]) == 0)
             return false;
     }
     return true;
@@ -323,36 +328,32 @@ struct UnixDateFields {
     bool padded = false;
 };
 
-bool findDateAfter(DateFields& fields, UnixDateFields& found)
+// A date that starts at the field first, and where it ends.
+const DatePattern* findDateAt(ClassifiedFields& fields, int first)
 {
-    const DatePattern* match = nullptr;
     for (const DatePattern& pattern : datePatterns) {
-        if (matches(fields, pattern)) {
-            match = &pattern;
-            break;
-        }
+        if (matches(fields, first, pattern))
+            return &pattern;
     }
-    if (!match && matches(fields, yearFirstPattern) && !matches(fields, monthFirstPattern, 1))
-        match = &yearFirstPattern;
-    if (!match)
-        return false;
-    found.dateBegin = fields.field(0);
-    found.dateEnd = fields.field(match->length - 1);
-    found.padded = match->paddedOnTheRight;
-    return true;
+    if (matches(fields, first, yearFirstPattern) && !matches(fields, first + 1, monthFirstPattern))
+        return &yearFirstPattern;
+    return nullptr;
 }
 
 // The first field that reads as a size and is followed by a date.
 bool findSizeAndDate(QStringView text, qsizetype from, UnixDateFields& found)
 {
-    FieldCursor cursor(text, from);
-    Field field;
-    while (cursor.next(field)) {
-        if (!readCount(textOf(text, field), found.bytes))
+    ClassifiedFields fields(text, from);
+    for (int index = 0; fields.exists(index); ++index) {
+        if ((fields.shape(index) & Count) == 0)
             continue;
-        DateFields following(text, cursor);
-        if (findDateAfter(following, found))
+        const DatePattern* date = findDateAt(fields, index + 1);
+        if (date && readCount(textOf(text, fields.field(index)), found.bytes)) {
+            found.dateBegin = fields.field(index + 1);
+            found.dateEnd = fields.field(index + date->length);
+            found.padded = date->paddedOnTheRight;
             return true;
+        }
     }
     return false;
 }
