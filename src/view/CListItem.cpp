@@ -158,6 +158,11 @@ bool isDottedTime(QStringView text)
     return dot >= 1 && isDigits(text.left(dot), 1, 2) && isDigits(text.mid(dot + 1), 2, 2);
 }
 
+bool isDateSeparator(QChar c)
+{
+    return c == u'-' || c == u'/' || c == u'.';
+}
+
 // Three numbers with one separator, the year first or last: "2012-01-31", "2001/12/24",
 // "15-08-2006", "2009.11.02".
 bool isFullDate(QStringView text)
@@ -165,7 +170,7 @@ bool isFullDate(QStringView text)
     if (text.size() < 8 || text.size() > 10)
         return false;
     const qsizetype first = std::find_if_not(text.begin(), text.end(), isDigit) - text.begin();
-    if (first == text.size() || (text[first] != u'-' && text[first] != u'/' && text[first] != u'.'))
+    if (first == text.size() || !isDateSeparator(text[first]))
         return false;
     const qsizetype second = text.indexOf(text[first], first + 1);
     if (second < 0)
@@ -363,16 +368,14 @@ bool isDosDate(QStringView text)
 {
     if (text.size() == 10 && isDigits(text.left(4), 4, 4)) {
         const QChar separator = text[4];
-        return (separator == u'-' || separator == u'/' || separator == u'.') &&
-               text[7] == separator && isDigits(text.mid(5, 2), 2, 2) &&
-               isDigits(text.mid(8), 2, 2);
+        return isDateSeparator(separator) && text[7] == separator &&
+               isDigits(text.mid(5, 2), 2, 2) && isDigits(text.mid(8), 2, 2);
     }
     if (text.size() != 8 && text.size() != 10)
         return false;
     const QChar separator = text[2];
-    return (separator == u'-' || separator == u'/' || separator == u'.') && text[5] == separator &&
-           isDigits(text.left(2), 2, 2) && isDigits(text.mid(3, 2), 2, 2) &&
-           isDigits(text.mid(6), 2, 4);
+    return isDateSeparator(separator) && text[5] == separator && isDigits(text.left(2), 2, 2) &&
+           isDigits(text.mid(3, 2), 2, 2) && isDigits(text.mid(6), 2, 4);
 }
 
 // "1,234,567" as dir prints sizes, or "1.234.567" in locales that group with a dot: groups of
