@@ -220,6 +220,14 @@ QMap<QString, QList<QByteArray>> readSections(const char* file)
     return sections;
 }
 
+// One section's lines, each parsed as one entry, by name.
+QMap<QString, CListItem> parseSection(const char* file, const QString& section, qsizetype entries)
+{
+    const QList<QByteArray> lines = readSections(file).value(section);
+    EXPECT_EQ(lines.size(), entries) << section.toStdString();
+    return parseAll(lines);
+}
+
 struct LsEntry {
     const char* name;
     bool isFolder;
@@ -246,10 +254,8 @@ class LsLocaleCapture : public ::testing::TestWithParam<LsCapture> {};
 TEST_P(LsLocaleCapture, EveryEntryIsReadWhole)
 {
     const LsCapture& capture = GetParam();
-    const QList<QByteArray> lines =
-        readSections("list-ls-locales.txt").value(QString::fromUtf8(capture.section));
-    ASSERT_EQ(lines.size(), static_cast<qsizetype>(std::size(lsTree)));
-    const QMap<QString, CListItem> items = parseAll(lines);
+    const QMap<QString, CListItem> items =
+        parseSection("list-ls-locales.txt", QString::fromUtf8(capture.section), std::size(lsTree));
     for (const LsEntry& entry : lsTree) {
         SCOPED_TRACE(entry.name);
         const QString name = QString::fromUtf8(entry.name);
@@ -342,10 +348,8 @@ class WindowsDirListing : public ::testing::TestWithParam<DirCapture> {};
 TEST_P(WindowsDirListing, EveryEntryIsReadWhole)
 {
     const DirCapture& capture = GetParam();
-    const QList<QByteArray> lines =
-        readSections("list-windows-dir.txt").value(QLatin1String(capture.section));
-    ASSERT_EQ(lines.size(), static_cast<qsizetype>(std::size(dirTree)));
-    const QMap<QString, CListItem> items = parseAll(lines);
+    const QMap<QString, CListItem> items =
+        parseSection("list-windows-dir.txt", QLatin1String(capture.section), std::size(dirTree));
     for (const DosEntry& entry : dirTree) {
         SCOPED_TRACE(entry.name);
         const QString name = QString::fromUtf8(entry.name);
