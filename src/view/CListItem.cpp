@@ -17,6 +17,7 @@ constexpr qsizetype unixModeLength = 10;
 constexpr qsizetype maxCountDigits = 20;
 constexpr qsizetype maxMonthNameLength = 9;
 // Chinese and Japanese "3月", Korean "3월"; a day may end in "日" or "일", a year in "年" or "년".
+constexpr char16_t chineseMonthMark = u'\u6708';
 constexpr QStringView monthMarks = u"\u6708\uC6D4";
 constexpr QStringView dayMarks = u".,\u65E5\uC77C";
 constexpr QStringView yearMarks = u"\u5E74\uB144";
@@ -31,12 +32,6 @@ bool isBlank(QChar c)
     return c == u' ' || c == u'\t';
 }
 
-// Some locales print a no-break space inside the date ("7.\u00a0pro").
-bool isFieldSeparator(QChar c)
-{
-    return isBlank(c) || c == u'\u00a0';
-}
-
 bool isDigit(QChar c)
 {
     return c >= u'0' && c <= u'9';
@@ -46,24 +41,37 @@ bool isDigit(QChar c)
 // once, however long it is and however little of it turns out to matter.
 class FieldCursor {
 public:
-    FieldCursor(QStringView text, qsizetype from) : text_(text), position_(from) {}
+    // Some locales print a no-break space inside the date ("7.\u00a0pro"); it only separates
+    // fields where dates are looked for.
+    enum Separators { Blanks, BlanksAndNoBreakSpace };
+
+    FieldCursor(QStringView text, qsizetype from, Separators separators = Blanks)
+        : text_(text), position_(from), noBreakSpaceSeparates_(separators == BlanksAndNoBreakSpace)
+    {
+    }
 
     bool next(Field& field)
     {
-        while (position_ < text_.size() && isFieldSeparator(text_[position_]))
+        while (position_ < text_.size() && isSeparator(text_[position_]))
             ++position_;
         if (position_ >= text_.size())
             return false;
         field.begin = position_;
-        while (position_ < text_.size() && !isFieldSeparator(text_[position_]))
+        while (position_ < text_.size() && !isSeparator(text_[position_]))
             ++position_;
         field.end = position_;
         return true;
     }
 
 private:
+    bool isSeparator(QChar c) const
+    {
+        return isBlank(c) || (noBreakSpaceSeparates_ && c == u'\u00a0');
+    }
+
     QStringView text_;
     qsizetype position_;
+    bool noBreakSpaceSeparates_;
 };
 
 QStringView textOf(QStringView line, const Field& field)
@@ -90,7 +98,8 @@ bool readCount(QStringView text, quint64& value)
 // A field's suffix of one character, taken off when present.
 bool dropSuffix(QStringView& text, QStringView suffixes)
 {
-    if (text.isEmpty() || !suffixes.contains(text.back()))
+    if (text.isEmpty() ||
+        std::find(suffixes.begin(), suffixes.end(), text.back()) == suffixes.end())
         return false;
     text.chop(1);
     return true;
@@ -129,6 +138,18 @@ bool isMonthName(QStringView text)
         lower[i] = text[i].toLower().unicode();
     return std::binary_search(names.begin(), names.end(),
                               std::u16string_view(lower.data(), text.size()));
+}
+
+// English abbreviations as ls prints them in the C locale.
+bool isEnglishMonth(QStringView text)
+{
+    static const std::array<QLatin1String, 12> names = {
+        QLatin1String("Jan"), QLatin1String("Feb"), QLatin1String("Mar"), QLatin1String("Apr"),
+        QLatin1String("May"), QLatin1String("Jun"), QLatin1String("Jul"), QLatin1String("Aug"),
+        QLatin1String("Sep"), QLatin1String("Oct"), QLatin1String("Nov"), QLatin1String("Dec")};
+    return std::any_of(names.begin(), names.end(), [text](QLatin1String name) {
+        return text.compare(name, Qt::CaseInsensitive) == 0;
+    });
 }
 
 // "Mar", "mar", "Dez.", "März,", "Feb.,", "déc.".
@@ -216,25 +237,63 @@ QStringView withoutLineEnd(QStringView line)
 // What one field of a date can be; a field may be several at once ("2013" is a count and a year).
 enum Shape : unsigned {
     Count = 1u << 0,
-    Day = 1u << 1,
-    DayWithComma = 1u << 2,
-    DayWithDot = 1u << 3,
-    Month = 1u << 4,
-    Year = 1u << 5,
-    Time = 1u << 6,
-    FullDate = 1u << 7,
-    ShortDate = 1u << 8,
+    // The fields of ls's month-first order in the C locale: "Mar", or "3月" from a Chinese locale;
+    // any one or two digits for the day; a time with a colon.
+    ClassicMonth = 1u << 1,
+    PlainDay = 1u << 2,
+    ClockTime = 1u << 3,
+    // Any four digits.
+    Year = 1u << 4,
+    // Of the other orders.
+    Month = 1u << 5,
+    Day = 1u << 6,
+    DayOfMonth = 1u << 7,
+    DayWithComma = 1u << 8,
+    DayWithDot = 1u << 9,
+    CalendarYear = 1u << 10,
+    DottedTime = 1u << 11,
+    FullDate = 1u << 12,
+    ShortDate = 1u << 13,
+    Time = ClockTime | DottedTime,
     TimeOrYear = Time | Year,
 };
 
+// One or two digits as a number.
+int smallNumber(QStringView digits)
+{
+    int value = 0;
+    for (QChar digit : digits)
+        value = value * 10 + (digit.unicode() - u'0');
+    return value;
+}
+
+// "7", "07", "7.", "14,", "7일".
 unsigned dayShape(QStringView text)
 {
-    if (isDigits(text, 1, 2))
-        return Day;
     const QChar mark = text.isEmpty() ? QChar() : text.back();
-    if (!dropSuffix(text, dayMarks) || !isDigits(text, 1, 2))
+    const bool marked = dropSuffix(text, dayMarks);
+    if (!isDigits(text, 1, 2))
         return 0;
-    return Day | (mark == u',' ? DayWithComma : Shape{}) | (mark == u'.' ? DayWithDot : Shape{});
+    const unsigned plain = marked ? Day : Day | PlainDay;
+    const int value = smallNumber(text);
+    if (value < 1 || value > 31)
+        return plain;
+    return plain | DayOfMonth | (marked && mark == u',' ? DayWithComma : Shape{}) |
+           (marked && mark == u'.' ? DayWithDot : Shape{});
+}
+
+// "2008" or "2008년" in the years a listing shows.
+bool isCalendarYear(QStringView text)
+{
+    dropSuffix(text, yearMarks);
+    return isDigits(text, 4, 4) && (text.startsWith(u"19") || text.startsWith(u"20"));
+}
+
+unsigned wordShape(QStringView text)
+{
+    if (isEnglishMonth(text))
+        return ClassicMonth | Month;
+    return isMonth(text) ? Month : Shape{};
 }
 
 unsigned shapeOf(QStringView text)
@@ -242,34 +301,40 @@ unsigned shapeOf(QStringView text)
     if (text.isEmpty())
         return 0;
     if (!isDigit(text.front()))
-        return isMonth(text) ? Month : Shape{};
+        return wordShape(text);
     // Most fields are plain numbers: link counts, ids, sizes, days and years.
-    if (isDigits(text, 1, maxCountDigits))
-        return Count | (text.size() <= 2 ? Day : Shape{}) | (text.size() == 4 ? Year : Shape{});
-    unsigned shape = dayShape(text);
-    QStringView year = text;
-    dropSuffix(year, yearMarks);
-    if (isDigits(year, 4, 4))
-        shape |= Year;
-    if (isClockTime(text) || isDottedTime(text))
-        shape |= Time;
+    if (isDigits(text, 1, maxCountDigits)) {
+        if (text.size() <= 2)
+            return Count | dayShape(text);
+        return text.size() != 4 ? Count
+                                : Count | Year | (isCalendarYear(text) ? CalendarYear : Shape{});
+    }
+    unsigned shape = dayShape(text) | (isCalendarYear(text) ? CalendarYear : Shape{});
+    if (isClockTime(text))
+        shape |= ClockTime;
+    if (isDottedTime(text))
+        shape |= DottedTime;
     if (isFullDate(text))
         shape |= FullDate;
     if (isShortDate(text))
         shape |= ShortDate;
+    const bool chinese = text.back() == chineseMonthMark;
     if (dropSuffix(text, monthMarks) && isDigits(text, 1, 2))
-        shape |= Month;
+        shape |= chinese ? ClassicMonth | Month : Month;
     return shape;
 }
 
-// The fields of a line after its mode, each read and classified once, however many sizes and
-// dates are tried over it. Only the last few fields are kept: a date is looked for right after
-// each size, so no field further back is asked for again.
+// The fields of a line after its mode, each read and classified once, however many sizes are
+// tried over it. Only the last few fields are kept: a date is looked for right after each size,
+// so no field further back is asked for again.
 class ClassifiedFields {
 public:
     static constexpr int window = 8;
 
-    ClassifiedFields(QStringView text, qsizetype from) : text_(text), cursor_(text, from) {}
+    ClassifiedFields(QStringView text, qsizetype from, FieldCursor::Separators separators)
+        : text_(text), cursor_(text, from, separators)
+    {
+    }
 
     bool exists(int index)
     {
@@ -296,25 +361,24 @@ private:
 struct DatePattern {
     std::array<unsigned, 4> shapes;
     int length;
-    bool paddedOnTheRight;
+    bool paddedOnTheRight = false;
 };
 
-// The month-first order of ls in the C locale: "Mar 05 14:22", "márc 3 11:00", "12월 7일 20:23".
-constexpr DatePattern monthFirstPattern = {{Month, Day, TimeOrYear}, 3, false};
-// Tried in this order after each size. "Jun 14, 2003 11:20" comes first, as the month-first
-// order would stop at its year.
-constexpr DatePattern datePatterns[] = {
-    {{Month, DayWithComma, Year, Time}, 4, false}, // Jun 14, 2003 11:20
-    monthFirstPattern,
-    {{DayWithDot, Month, Year}, 3, true},             // 14. Mär 2008 (German ls)
-    {{Day, Month, TimeOrYear}, 3, false},             // 05 nov 2007, 4. März, 18:30
-    {{FullDate, Time}, 2, false},                     // 2012-01-31 08:05, 2001/12/24 09:00
-    {{FullDate}, 1, true},                            // 2009.11.02
-    {{ShortDate, TimeOrYear}, 2, false},              // 03-14 2008, 03-14 16:20, 7.12. 20:23
-    {{DayWithDot, DayWithDot, TimeOrYear}, 3, false}, // 14. 3. 2008
+// ls in the C locale, as every Unix server prints it: "Mar 05 14:22", "Mar  5  2013".
+constexpr DatePattern classicPattern = {{ClassicMonth, PlainDay, ClockTime | Year}, 3};
+// The other orders, tried in this order after each size. "Jun 14, 2003 11:20" comes before the
+// month-first order, which would stop at its year.
+constexpr DatePattern otherPatterns[] = {
+    {{Month, DayWithComma, Year, Time}, 4},    // Jun 14, 2003 11:20
+    {{Month, Day, TimeOrYear}, 3},             // márc 3 11:00, 12월 7일 20:23, dec 7 10.22
+    {{DayWithDot, Month, Year}, 3, true},      // 14. Mär 2008 (German ls)
+    {{DayOfMonth, Month, TimeOrYear}, 3},      // 05 nov 2007, 4. März, 18:30
+    {{FullDate, Time}, 2},                     // 2012-01-31 08:05, 2001/12/24 09:00
+    {{FullDate}, 1, true},                     // 2009.11.02
+    {{ShortDate, TimeOrYear}, 2},              // 03-14 2008, 03-14 16:20, 7.12. 20:23
+    {{DayWithDot, DayWithDot, TimeOrYear}, 3}, // 14. 3. 2008
+    {{CalendarYear, Month, DayOfMonth}, 3},    // 2008 márc 14
 };
-// "2008 márc 14"; never where "4096 Mar 05 14:22" reads as a size and a month-first date.
-constexpr DatePattern yearFirstPattern = {{Year, Month, Day}, 3, false};
 
 bool matches(ClassifiedFields& fields, int first, const DatePattern& pattern)
 {
@@ -333,26 +397,30 @@ struct UnixDateFields {
     bool padded = false;
 };
 
-// A date that starts at the field first, and where it ends.
-const DatePattern* findDateAt(ClassifiedFields& fields, int first)
+// A list of date patterns, tried in their order, and what separates their fields.
+struct DatePatterns {
+    const DatePattern* begin;
+    const DatePattern* end;
+    FieldCursor::Separators separators;
+};
+
+const DatePattern* findDateAt(ClassifiedFields& fields, int first, DatePatterns patterns)
 {
-    for (const DatePattern& pattern : datePatterns) {
-        if (matches(fields, first, pattern))
-            return &pattern;
+    for (const DatePattern* pattern = patterns.begin; pattern != patterns.end; ++pattern) {
+        if (matches(fields, first, *pattern))
+            return pattern;
     }
-    if (matches(fields, first, yearFirstPattern) && !matches(fields, first + 1, monthFirstPattern))
-        return &yearFirstPattern;
     return nullptr;
 }
 
-// The first field that reads as a size and is followed by a date.
-bool findSizeAndDate(QStringView text, qsizetype from, UnixDateFields& found)
+// The first field that reads as a size and is followed by a date of one of the patterns.
+bool findSizeAndDate(QStringView text, qsizetype from, DatePatterns patterns, UnixDateFields& found)
 {
-    ClassifiedFields fields(text, from);
+    ClassifiedFields fields(text, from, patterns.separators);
     for (int index = 0; fields.exists(index); ++index) {
         if ((fields.shape(index) & Count) == 0)
             continue;
-        const DatePattern* date = findDateAt(fields, index + 1);
+        const DatePattern* date = findDateAt(fields, index + 1, patterns);
         if (date && readCount(textOf(text, fields.field(index)), found.bytes)) {
             found.dateBegin = fields.field(index + 1);
             found.dateEnd = fields.field(index + date->length);
@@ -361,6 +429,18 @@ bool findSizeAndDate(QStringView text, qsizetype from, UnixDateFields& found)
         }
     }
     return false;
+}
+
+// A classic size and date anywhere in the line come first, so that every line ls prints in the
+// C locale reads as it always has, whatever its owner and group look like ("0 mar 4096 Dec 07
+// 10:22": owner 0, group mar). Only a line without one is read with the other orders.
+bool findUnixSizeAndDate(QStringView text, qsizetype from, UnixDateFields& found)
+{
+    const DatePatterns classic = {&classicPattern, &classicPattern + 1, FieldCursor::Blanks};
+    const DatePatterns others = {std::begin(otherPatterns), std::end(otherPatterns),
+                                 FieldCursor::BlanksAndNoBreakSpace};
+    return findSizeAndDate(text, from, classic, found) ||
+           findSizeAndDate(text, from, others, found);
 }
 
 // "03-05-14", "03/05/2014", "14.03.2010", and the year first: "2010-03-14".
@@ -456,7 +536,8 @@ bool CListItem::ParseUnix(QStringView text)
     FieldCursor cursor(text, 0);
     Field mode;
     UnixDateFields found;
-    if (!cursor.next(mode) || mode.end < unixModeLength || !findSizeAndDate(text, mode.end, found))
+    if (!cursor.next(mode) || mode.end < unixModeLength ||
+        !findUnixSizeAndDate(text, mode.end, found))
         return false;
     const bool link = text.front() == u'l';
     qsizetype nameStart = found.dateEnd.end + 1;
