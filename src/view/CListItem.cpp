@@ -432,8 +432,8 @@ bool findSizeAndDate(QStringView text, qsizetype from, DatePatterns patterns, Un
 }
 
 // A classic size and date anywhere in the line come first, so that every line ls prints in the
-// C locale reads as it always has, whatever its owner and group look like ("0 mar 4096 Dec 07
-// 10:22": owner 0, group mar). Only a line without one is read with the other orders.
+// C locale reads as it always has, whatever its owner and group look like ("5 mar 4096 Dec 07
+// 10:22": owner 5, group mar). Only a line without one is read with the other orders.
 bool findUnixSizeAndDate(QStringView text, qsizetype from, UnixDateFields& found)
 {
     const DatePatterns classic = {&classicPattern, &classicPattern + 1, FieldCursor::Blanks};
