@@ -160,7 +160,7 @@ bool isMonth(QStringView text)
     return isMonthName(text);
 }
 
-// "9:05", "14:22" or "14:22:07"; "20.23" from locales that write the time with a dot.
+// "9:05", "14:22" or "14:22:07".
 bool isClockTime(QStringView text)
 {
     const qsizetype colon = text.indexOf(u':');
@@ -173,6 +173,7 @@ bool isClockTime(QStringView text)
            isDigits(rest.mid(3), 2, 2);
 }
 
+// "20.23" from locales that write the time with a dot.
 bool isDottedTime(QStringView text)
 {
     const qsizetype dot = text.indexOf(u'.');
