@@ -128,6 +128,105 @@ INSTANTIATE_TEST_SUITE_P(
                  false, false, " lead", "03-05-14  02:22PM ", "2", "", 2}),
     caseName);
 
+// Dates in the other orders and spellings servers use; the name after them is never cut.
+INSTANTIATE_TEST_SUITE_P(
+    OtherDateForms, AcceptedLines,
+    ::testing::Values(Accepted{"IsoDateAndTime", "-rw-r--r-- 1 ftp ftp 5 2012-01-31 08:05 iso",
+                               false, false, "iso", "2012-01-31 08:05", "5", "rw-r--r--", 5},
+                      Accepted{"MonthDayYear", "-rw-r--r-- 1 ftp ftp 5 03-14 2008 x", false, false,
+                               "x", "03-14 2008", "5", "rw-r--r--", 5},
+                      Accepted{"MonthDayTime", "drwxr-xr-x 2 ftp ftp 4096 03-14 16:20 d", true,
+                               false, "d", "03-14 16:20", "", "rwxr-xr-x", 0},
+                      Accepted{"YearSlashes", "-rw-r--r-- 1 ftp ftp 5 2001/12/24 09:00 x", false,
+                               false, "x", "2001/12/24 09:00", "5", "rw-r--r--", 5},
+                      Accepted{"DayMonthYearTime", "-rw-r--r-- 1 ftp ftp 5 15-08-2006 10:30 x",
+                               false, false, "x", "15-08-2006 10:30", "5", "rw-r--r--", 5},
+                      Accepted{"DateWithoutTime", "-rw-r--r-- 1 ftp ftp 5 2009.11.02 x", false,
+                               false, "x", "2009.11.02", "5", "rw-r--r--", 5},
+                      Accepted{"DayBeforeMonthYear", "-rw-r--r-- 1 ftp ftp 5 05 nov 2007 x", false,
+                               false, "x", "05 nov 2007", "5", "rw-r--r--", 5},
+                      Accepted{"GermanDayDotMonthComma", "-rw-r--r-- 1 ftp ftp 5 4. März, 18:30 x",
+                               false, false, "x", "4. März, 18:30", "5", "rw-r--r--", 5},
+                      Accepted{"GermanDottedMonthAndYear",
+                               "-rw-r--r-- 1 ftp ftp 5 12.   Dez.  2001 x", false, false, "x",
+                               "12.   Dez.  2001", "5", "rw-r--r--", 5},
+                      Accepted{"GermanMonthDotComma", "-rw-r--r-- 1 ftp ftp 5 3. Feb., 09:15 x",
+                               false, false, "x", "3. Feb., 09:15", "5", "rw-r--r--", 5},
+                      Accepted{"HungarianMonth", "-rw-r--r-- 1 ftp ftp 5 márc 3 11:00 x", false,
+                               false, "x", "márc 3 11:00", "5", "rw-r--r--", 5},
+                      Accepted{"UpperCaseLocalizedMonth", "-rw-r--r-- 1 ftp ftp 5 3 DÉC. 11:00 x",
+                               false, false, "x", "3 DÉC. 11:00", "5", "rw-r--r--", 5},
+                      Accepted{"YearAndTime", "-rw-r--r-- 1 ftp ftp 5 Jun 14, 2003 11:20 x", false,
+                               false, "x", "Jun 14, 2003 11:20", "5", "rw-r--r--", 5},
+                      Accepted{"YearWithCommaWithoutTime", "-rw-r--r-- 1 ftp ftp 5 Jun 14, 2003 x",
+                               false, false, "x", "Jun 14, 2003", "5", "rw-r--r--", 5},
+                      Accepted{"NoOwnerNoGroup", "-rw-r--r-- 1 1234 Mar 05 14:22 x", false, false,
+                               "x", "Mar 05 14:22", "1.21KB", "rw-r--r--", 1234},
+                      Accepted{"NoLinkCountEither", "-rw-r--r-- 1234 2012-01-31 08:05 x", false,
+                               false, "x", "2012-01-31 08:05", "1.21KB", "rw-r--r--", 1234},
+                      Accepted{"KoreanMarks", "-rw-r--r-- 1 ftp ftp 5 2008년  3월 14일 x", false,
+                               false, "x", "2008년  3월 14일", "5", "rw-r--r--", 5},
+                      Accepted{"NoBreakSpaceInsideTheDate",
+                               "-rw-r--r-- 1 ftp ftp 5 7.\u00a0pro 10.22 x", false, false, "x",
+                               "7.\u00a0pro 10.22", "5", "rw-r--r--", 5}),
+    caseName);
+
+// Where a name could continue the date, the date stops at its shortest complete form.
+INSTANTIATE_TEST_SUITE_P(
+    NamesThatLookLikeDates, AcceptedLines,
+    ::testing::Values(
+        Accepted{"YearAfterTheTime", "-rw-r--r-- 1 ftp ftp 1234 12 Aug 02:27 2016 Budget", false,
+                 false, "2016 Budget", "12 Aug 02:27", "1.21KB", "rw-r--r--", 1234},
+        Accepted{"YearAfterAClassicTime", "-rw-r--r-- 1 ftp ftp 5 Aug 12 02:27 2016 Budget", false,
+                 false, "2016 Budget", "Aug 12 02:27", "5", "rw-r--r--", 5},
+        // Only the comma after the day announces a time after the year.
+        Accepted{"TimeAfterAYearWithoutComma", "-rw-r--r-- 1 ftp ftp 5 Mar 05  2013 11:20 x", false,
+                 false, "11:20 x", "Mar 05  2013", "5", "rw-r--r--", 5},
+        Accepted{"DayAndMonthAfterTheDate", "-rw-r--r-- 1 ftp ftp 5 2012-01-31 08:05 12 Aug", false,
+                 false, "12 Aug", "2012-01-31 08:05", "5", "rw-r--r--", 5},
+        // Numeric owner and group with a four-digit size: not a year-first date.
+        Accepted{"NumericIdsBeforeAFourDigitSize", "-rw-r--r-- 1 1000 1000 4096 Mar 05 14:22 x",
+                 false, false, "x", "Mar 05 14:22", "4.00KB", "rw-r--r--", 4096},
+        Accepted{"NumericIdsBeforeAFourDigitSizeAndAYear",
+                 "-rw-r--r-- 1 1000 1000 4096 Mar 05  2013 x", false, false, "x", "Mar 05  2013",
+                 "4.00KB", "rw-r--r--", 4096},
+        // An owner or group that looks like a date does not hide the size and date after it.
+        Accepted{"GroupLikeAMonth", "-rw-r--r-- 1 5 mar 4096 Dec 07 10:22 x", false, false, "x",
+                 "Dec 07 10:22", "4.00KB", "rw-r--r--", 4096},
+        Accepted{"OwnerLikeALocalizedMonth", "-rw-r--r-- 1 mai 10 4096 Mar 05 14:22 x", false,
+                 false, "x", "Mar 05 14:22", "4.00KB", "rw-r--r--", 4096},
+        Accepted{"GroupLikeADate", "-rw-r--r-- 1 0 2012-01-31 4096 Dec 07 10:22 x", false, false,
+                 "x", "Dec 07 10:22", "4.00KB", "rw-r--r--", 4096},
+        Accepted{"YearFirstBeforeAYearInTheName",
+                 "-rw-r--r-- 1 root root 0 2008 márc  14 2013 report.txt", false, false,
+                 "2013 report.txt", "2008 márc  14", "0", "rw-r--r--", 0},
+        Accepted{"YearFirst", "-rw-r--r-- 1 root root 0 2008 márc  14 12 Aug.txt", false, false,
+                 "12 Aug.txt", "2008 márc  14", "0", "rw-r--r--", 0},
+        // The blank that pads a year on its right is not taken into the name.
+        Accepted{"PaddedYear", "-rw-r--r-- 1 root root 0 14. Mär 2008  old.txt", false, false,
+                 "old.txt", "14. Mär 2008", "0", "rw-r--r--", 0},
+        Accepted{"PaddedDate", "-rw-r--r-- 1 root root 0 2008-03-14  old.txt", false, false,
+                 "old.txt", "2008-03-14", "0", "rw-r--r--", 0},
+        Accepted{"PaddingKeepsTheNamesOwnBlank", "-rw-r--r-- 1 root root 0 2008-03-14   lead.txt",
+                 false, false, " lead.txt", "2008-03-14", "0", "rw-r--r--", 0}),
+    caseName);
+
+INSTANTIATE_TEST_SUITE_P(
+    DirCommandLayouts, AcceptedLines,
+    ::testing::Values(
+        Accepted{"YearFirstFolder", "2010-03-14  08:15    <DIR>          docs", true, false, "docs",
+                 "2010-03-14  08:15 ", "", "", 0},
+        Accepted{"GroupedSize", "2010-03-14  08:15         1,234,567 big.bin", false, false,
+                 "big.bin", "2010-03-14  08:15 ", "1.18MB", "", 1234567},
+        Accepted{"GroupedWithDots", "14.03.2010  08:15         1.234.567 big.bin", false, false,
+                 "big.bin", "14.03.2010  08:15 ", "1.18MB", "", 1234567},
+        Accepted{"LargestGroupedSize", "2010/03/14  08:15 18,446,744,073,709,551,615 max", false,
+                 false, "max", "2010/03/14  08:15 ", "17179869184.00GB", "",
+                 18446744073709551615ULL},
+        Accepted{"GroupedSizeBeforeADigitName", "03/14/2010  08:15 AM  12,345 2016 Budget.xlsx",
+                 false, false, "2016 Budget.xlsx", "03/14/2010  08:15 AM ", "12.06KB", "", 12345}),
+    caseName);
+
 // Lines that describe no entry the pane can show or act on.
 struct Rejected {
     const char* name;
@@ -187,6 +286,33 @@ INSTANTIATE_TEST_SUITE_P(
         Rejected{"DosNameOfUnicodeBlanks", "03-05-14  02:22PM       <DIR>          \u00a0\u3000"},
         Rejected{"NameIsNoBreakSpace", "-rw-r--r-- 1 ftp ftp 3 Mar 05 14:22 \u00a0"},
         Rejected{"PortReply", "200 PORT command successful"}),
+    caseName);
+
+// Near misses of the other date forms and of grouped sizes.
+INSTANTIATE_TEST_SUITE_P(
+    MalformedDates, RejectedLines,
+    ::testing::Values(
+        Rejected{"DayMonthWithoutTime", "-rw-r--r-- 1 ftp ftp 5 12 Aug x"},
+        Rejected{"ShortDateWithoutTime", "-rw-r--r-- 1 ftp ftp 5 03-14 x"},
+        Rejected{"ShortDateOfThreeDigits", "-rw-r--r-- 1 ftp ftp 5 003-14 16:20 x"},
+        Rejected{"FullDateWithMixedSeparators", "-rw-r--r-- 1 ftp ftp 5 2012-01/31 08:05 x"},
+        Rejected{"FullDateWithThreeDigitDay", "-rw-r--r-- 1 ftp ftp 5 2012-01-311 x"},
+        Rejected{"FullDateWithTwoYears", "-rw-r--r-- 1 ftp ftp 5 2012-01-2013 x"},
+        Rejected{"UnknownLocalizedMonth", "-rw-r--r-- 1 ftp ftp 5 4. Mörz, 18:30 x"},
+        Rejected{"DayWithTwoDots", "-rw-r--r-- 1 ftp ftp 5 4.. März 18:30 x"},
+        Rejected{"DottedTimeOneDigitMinute", "-rw-r--r-- 1 ftp ftp 5 Mar 05 14.2 x"},
+        Rejected{"YearAndTimeWithoutName", "-rw-r--r-- 1 ftp ftp 5 Jun 14, 2003 11:20"},
+        Rejected{"MonthMarkWithoutNumber", "-rw-r--r-- 1 ftp ftp 5 月 14 2008 x"},
+        Rejected{"DayZeroBeforeTheMonth", "-rw-r--r-- 1 ftp ftp 5 0 Dec 10:22 x"},
+        Rejected{"DayPastTheMonthsEnd", "-rw-r--r-- 1 ftp ftp 5 32 Dec 2008 x"},
+        Rejected{"YearFirstOutsideTheCalendar", "-rw-r--r-- 1 ftp ftp 5 4096 márc 14 x"},
+        Rejected{"DosYearFirstOneDigitMonth", "2010-3-14  08:15  12 x"},
+        Rejected{"DosGroupOfTwoDigits", "2010-03-14  08:15  1,23 x"},
+        Rejected{"DosGroupOfFourDigits", "2010-03-14  08:15  1,2345 x"},
+        Rejected{"DosFirstGroupOfFourDigits", "2010-03-14  08:15  1234,567 x"},
+        Rejected{"DosMixedGroupSeparators", "2010-03-14  08:15  1,234.567 x"},
+        Rejected{"DosGroupedSizeEndsInSeparator", "2010-03-14  08:15  1,234, x"},
+        Rejected{"DosGroupedSizeOverflows", "2010-03-14  08:15  18,446,744,073,709,551,616 x"}),
     caseName);
 
 TEST(CListItemParse, RejectsANameWithANul)
