@@ -152,6 +152,25 @@ QString TransferQueue::localPath(const QString& folder, const QString& name)
     return joined(folder, name);
 }
 
+bool TransferQueue::setTextsIfRowIs(int index, const QString& source, const QString& target,
+                                    const QList<QStringView>& states,
+                                    const QList<QPair<Column, QString>>& texts)
+{
+    {
+        QMutexLocker locker(&lock_);
+        if (!validIndex(index))
+            return false;
+        Row& candidate = rows_[index];
+        if (candidate.text(SourceColumn) != source || candidate.text(TargetColumn) != target ||
+            !states.contains(QStringView(candidate.text(StateColumn))))
+            return false;
+        for (const auto& [column, text] : texts)
+            candidate.columns[column] = text;
+    }
+    Q_EMIT rowsChanged();
+    return true;
+}
+
 bool TransferQueue::isActiveState(const QString& state)
 {
     return state == QueueState::Preparing || state == QueueState::Downloading ||

@@ -5,6 +5,7 @@
 #include <QList>
 #include <QMutex>
 #include <QObject>
+#include <QPair>
 #include <QString>
 
 #include <array>
@@ -86,4 +87,13 @@ private:
 
     mutable QMutex lock_; // guards rows_
     QList<Row> rows_;
+
+public:
+    // Under one lock: when the row at index still has this source and target and one of the
+    // states, sets the texts and returns true; otherwise changes nothing. A running transfer
+    // writes its row this way, so a row removed or moved meanwhile is never written in its place
+    // and a pause that arrived first is not overwritten.
+    bool setTextsIfRowIs(int index, const QString& source, const QString& target,
+                         const QList<QStringView>& states,
+                         const QList<QPair<Column, QString>>& texts);
 };

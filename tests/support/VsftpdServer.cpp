@@ -223,3 +223,29 @@ void VsftpdServer::stop()
     stopSessions();
     folder_.reset();
 }
+
+void VsftpdServer::kill()
+{
+    if (!folder_)
+        return;
+    if (process_.pid() > 0)
+        ::kill(process_.pid(), SIGKILL);
+    stopSessions();
+    process_.stop();
+}
+
+bool VsftpdServer::revive()
+{
+    if (!folder_)
+        return false;
+    // The killed listener's port may take a moment to be free again.
+    for (int attempt = 0; attempt < startAttempts; ++attempt) {
+        if (!process_.start(QStringLiteral("/usr/sbin/vsftpd"), {configPath()}, logPath()))
+            return false;
+        if (waitForGreeting())
+            return true;
+        process_.stop();
+        std::this_thread::sleep_for(milliseconds(100));
+    }
+    return false;
+}
