@@ -40,11 +40,25 @@ protected:
 
     explicit TransferFixture(VsftpdOptions options = {false, serverRate, true}) : server(options) {}
 
+    // A helper process of the same tests works against its parent's server and folder, named
+    // by these variables.
+    static constexpr const char* helperPortVariable = "KEVRA_TRANSFER_HELPER_PORT";
+    static constexpr const char* helperFolderVariable = "KEVRA_TRANSFER_HELPER_FOLDER";
+
+    static bool isHelper() { return qEnvironmentVariableIsSet(helperPortVariable); }
+
     void SetUp() override
     {
         ASSERT_TRUE(local.isValid());
+        if (isHelper()) {
+            serverPort = static_cast<quint16>(qEnvironmentVariableIntValue(helperPortVariable));
+            localRoot = qEnvironmentVariable(helperFolderVariable);
+        } else {
+            ASSERT_TRUE(server.start()) << server.errorText().toStdString();
+            serverPort = server.port();
+            localRoot = local.path();
+        }
         ASSERT_TRUE(QDir().mkpath(workPath()));
-        ASSERT_TRUE(server.start()) << server.errorText().toStdString();
         connectSession();
         handler = std::make_unique<QueueStartHandler>(environment());
         scheduler = std::make_unique<QueueScheduler>(queue, [this](int row) {
@@ -109,7 +123,7 @@ protected:
         env.networkTimeout = std::chrono::milliseconds(5000);
         session =
             std::make_unique<SessionThread>(LogonRecord{server.host(), QStringLiteral("anonymous"),
-                                                        server.port(), QStringLiteral("guest")},
+                                                        serverPort, QStringLiteral("guest")},
                                             env);
         QObject::connect(session.get(), &SessionThread::loggedOn, &receiver,
                          [this](int id) { registry.attachTab(id); });
@@ -155,8 +169,8 @@ protected:
     }
 
     QString remoteFile(const QString& name) const { return server.pubPath() + u'/' + name; }
-    QString localFile(const QString& name) const { return local.filePath(name); }
-    QString workPath() const { return local.filePath(QStringLiteral("work/")); }
+    QString localFile(const QString& name) const { return localRoot + u'/' + name; }
+    QString workPath() const { return localFile(QStringLiteral("work/")); }
 
     // A file of random bytes, owned by the server's user when it lies in the server's tree.
     static QByteArray makeFile(const QString& path, qint64 size)
@@ -194,6 +208,8 @@ protected:
 
     VsftpdServer server;
     TemporaryFolder local{QStringLiteral("transfers")};
+    QString localRoot;
+    quint16 serverPort = 0;
     NamedMutex engineLock{QStringLiteral("mutex1"), local.path()};
     SessionRegistry registry;
     RemoteBrowserState remote;
