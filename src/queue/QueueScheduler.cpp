@@ -40,9 +40,24 @@ void QueueScheduler::run()
         const int row = firstWaitingRow();
         if (row >= 0)
             requestStart_(row);
-        if (!pause(row >= 0 ? afterRequestPause : idlePause))
+        if (!(row >= 0 ? pauseAfterRequest(row) : pause(idlePause)))
             return;
     }
+}
+
+// The start handler needs a moment to take the row; a row it took ends the pause early, so five
+// rows start in quick succession, while a row it could not start yet is asked for again only
+// after the whole pause.
+bool QueueScheduler::pauseAfterRequest(int row)
+{
+    const auto steps = afterRequestPause / idlePause;
+    for (auto step = 0; step < steps; ++step) {
+        if (!pause(idlePause))
+            return false;
+        if (queue_.text(row, TransferQueue::StateColumn) != QueueState::Waiting)
+            return true;
+    }
+    return true;
 }
 
 int QueueScheduler::firstWaitingRow() const

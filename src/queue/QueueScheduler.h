@@ -9,7 +9,8 @@
 class TransferQueue;
 
 // The long-lived thread that looks for waiting rows: it asks for the first "等待中" row to be
-// started, then gives the start handler a moment before it looks again.
+// started, then gives the start handler up to afterRequestPause to take it before it looks
+// again.
 class QueueScheduler {
 public:
     using StartRequest = std::function<void(int row)>;
@@ -29,8 +30,9 @@ public:
 private:
     void run();
     int firstWaitingRow() const;
-    // False once the scheduler is to stop.
+    // Both false once the scheduler is to stop.
     bool pause(std::chrono::milliseconds length);
+    bool pauseAfterRequest(int row);
 
     TransferQueue& queue_;
     StartRequest requestStart_;

@@ -70,6 +70,23 @@ TEST(QueueScheduler, AsksForTheFirstWaitingRowAndLeavesTheOthersAlone)
     EXPECT_LT(clock.elapsed(), 500);
 }
 
+TEST(QueueScheduler, RowsTakenByTheHandlerAreAskedForInOrderOnce)
+{
+    TransferQueue queue;
+    for (int i = 0; i < 5; ++i)
+        addRow(queue, QStringLiteral("r%1").arg(i), QueueState::Waiting);
+    RequestLog requests;
+    QueueScheduler scheduler(queue, [&](int row) {
+        requests.add(row);
+        queue.setText(row, TransferQueue::StateColumn, QueueState::Preparing.toString());
+    });
+    scheduler.start();
+    ASSERT_TRUE(QTest::qWaitFor([&] { return requests.rows().size() == 5; }, 5000));
+    QTest::qWait(50);
+    scheduler.stop();
+    EXPECT_EQ(requests.rows(), (std::vector<int>{0, 1, 2, 3, 4}));
+}
+
 TEST(QueueScheduler, EmptyQueueAsksNothing)
 {
     TransferQueue queue;
