@@ -1,6 +1,5 @@
 #include "queue/gui/TransferController.h"
 
-#include "queue/QueueFile.h"
 #include "queue/QueueScheduler.h"
 #include "queue/QueueStartHandler.h"
 #include "queue/SessionForAddress.h"
@@ -17,7 +16,7 @@ TransferController::TransferController(CftpView& view, Prompt& prompt, SessionCo
                                        TransferSlots& slots, StopAllTransfers& stopAll,
                                        QObject* parent)
     : QObject(parent), view_(view), prompt_(prompt), sessions_(sessions), localPane_(localPane),
-      queue_(queue), slots_(slots), stopAll_(stopAll)
+      queue_(queue), slots_(slots), stopAll_(stopAll), writer_(queue, sessions.engineLock())
 {
 }
 
@@ -50,7 +49,7 @@ void TransferController::start()
 
 void TransferController::saveQueue()
 {
-    QueueFile(view_.configuration().workPath, sessions_.engineLock()).SaveQueue(queue_);
+    writer_.requestSave(view_.configuration().workPath);
 }
 
 // Transfer threads call these from their own threads; the remote folder and the session

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "queue/QueueFileWriter.h"
 #include "queue/TransferEnvironment.h"
 
 #include <QObject>
@@ -36,7 +37,8 @@ public:
     // Starts the scheduler; once the stored queue has been loaded, so nothing starts twice.
     void start();
 
-    // The queue file, in the work path the configuration names now.
+    // Stores the queue file, in the work path the configuration names now, without waiting for
+    // the disk.
     void saveQueue();
 
 private:
@@ -53,6 +55,7 @@ private:
     StopAllTransfers& stopAll_;
     TransferEnvironment::FolderMover folderMover_;
     std::chrono::milliseconds networkTimeout_{30000};
+    QueueFileWriter writer_;
     std::unique_ptr<QueueStartHandler> startHandler_;
     std::unique_ptr<QueueScheduler> scheduler_; // uses startHandler_: declared after it
 };
