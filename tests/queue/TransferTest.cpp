@@ -363,6 +363,44 @@ TEST_F(TransferTest, StopRequestedBeforeTheNextFileIsNotLost)
     EXPECT_FALSE(server.protocolLog().contains(QStringLiteral("RETR")));
 }
 
+// A session that never lends its logon: the start handler's request is lost on the way.
+class TransferWithoutLogonTest : public TransferTest {
+protected:
+    void SetUp() override
+    {
+        TransferTest::SetUp();
+        TransferEnvironment env = environment();
+        env.postToSession = [](int, int, std::unique_ptr<MailPayload>) { return true; };
+        env.networkTimeout = std::chrono::milliseconds(1500);
+        handler = std::make_unique<QueueStartHandler>(env);
+    }
+};
+
+// Pausing a row whose worker still waits for its logon ends both threads and frees the slot.
+TEST_F(TransferWithoutLogonTest, RowPausedWhilePreparingEndsTheTransfer)
+{
+    makeFile(remoteFile(QStringLiteral("wait.bin")), smallFile);
+    const int row = addDownload(QStringLiteral("wait.bin"), QStringLiteral("wait.bin"));
+    ASSERT_TRUE(waitForState(row, QueueState::Preparing));
+    EXPECT_EQ(slots.count(), TransferSlots::InitialCount - 1);
+
+    queue.setText(row, TransferQueue::StateColumn, QueueState::Paused.toString());
+    ASSERT_TRUE(waitUntil([this] { return slots.count() == TransferSlots::InitialCount; }, 3000));
+    QTest::qWait(200);
+    EXPECT_EQ(state(row), QueueState::Paused);
+    EXPECT_TRUE(log().isEmpty());
+}
+
+// Without a logon the worker gives up after the network time-out and the entry fails.
+TEST_F(TransferWithoutLogonTest, LogonThatNeverComesEndsInErr)
+{
+    makeFile(remoteFile(QStringLiteral("never.bin")), smallFile);
+    const int row = addDownload(QStringLiteral("never.bin"), QStringLiteral("never.bin"));
+    ASSERT_TRUE(waitForState(row, QueueState::Failed, 10000)) << state(row).toStdString();
+    EXPECT_EQ(logCount(QStringLiteral("err.....\r\n")), 1);
+    ASSERT_TRUE(waitUntil([this] { return slots.count() == TransferSlots::InitialCount; }));
+}
+
 // A "Downop" entry is opened when it arrives, instead of refreshing the local pane.
 TEST_F(TransferTest, DownloadToOpenIsHandedToTheDesktop)
 {
