@@ -178,11 +178,7 @@ protected:
         QByteArray data(static_cast<qsizetype>(size), Qt::Uninitialized);
         QRandomGenerator::global()->fillRange(reinterpret_cast<quint32*>(data.data()),
                                               static_cast<qsizetype>(size / 4));
-        QFile file(path);
-        EXPECT_TRUE(file.open(QIODevice::WriteOnly));
-        file.write(data);
-        file.close();
-        VsftpdServer::giveToServerUser(path);
+        EXPECT_TRUE(VsftpdServer::writeServerFile(path, data)) << path.toStdString();
         return data;
     }
 

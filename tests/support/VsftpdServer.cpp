@@ -95,6 +95,14 @@ bool VsftpdServer::giveToServerUser(const QString& path)
            ::chown(QFile::encodeName(path).constData(), account->pw_uid, account->pw_gid) == 0;
 }
 
+bool VsftpdServer::writeServerFile(const QString& path, const QByteArray& data)
+{
+    QFile file(path);
+    const bool written = file.open(QIODevice::WriteOnly) && file.write(data) == data.size();
+    file.close();
+    return written && giveToServerUser(path);
+}
+
 bool VsftpdServer::start()
 {
     stop();

@@ -56,6 +56,8 @@ public:
     // Files a test creates under pubPath() belong to root; the server's user must own them to
     // append to, rename or delete them.
     static bool giveToServerUser(const QString& path);
+    // Writes a whole file and gives it to the server's user.
+    static bool writeServerFile(const QString& path, const QByteArray& data);
 
 private:
     bool prepareFolders();

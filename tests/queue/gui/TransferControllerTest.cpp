@@ -84,15 +84,6 @@ protected:
                                waitMs);
     }
 
-    static void writeFile(const QString& path, const QByteArray& data)
-    {
-        QFile file(path);
-        ASSERT_TRUE(file.open(QIODevice::WriteOnly));
-        file.write(data);
-        file.close();
-        VsftpdServer::giveToServerUser(path);
-    }
-
     ProfileSandbox profile;
     TemporaryFolder work{QStringLiteral("controller-work")};
     TemporaryFolder local{QStringLiteral("controller-local")};
@@ -110,7 +101,8 @@ protected:
 
 TEST_F(TransferControllerTest, DownloadShowsUpInTheLocalPaneAndTheQueueIsStored)
 {
-    writeFile(server.pubPath() + QStringLiteral("/fetched.txt"), "fetched");
+    ASSERT_TRUE(VsftpdServer::writeServerFile(server.pubPath() + QStringLiteral("/fetched.txt"),
+                                              "fetched"));
     const int row = add(QStringLiteral("/pub/fetched.txt"),
                         local.filePath(QStringLiteral("fetched.txt")), QueueAction::Download);
 
@@ -127,7 +119,8 @@ TEST_F(TransferControllerTest, DownloadShowsUpInTheLocalPaneAndTheQueueIsStored)
 
 TEST_F(TransferControllerTest, DownloadToOpenIsOpenedOnTheDesktop)
 {
-    writeFile(server.pubPath() + QStringLiteral("/notes.txt"), "notes");
+    ASSERT_TRUE(
+        VsftpdServer::writeServerFile(server.pubPath() + QStringLiteral("/notes.txt"), "notes"));
     const QString target = local.filePath(QStringLiteral("notes.txt"));
     const int row = add(QStringLiteral("/pub/notes.txt"), target, QueueAction::DownloadAndOpen);
 
@@ -139,7 +132,7 @@ TEST_F(TransferControllerTest, DownloadToOpenIsOpenedOnTheDesktop)
 // The finished upload makes the current session list its folder again.
 TEST_F(TransferControllerTest, UploadShowsUpInTheRemotePane)
 {
-    writeFile(local.filePath(QStringLiteral("sent.txt")), "sent");
+    ASSERT_TRUE(VsftpdServer::writeServerFile(local.filePath(QStringLiteral("sent.txt")), "sent"));
     ASSERT_TRUE(QTest::qWaitFor([this] { return !namesIn(view.remoteFiles()).isEmpty(); }, waitMs));
     sessions.remote().setPathBoxText(QStringLiteral("/pub"));
     sessions.postToCurrent(QM_NAVIGATE);
