@@ -401,6 +401,21 @@ TEST_F(TransferWithoutLogonTest, LogonThatNeverComesEndsInErr)
     ASSERT_TRUE(waitUntil([this] { return slots.count() == TransferSlots::InitialCount; }));
 }
 
+// Each transfer has its own result: one that fails while another runs does not mark the other.
+TEST_F(TransferTest, FailureOfOneTransferLeavesTheOtherComplete)
+{
+    makeFile(remoteFile(QStringLiteral("good.bin")), slowFile);
+    const int good = addDownload(QStringLiteral("good.bin"), QStringLiteral("good.bin"));
+    ASSERT_TRUE(waitForRunning(good));
+    const int bad = addUpload(QStringLiteral("missing.bin"), QStringLiteral("missing.bin"));
+
+    ASSERT_TRUE(waitForState(bad, QueueState::Failed));
+    EXPECT_EQ(state(good), QueueState::Downloading);
+    ASSERT_TRUE(waitForState(good, QueueState::Downloaded)) << state(good).toStdString();
+    EXPECT_EQ(prompt.texts(), QStringList{QStringLiteral("无法访问文件") +
+                                          localFile(QStringLiteral("missing.bin"))});
+}
+
 // A "Downop" entry is opened when it arrives, instead of refreshing the local pane.
 TEST_F(TransferTest, DownloadToOpenIsHandedToTheDesktop)
 {
