@@ -29,6 +29,7 @@ bool TransferOneFile::operator()(bool download, const QString& remotePath, const
         return false;
     if (!ended || !complete(download, remoteFile, localFile)) {
         log_(QStringLiteral("err.....\r\n"));
+        dropOverlongPart(download, remoteFile, localFile);
         return false;
     }
     giveFinalName(download, remote, local);
@@ -50,6 +51,24 @@ bool TransferOneFile::complete(bool download, const QString& remoteFile, const Q
     // behind that. Only the server's own size tells.
     const auto length = static_cast<quint64>(QFileInfo(localFile).size());
     return client_.bytesDone == length && client_.QuerySize(remoteFile) == QString::number(length);
+}
+
+// A part longer than the whole file is not a part of it (the file changed, or an upload resumed
+// while the server still stored the interrupted one): it could never be resumed, so it goes and
+// the next start begins afresh from the intact source.
+void TransferOneFile::dropOverlongPart(bool download, const QString& remoteFile,
+                                       const QString& localFile)
+{
+    if (download) {
+        const quint64 whole = client_.totalBytes;
+        if (whole > 0 && static_cast<quint64>(QFileInfo(localFile).size()) > whole)
+            QFile::remove(localFile);
+        return;
+    }
+    bool known = false;
+    const quint64 part = client_.QuerySize(remoteFile).toULongLong(&known);
+    if (known && part > static_cast<quint64>(QFileInfo(localFile).size()))
+        client_.Command(QStringLiteral("DELE ") + remoteFile);
 }
 
 // An engine that has not read the server's closing reply itself ends on the reply to REST (350)

@@ -29,6 +29,7 @@ public:
 private:
     bool complete(bool download, const QString& remoteFile, const QString& localFile);
     bool closingReplyPositive();
+    void dropOverlongPart(bool download, const QString& remoteFile, const QString& localFile);
     void giveFinalName(bool download, const QString& remotePath, const QString& localPath);
 
     FtpClient& client_;

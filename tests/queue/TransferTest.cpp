@@ -401,6 +401,25 @@ TEST_F(TransferWithoutLogonTest, LogonThatNeverComesEndsInErr)
     ASSERT_TRUE(waitUntil([this] { return slots.count() == TransferSlots::InitialCount; }));
 }
 
+// A temporary file longer than the whole file cannot be a part of it: the entry fails once,
+// the part goes, and the next start moves the whole file.
+TEST_P(TransferDirectionTest, OverlongPartIsDroppedSoTheNextStartCompletes)
+{
+    const DirectionCase& c = GetParam();
+    const QString name = QStringLiteral("over.bin");
+    makeFile(sourceFile(c.download, name), smallFile);
+    const QString temporary = TransferOneFile::temporaryName(targetFile(c.download, name));
+    makeFile(temporary, 2 * smallFile);
+    const int row = addTransfer(c.download, name);
+
+    ASSERT_TRUE(waitForState(row, QueueState::Failed)) << state(row).toStdString();
+    ASSERT_TRUE(waitUntil([&] { return !QFile::exists(temporary); }));
+    ASSERT_TRUE(waitUntil([this] { return slots.count() == TransferSlots::InitialCount; }));
+    restart(row);
+    ASSERT_TRUE(waitForState(row, QString::fromUtf16(c.done))) << state(row).toStdString();
+    EXPECT_EQ(sha256(targetFile(c.download, name)), sha256(sourceFile(c.download, name)));
+}
+
 // Each transfer has its own result: one that fails while another runs does not mark the other.
 TEST_F(TransferTest, FailureOfOneTransferLeavesTheOtherComplete)
 {
