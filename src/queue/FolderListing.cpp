@@ -1,15 +1,19 @@
 #include "queue/FolderListing.h"
 
 #include "ftp/FtpClient.h"
+#include "view/RemoteNameEncodings.h"
 
 namespace {
 constexpr int listAttempts = 5;
 } // namespace
 
-FolderListing FolderListing::Read(FtpClient& client, const QString& folder)
+FolderListing FolderListing::Read(FtpClient& client, const QString& folder,
+                                  RemoteNameEncodings& encodings)
 {
     FolderListing listing;
+    client.setNameEncoding(encodings.ofEntry(folder));
     if (list(client, folder)) {
+        client.setNameEncoding(encodings.settleListing(folder, client.listBuffer));
         listing.complete = true;
         listing.readLines(client);
     }
@@ -49,9 +53,13 @@ void FolderListing::readLines(FtpClient& client)
     }
 }
 
-quint64 FolderListing::FileSize(FtpClient& client, const QString& path, const CListItem& entry)
+quint64 FolderListing::FileSize(FtpClient& client, const QString& path, const CListItem& entry,
+                                const RemoteNameEncodings& encodings)
 {
-    return entry.isLink ? client.QuerySize(path).toULongLong() : entry.bytes;
+    if (!entry.isLink)
+        return entry.bytes;
+    client.setNameEncoding(encodings.ofEntry(path));
+    return client.QuerySize(path).toULongLong();
 }
 
 QString FolderListing::EntryName(const QString& name)

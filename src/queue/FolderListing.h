@@ -11,13 +11,19 @@ class FtpClient;
 // attempts, "total" lines skipped, names without their trailing blanks, "." and ".." left out.
 // Reading stops at the first line that does not describe an entry or whose name is not safe
 // to use; the entries read so far are kept and the listing counts as incomplete.
+class RemoteNameEncodings;
+
 class FolderListing {
 public:
-    static FolderListing Read(FtpClient& client, const QString& folder);
+    // The folder's name goes out in its parent's encoding; the listing's own encoding is decided
+    // from its bytes and remembered for the names in it.
+    static FolderListing Read(FtpClient& client, const QString& folder,
+                              RemoteNameEncodings& encodings);
 
     // The size a file of this listing counts with: the listing's own figure, except for a link,
     // whose line gives the length of the link rather than of the file it leads to.
-    static quint64 FileSize(FtpClient& client, const QString& path, const CListItem& entry);
+    static quint64 FileSize(FtpClient& client, const QString& path, const CListItem& entry,
+                            const RemoteNameEncodings& encodings);
     // A name as the walks use it, on either side: without its trailing blanks.
     static QString EntryName(const QString& name);
     static bool IsDotEntry(const QString& name);

@@ -2,9 +2,9 @@
 
 #include <QDir>
 
-FolderProbe::FolderProbe(FtpClient& client)
+FolderProbe::FolderProbe(FtpClient& client, RemoteNameEncodings& encodings)
     : unusedLock_(QStringLiteral("folder-probe"), QDir::tempPath()),
-      operations_(client, remote_, encodings_, unusedLock_, silent_,
+      operations_(client, remote_, encodings, unusedLock_, silent_,
                   RemoteOperations::Output{[](const QVector<CListItem>&) {}, [](const QString&) {},
                                            [](const QString&) {}})
 {

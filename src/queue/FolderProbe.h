@@ -15,7 +15,7 @@ class FtpClient;
 // takes the engine lock, which guards the session connections, not this one.
 class FolderProbe {
 public:
-    explicit FolderProbe(FtpClient& client);
+    FolderProbe(FtpClient& client, RemoteNameEncodings& encodings);
 
     // 0: nothing of that name; 1 or 2: an entry of that name exists. Paths are absolute.
     int ProbeRemote(const QString& path);
@@ -30,7 +30,6 @@ private:
     };
 
     RemoteBrowserState remote_;
-    RemoteNameEncodings encodings_;
     NamedMutex unusedLock_;
     Silent silent_;
     RemoteOperations operations_;

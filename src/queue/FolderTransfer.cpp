@@ -3,6 +3,7 @@
 #include "ftp/FtpClient.h"
 #include "queue/FolderListing.h"
 #include "queue/FolderProbe.h"
+#include "view/RemoteNameEncodings.h"
 
 #include <QDir>
 #include <QFileInfo>
@@ -60,10 +61,15 @@ struct FolderTransfer::LocalFolder {
 };
 
 FolderTransfer::FolderTransfer(FtpClient& client, FileMover moveFile, StopTest stopRequested,
-                               std::function<void(const QString&)> log)
+                               std::function<void(const QString&)> log,
+                               std::shared_ptr<RemoteNameEncodings> encodings)
     : client_(client), moveFile_(std::move(moveFile)), stopRequested_(std::move(stopRequested)),
-      log_(std::move(log))
+      log_(std::move(log)), encodings_(std::move(encodings))
 {
+    if (!encodings_) {
+        encodings_ = std::make_shared<RemoteNameEncodings>();
+        encodings_->setFallback(client_.codec().encoding());
+    }
 }
 
 FolderTransfer::~FolderTransfer() = default;
@@ -128,11 +134,11 @@ void FolderTransfer::measureRemote(const QString& folder, int depth)
 {
     if (stopNow())
         return;
-    const FolderListing listing = FolderListing::Read(client_, folder);
+    const FolderListing listing = FolderListing::Read(client_, folder, *encodings_);
     for (const CListItem& entry : listing.entries) {
         if (!entry.isFolder)
-            client_.folderTotalBytes +=
-                FolderListing::FileSize(client_, withSlash(folder) + entry.name, entry);
+            client_.folderTotalBytes += FolderListing::FileSize(
+                client_, withSlash(folder) + entry.name, entry, *encodings_);
     }
     if (!listing.complete || depth >= deepestFolderLevel)
         return;
@@ -147,6 +153,7 @@ bool FolderTransfer::uploadTree(const QString& remote, const QString& local, QSt
 {
     if (stopNow())
         return false;
+    client_.setNameEncoding(encodings_->ofEntry(remote));
     const bool folderIsNew = client_.Command(QStringLiteral("MKD ") + remote);
     const LocalFolder content = LocalFolder::Read(local);
     bool complete = content.readable && content.unsafe.isEmpty();
@@ -193,7 +200,7 @@ bool FolderTransfer::uploadFiles(const QString& remote, const QString& local,
 
 QSet<QString> FolderTransfer::remoteNames(const QString& remote, bool& complete)
 {
-    const FolderListing listing = FolderListing::Read(client_, remote);
+    const FolderListing listing = FolderListing::Read(client_, remote, *encodings_);
     complete = listing.complete;
     QSet<QString> names;
     for (const CListItem& entry : listing.entries)
@@ -212,7 +219,7 @@ bool FolderTransfer::existsRemotely(const QString& path, const QString& name,
     if (listingComplete && !name.startsWith(u'.'))
         return false;
     if (!probe_)
-        probe_ = std::make_unique<FolderProbe>(client_);
+        probe_ = std::make_unique<FolderProbe>(client_, *encodings_);
     return probe_->ProbeRemote(path) > 0;
 }
 
@@ -221,7 +228,7 @@ bool FolderTransfer::downloadTree(const QString& remote, const QString& local, i
     if (stopNow())
         return false;
     QDir().mkdir(local);
-    const FolderListing listing = FolderListing::Read(client_, remote);
+    const FolderListing listing = FolderListing::Read(client_, remote, *encodings_);
     if (!listing.complete)
         log_(QStringLiteral("文件夹列表读取不完整：") + remote + QStringLiteral("\r\n"));
     bool complete = downloadFiles(remote, local, listing);
@@ -256,7 +263,7 @@ bool FolderTransfer::downloadFiles(const QString& remote, const QString& local,
             complete = moveFile_(true, source, target) && complete;
         if (stopNow())
             return false;
-        client_.folderDoneBytes += FolderListing::FileSize(client_, source, entry);
+        client_.folderDoneBytes += FolderListing::FileSize(client_, source, entry, *encodings_);
     }
     return complete;
 }

@@ -10,6 +10,7 @@
 class FtpClient;
 class FolderListing;
 class FolderProbe;
+class RemoteNameEncodings;
 
 // Moves whole folder trees on a transfer worker's connection: measures a tree into
 // client.folderTotalBytes, then walks it, creating the folders on the far side and handing each
@@ -23,8 +24,11 @@ public:
         std::function<bool(bool download, const QString& remotePath, const QString& localPath)>;
     // Tested after every file: true once the transfer is to stop (pause, stop, clear).
     using StopTest = std::function<bool()>;
+    // encodings: the encodings the session's folders were listed in, shared so that names go
+    // back in the bytes the server listed; without it the walk keeps a record of its own.
     FolderTransfer(FtpClient& client, FileMover moveFile, StopTest stopRequested,
-                   std::function<void(const QString&)> log);
+                   std::function<void(const QString&)> log,
+                   std::shared_ptr<RemoteNameEncodings> encodings = {});
     ~FolderTransfer();
     FolderTransfer(const FolderTransfer&) = delete;
     FolderTransfer& operator=(const FolderTransfer&) = delete;
@@ -59,6 +63,7 @@ private:
     FileMover moveFile_;
     StopTest stopRequested_;
     std::function<void(const QString&)> log_;
+    std::shared_ptr<RemoteNameEncodings> encodings_;
     std::unique_ptr<FolderProbe> probe_; // made on the first probe
     bool stopped_ = false;
 };

@@ -337,6 +337,27 @@ void TransferQueue::announce(bool pending)
         Q_EMIT changesPending();
 }
 
+bool TransferQueue::setTextsIfRowIs(int index, const QString& source, const QString& target,
+                                    const QList<QStringView>& states,
+                                    const QList<QPair<Column, QString>>& texts)
+{
+    bool pending = false;
+    {
+        QMutexLocker locker(&lock_);
+        if (!validIndex(index))
+            return false;
+        Row& candidate = rows_[index];
+        if (candidate.text(SourceColumn) != source || candidate.text(TargetColumn) != target ||
+            !states.contains(QStringView(candidate.text(StateColumn))))
+            return false;
+        for (const auto& [column, text] : texts)
+            candidate.columns[column] = text;
+        pending = noteChanged(index);
+    }
+    announce(pending);
+    return true;
+}
+
 bool TransferQueue::isActiveState(const QString& state)
 {
     return state == QueueState::Preparing || state == QueueState::Downloading ||

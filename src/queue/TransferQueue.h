@@ -5,6 +5,7 @@
 #include <QList>
 #include <QMutex>
 #include <QObject>
+#include <QPair>
 #include <QString>
 
 #include <array>
@@ -104,6 +105,13 @@ public:
     void removeRowsInState(const QList<QStringView>& states);
     // Puts the rows in the order of the list's shared column sort.
     void sortRows(const ColumnSort& sort);
+    // Under one lock: when the row at index still has this source and target and one of the
+    // states, sets the texts and returns true; otherwise changes nothing. A running transfer
+    // writes its row this way, so a row removed or moved meanwhile is never written in its place
+    // and a pause that arrived first is not overwritten.
+    bool setTextsIfRowIs(int index, const QString& source, const QString& target,
+                         const QList<QStringView>& states,
+                         const QList<QPair<Column, QString>>& texts);
 
     // Hands over what changed since the last call and starts collecting anew. Meant for the one
     // display of the queue (the queue list's model): a second taker would take changes from it.

@@ -51,6 +51,8 @@ public:
     bool DeleteRemoteTree(const QString& folder);
     // Shows the entries of the current folder whose names begin with the prefix.
     void SearchRemote(const QString& prefix);
+    // The encodings its folders were listed in, for other commands on the same connection.
+    RemoteNameEncodings& encodings() const { return encodings_; }
 
 private:
     enum class AtUnreadableLine { Skip, Stop };

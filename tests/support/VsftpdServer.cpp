@@ -95,6 +95,14 @@ bool VsftpdServer::giveToServerUser(const QString& path)
            ::chown(QFile::encodeName(path).constData(), account->pw_uid, account->pw_gid) == 0;
 }
 
+bool VsftpdServer::writeServerFile(const QString& path, const QByteArray& data)
+{
+    QFile file(path);
+    const bool written = file.open(QIODevice::WriteOnly) && file.write(data) == data.size();
+    file.close();
+    return written && giveToServerUser(path);
+}
+
 bool VsftpdServer::start()
 {
     stop();
@@ -222,4 +230,30 @@ void VsftpdServer::stop()
     process_.stop();
     stopSessions();
     folder_.reset();
+}
+
+void VsftpdServer::kill()
+{
+    if (!folder_)
+        return;
+    if (process_.pid() > 0)
+        ::kill(process_.pid(), SIGKILL);
+    stopSessions();
+    process_.stop();
+}
+
+bool VsftpdServer::revive()
+{
+    if (!folder_)
+        return false;
+    // The killed listener's port may take a moment to be free again.
+    for (int attempt = 0; attempt < startAttempts; ++attempt) {
+        if (!process_.start(QStringLiteral("/usr/sbin/vsftpd"), {configPath()}, logPath()))
+            return false;
+        if (waitForGreeting())
+            return true;
+        process_.stop();
+        std::this_thread::sleep_for(milliseconds(100));
+    }
+    return false;
 }

@@ -47,9 +47,17 @@ public:
     QString pubPath() const;
     QString protocolLog() const;
 
+    // The server dies as if killed: the listener and every session are gone at once, the
+    // files and the port stay for revive().
+    void kill();
+    // Starts the killed server again on the same port with the same files.
+    bool revive();
+
     // Files a test creates under pubPath() belong to root; the server's user must own them to
     // append to, rename or delete them.
     static bool giveToServerUser(const QString& path);
+    // Writes a whole file and gives it to the server's user.
+    static bool writeServerFile(const QString& path, const QByteArray& data);
 
 private:
     bool prepareFolders();

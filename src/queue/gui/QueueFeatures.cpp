@@ -1,5 +1,9 @@
 #include "queue/gui/QueueFeatures.h"
 
+#include "ftp/FtpClient.h"
+#include "queue/FolderTransfer.h"
+#include "queue/TransferJob.h"
+#include "queue/gui/TransferController.h"
 #include "view/gui/CMyListCtrl.h"
 #include "view/gui/CftpView.h"
 #include "view/gui/SessionController.h"
@@ -28,7 +32,30 @@ QueueFeatures::QueueFeatures(CftpView& view, Prompt& prompt, const QString& work
 {
     view.setQueueModel(&model_);
     reportRefusals(view);
+    attachTransfers(view, prompt, sessions, localPane);
     addStartupSteps(view);
+}
+
+QueueFeatures::~QueueFeatures() = default;
+
+void QueueFeatures::attachTransfers(CftpView& view, Prompt& prompt, SessionController& sessions,
+                                    LocalPaneController& localPane)
+{
+    transfers_ = std::make_unique<TransferController>(view, prompt, sessions, localPane, queue_,
+                                                      slots_, stopAll_);
+    transfers_->setFolderMover(
+        [](FtpClient& client, const TransferJob& job, TransferEnvironment::FileMover moveFile,
+           std::function<bool()> stopRequested, std::function<void(const QString&)> log,
+           std::shared_ptr<RemoteNameEncodings> encodings) {
+            FolderTransfer walk(client, std::move(moveFile), std::move(stopRequested),
+                                std::move(log), std::move(encodings));
+            if (job.download) {
+                walk.RemoteFolderSize(job.remotePath);
+                return walk.DownloadFolder(job.remotePath, job.localPath);
+            }
+            walk.LocalFolderSize(job.localPath);
+            return walk.UploadFolder(job.remotePath, job.localPath);
+        });
 }
 
 void QueueFeatures::reportRefusals(CftpView& view)
@@ -42,5 +69,8 @@ void QueueFeatures::reportRefusals(CftpView& view)
 void QueueFeatures::addStartupSteps(CftpView& view)
 {
     view.addStartupStep(&CftpView::StartupHooks::loadQueue, [this] { store_.LoadQueue(); });
-    view.addStartupStep(&CftpView::StartupHooks::startWorkers, [this] { speedMeter_.start(); });
+    view.addStartupStep(&CftpView::StartupHooks::startWorkers, [this] {
+        speedMeter_.start();
+        transfers_->start();
+    });
 }

@@ -1,5 +1,7 @@
 #pragma once
 
+#include <memory>
+
 #include "platform/NamedMutex.h"
 #include "queue/SpeedMeter.h"
 #include "queue/StopAllTransfers.h"
@@ -20,10 +22,13 @@ class SessionController;
 // queue list's model, the stored queue, the queue commands and the speed meter. Built right
 // after the view's own features and before the view's initial update, which loads the stored
 // queue and starts the speed meter through the start-up hooks.
+class TransferController;
+
 class QueueFeatures {
 public:
     QueueFeatures(CftpView& view, Prompt& prompt, const QString& workFolder,
                   SessionController& sessions, LocalPaneController& localPane);
+    ~QueueFeatures();
 
     TransferQueue& queue() { return queue_; }
     TransferSlots& slots() { return slots_; }
@@ -34,8 +39,11 @@ public:
     QueueCommands& commands() { return commands_; }
     TransferQueueModel& model() { return model_; }
     SpeedMeter& speedMeter() { return speedMeter_; }
+    TransferController& transfers() { return *transfers_; }
 
 private:
+    void attachTransfers(CftpView& view, Prompt& prompt, SessionController& sessions,
+                         LocalPaneController& localPane);
     void reportRefusals(CftpView& view);
     void addStartupSteps(CftpView& view);
 
@@ -46,5 +54,7 @@ private:
     TransferQueueModel model_;
     QueueStore store_;
     QueueCommands commands_;
-    SpeedMeter speedMeter_; // reads queue_ from its thread: declared last, stopped first
+    SpeedMeter speedMeter_; // reads queue_ from its thread
+    // Its transfer threads use everything above: declared last, stopped first.
+    std::unique_ptr<TransferController> transfers_;
 };

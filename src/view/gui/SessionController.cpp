@@ -136,6 +136,16 @@ bool SessionController::postToCurrent(int message, std::unique_ptr<MailPayload> 
     return true;
 }
 
+bool SessionController::postToSession(int sessionId, int message,
+                                      std::unique_ptr<MailPayload> payload)
+{
+    const auto found = sessions_.find(sessionId);
+    if (found == sessions_.end())
+        return false;
+    found->second->post(message, std::move(payload));
+    return true;
+}
+
 void SessionController::OnConnect()
 {
     const QString host = view_.host();

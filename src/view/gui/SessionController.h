@@ -42,6 +42,9 @@ public:
     SessionThread* currentSession() const;
     // Posts a request to the current session; false when there is none.
     bool postToCurrent(int message, std::unique_ptr<MailPayload> payload = {});
+    // Posts a request to the session with this id, current or not (a transfer asks the session
+    // of its server for the logon); false when there is none.
+    bool postToSession(int sessionId, int message, std::unique_ptr<MailPayload> payload = {});
 
     void OnConnect();
     // The folder the next session started by OnConnect opens once it is logged on.

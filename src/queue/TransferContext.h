@@ -1,0 +1,42 @@
+#pragma once
+
+#include <atomic>
+#include <memory>
+#include <mutex>
+
+class FtpClient;
+class TransferSlots;
+
+// What the start handler, the monitor and the worker of one transfer share: its slot, its
+// result and its stop request.
+class TransferContext {
+public:
+    explicit TransferContext(TransferSlots& slots) : slots_(slots) {}
+    // A transfer whose threads all ended without giving the slot back still returns it.
+    ~TransferContext() { giveSlotBack(); }
+    TransferContext(const TransferContext&) = delete;
+    TransferContext& operator=(const TransferContext&) = delete;
+
+    // Only the first call counts, whichever path ends the transfer.
+    void giveSlotBack();
+
+    // The engine clears abortRequested when its next transfer call begins, so the request is
+    // also kept here until the worker has ended; a blocked network wait ends at once.
+    void requestStop();
+    bool stopRequested() const { return stopRequested_.load(); }
+    // The worker's engine, reachable by requestStop from then on.
+    void attachClient(std::shared_ptr<FtpClient> client);
+
+    // The result of the latest engine transfer of this transfer, read by the monitor once the
+    // worker has finished.
+    std::atomic<bool> transferOk{true};
+    // The worker's thread has nothing left to do.
+    std::atomic<bool> workerEnded{false};
+
+private:
+    TransferSlots& slots_;
+    std::atomic<bool> slotReturned_{false};
+    std::atomic<bool> stopRequested_{false};
+    std::mutex clientMutex_; // guards client_
+    std::shared_ptr<FtpClient> client_;
+};

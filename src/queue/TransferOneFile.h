@@ -1,0 +1,40 @@
+#pragma once
+
+#include <QString>
+
+#include <functional>
+
+class FtpClient;
+class RemoteOperations;
+
+// Moves one file under a temporary name, the target followed by ".td", and gives it the final
+// name once it is complete. A temporary file that already holds part of the data is continued
+// (REST for downloads, APPE for uploads), so an interrupted or failed file resumes when it is
+// moved again. Used by the worker for file jobs and by the folder walks for each file.
+class TransferOneFile {
+public:
+    using Log = std::function<void(const QString&)>;
+
+    // remote renames an upload's temporary file on the same connection as client.
+    TransferOneFile(FtpClient& client, RemoteOperations& remote,
+                    std::function<bool()> stopRequested, Log log, QString configPath);
+
+    // True only when the file is complete: the engine ended normally, the server's closing
+    // reply was positive and the sizes agree. An interrupted file is not complete; a failed one
+    // is also logged with "err.....". The temporary file stays in both cases.
+    bool operator()(bool download, const QString& remotePath, const QString& localPath);
+
+    static QString temporaryName(const QString& path);
+
+private:
+    bool complete(bool download, const QString& remoteFile, const QString& localFile);
+    bool closingReplyPositive();
+    void dropOverlongPart(bool download, const QString& remoteFile, const QString& localFile);
+    void giveFinalName(bool download, const QString& remotePath, const QString& localPath);
+
+    FtpClient& client_;
+    RemoteOperations& remote_;
+    std::function<bool()> stopRequested_;
+    Log log_;
+    QString configPath_;
+};

@@ -1,0 +1,206 @@
+#include "queue/TransferWorker.h"
+
+#include "ftp/FtpClient.h"
+#include "platform/Prompt.h"
+#include "queue/StopAllTransfers.h"
+#include "queue/TransferContext.h"
+#include "queue/TransferJob.h"
+#include "queue/TransferMessages.h"
+#include "queue/TransferOneFile.h"
+#include "view/LocalOperations.h"
+#include "view/RemoteBrowserState.h"
+#include "view/RemoteNameEncodings.h"
+#include "view/RemoteOperations.h"
+
+#include <QFile>
+#include <QFileInfo>
+
+namespace {
+
+using std::chrono::milliseconds;
+using std::chrono::steady_clock;
+
+constexpr milliseconds mailWait{100};
+
+QString overwriteQuestion(const QString& path)
+{
+    return path + QStringLiteral("已存在是否覆盖");
+}
+
+} // namespace
+
+TransferWorker::TransferWorker(const TransferEnvironment& environment,
+                               std::shared_ptr<TransferContext> context)
+    : env_(environment), context_(std::move(context)), mailbox_(std::make_shared<Mailbox>())
+{
+}
+
+TransferWorker::~TransferWorker()
+{
+    if (thread_.joinable()) {
+        mailbox_->post(QM_QUIT);
+        context_->requestStop();
+        thread_.join();
+    }
+}
+
+void TransferWorker::start()
+{
+    client_ = std::make_shared<FtpClient>(env_.prompt);
+    client_->setTimeout(env_.networkTimeout);
+    client_->workerFinished = 0;
+    context_->attachClient(client_);
+    thread_ = std::thread([this] { run(); });
+}
+
+// A session that has gone never answers the logon request: after the network time-out the
+// worker goes on as after a failed logon, so its monitor finishes the entry with "err".
+void TransferWorker::run()
+{
+    const auto logonDeadline = steady_clock::now() + env_.networkTimeout;
+    for (;;) {
+        reportEngineWhenPossible();
+        std::optional<Mail> mail = mailbox_->take(mailWait);
+        if (mail) {
+            if (!handle(*mail))
+                break;
+        } else if (!logonArrived_ && steady_clock::now() > logonDeadline) {
+            logonArrived_ = true;
+            engineReportPending_ = true;
+        }
+    }
+    end();
+}
+
+bool TransferWorker::handle(Mail& mail)
+{
+    switch (mail.message) {
+    case QM_LOGON:
+        if (auto* logon = dynamic_cast<LogonPayload*>(mail.payload.get());
+            logon && !logonArrived_) {
+            encodings_ = logon->encodings;
+            logOn(logon->record);
+        }
+        return true;
+    case QM_PEER:
+        if (auto* peer = dynamic_cast<PeerPayload*>(mail.payload.get()))
+            monitor_ = peer->mailbox;
+        return true;
+    case QM_JOB:
+        if (auto* job = dynamic_cast<JobPayload*>(mail.payload.get()); job && job->job)
+            carryOut(*job->job);
+        return false;
+    case QM_QUIT:
+        return false;
+    default:
+        return true;
+    }
+}
+
+// Whatever the logon's result, the engine is reported: a job on an engine that is not logged
+// on fails at its first command and ends "err".
+void TransferWorker::logOn(const LogonRecord& logon)
+{
+    logonArrived_ = true;
+    LogonInfo info;
+    info.host = logon.host;
+    info.port = logon.port;
+    info.user = logon.user;
+    info.password = logon.password;
+    if (!context_->stopRequested())
+        client_->Logon(info);
+    if (!encodings_) {
+        encodings_ = std::make_shared<RemoteNameEncodings>();
+        encodings_->setFallback(client_->codec().encoding());
+    }
+    engineReportPending_ = true;
+}
+
+void TransferWorker::reportEngineWhenPossible()
+{
+    if (!engineReportPending_ || monitor_.expired())
+        return;
+    engineReportPending_ = false;
+    postToMonitor(QM_ENGINE_READY, std::make_unique<EnginePayload>(client_));
+}
+
+void TransferWorker::carryOut(const TransferJob& job)
+{
+    const QString remoteFolder = env_.currentRemoteFolder ? env_.currentRemoteFolder() : QString();
+    client_->Command(QStringLiteral("CWD ") + remoteFolder);
+    client_->folderDoneBytes = 0;
+    RemoteBrowserState browser;
+    browser.setCurrentFolder(remoteFolder);
+    if (!encodings_)
+        encodings_ = std::make_shared<RemoteNameEncodings>();
+    RemoteOperations remote(*client_, browser, *encodings_, *env_.engineLock, *env_.prompt,
+                            RemoteOperations::Output{[](const QVector<CListItem>&) {}, env_.log,
+                                                     [](const QString&) {}});
+    if (!overwriteAllowed(job, remote)) {
+        postToMonitor(QM_SKIPPED);
+        return;
+    }
+    postToMonitor(QM_STARTED);
+    context_->transferOk = move(job, remote);
+    if (!env_.stopAll->isRaised())
+        client_->workerFinished = 1;
+}
+
+// The question of an entry whose target exists; Yes removes the target first.
+bool TransferWorker::overwriteAllowed(const TransferJob& job, RemoteOperations& remote)
+{
+    if (job.folder && job.noPrompt)
+        return true;
+    const QString& target = job.download ? job.localPath : job.remotePath;
+    const bool exists =
+        job.download ? QFileInfo::exists(job.localPath) : remote.ProbeRemote(job.remotePath) > 0;
+    if (!exists)
+        return true;
+    if (!env_.prompt->confirm(overwriteQuestion(target), QStringLiteral("发现同名文件")))
+        return false;
+    if (job.download && job.folder)
+        LocalOperations::DeleteLocalTree(job.localPath, env_.log);
+    else if (job.download)
+        QFile::remove(job.localPath);
+    else if (job.folder)
+        remote.DeleteRemoteTree(job.remotePath);
+    else
+        remote.DeleteRemoteFile(job.remotePath);
+    return true;
+}
+
+bool TransferWorker::move(const TransferJob& job, RemoteOperations& remote)
+{
+    const std::shared_ptr<TransferContext> context = context_;
+    auto stopRequested = [context] { return context->stopRequested(); };
+    TransferOneFile moveFile(*client_, remote, stopRequested, env_.log, env_.configPath);
+    if (!job.folder)
+        return moveFile(job.download != 0, job.remotePath, job.localPath);
+    if (!env_.moveFolder) {
+        env_.log(QStringLiteral("err\r\n"));
+        return false;
+    }
+    return env_.moveFolder(
+        *client_, job,
+        [&moveFile](bool download, const QString& remotePath, const QString& localPath) {
+            return moveFile(download, remotePath, localPath);
+        },
+        stopRequested, env_.log, encodings_);
+}
+
+void TransferWorker::postToMonitor(int message, std::unique_ptr<MailPayload> payload)
+{
+    if (auto monitor = monitor_.lock())
+        monitor->post(message, std::move(payload));
+}
+
+void TransferWorker::end()
+{
+    context_->giveSlotBack();
+    if (client_->isConnected() && !context_->stopRequested())
+        client_->SendCommand(QStringLiteral("QUIT"));
+    client_->Disconnect();
+    context_->workerEnded = true;
+    ended_ = true;
+    postToMonitor(QM_WORKER_ENDED);
+}

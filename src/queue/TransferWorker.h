@@ -1,0 +1,59 @@
+#pragma once
+
+#include "platform/Mailbox.h"
+#include "queue/TransferEnvironment.h"
+
+#include <atomic>
+#include <memory>
+#include <thread>
+
+class FtpClient;
+class RemoteNameEncodings;
+class RemoteOperations;
+class TransferContext;
+struct LogonRecord;
+struct TransferJob;
+
+// The thread that moves one entry's bytes: it logs on with an engine of its own when its
+// session sends the logon parameters, reports the engine to its monitor, carries out the job
+// the monitor hands it, and ends, giving the transfer slot back and closing its connection.
+// It also ends, the same way, when told to quit before a job came.
+class TransferWorker {
+public:
+    TransferWorker(const TransferEnvironment& environment,
+                   std::shared_ptr<TransferContext> context);
+    // Tells the thread to quit and waits for it.
+    ~TransferWorker();
+    TransferWorker(const TransferWorker&) = delete;
+    TransferWorker& operator=(const TransferWorker&) = delete;
+
+    void start();
+    std::shared_ptr<Mailbox> mailbox() const { return mailbox_; }
+    bool hasEnded() const { return ended_.load(); }
+
+private:
+    void run();
+    // False once the thread is to end.
+    bool handle(Mail& mail);
+    void logOn(const LogonRecord& logon);
+    void reportEngineWhenPossible();
+    void carryOut(const TransferJob& job);
+    bool overwriteAllowed(const TransferJob& job, RemoteOperations& remote);
+    bool move(const TransferJob& job, RemoteOperations& remote);
+    void postToMonitor(int message, std::unique_ptr<MailPayload> payload = {});
+    void end();
+
+    const TransferEnvironment& env_;
+    std::shared_ptr<TransferContext> context_;
+    std::shared_ptr<Mailbox> mailbox_;
+    // Used on the worker's thread only.
+    std::weak_ptr<Mailbox> monitor_;
+    std::shared_ptr<FtpClient> client_;
+    bool engineReportPending_ = false;
+    bool logonArrived_ = false;
+    // The encodings the session's folders were listed in; a record of its own until the logon
+    // brings the session's.
+    std::shared_ptr<RemoteNameEncodings> encodings_;
+    std::atomic<bool> ended_{false};
+    std::thread thread_;
+};

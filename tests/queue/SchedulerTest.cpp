@@ -1,0 +1,171 @@
+#include "queue/QueueEntry.h"
+#include "queue/QueueScheduler.h"
+#include "queue/QueueStartHandler.h"
+#include "queue/SessionForAddress.h"
+#include "queue/StopAllTransfers.h"
+#include "queue/TransferQueue.h"
+#include "queue/TransferSlots.h"
+#include "support/ScriptedPrompt.h"
+#include "view/SessionRegistry.h"
+
+#include <QElapsedTimer>
+#include <QTest>
+
+#include <gtest/gtest.h>
+
+#include <mutex>
+#include <vector>
+
+namespace {
+
+int addRow(TransferQueue& queue, const QString& name, QStringView state)
+{
+    QueueEntry entry;
+    entry.source = QStringLiteral("/pub/") + name;
+    entry.target = QStringLiteral("/tmp/") + name;
+    entry.action = QueueAction::Download.toString();
+    entry.state = state.toString();
+    return queue.AddQueueRow(entry, QStringLiteral("127.0.0.1"));
+}
+
+// The requests a scheduler made, as seen from the test's thread.
+class RequestLog {
+public:
+    void add(int row)
+    {
+        std::lock_guard<std::mutex> hold(mutex_);
+        rows_.push_back(row);
+    }
+    std::vector<int> rows() const
+    {
+        std::lock_guard<std::mutex> hold(mutex_);
+        return rows_;
+    }
+
+private:
+    mutable std::mutex mutex_; // guards rows_
+    std::vector<int> rows_;
+};
+
+TEST(QueueScheduler, AsksForTheFirstWaitingRowAndLeavesTheOthersAlone)
+{
+    TransferQueue queue;
+    addRow(queue, QStringLiteral("a"), QueueState::Paused);
+    addRow(queue, QStringLiteral("b"), QueueState::Downloaded);
+    const int waiting = addRow(queue, QStringLiteral("c"), QueueState::Waiting);
+    addRow(queue, QStringLiteral("d"), QueueState::Waiting);
+    RequestLog requests;
+    QueueScheduler scheduler(queue, [&](int row) { requests.add(row); });
+    scheduler.start();
+
+    ASSERT_TRUE(QTest::qWaitFor([&] { return requests.rows().size() >= 2; }, 5000));
+    // Nobody starts the row here, so the scheduler keeps asking for it, one request per pause.
+    EXPECT_EQ(requests.rows()[0], waiting);
+    EXPECT_EQ(requests.rows()[1], waiting);
+    queue.setText(waiting, TransferQueue::StateColumn, QueueState::Preparing.toString());
+    ASSERT_TRUE(QTest::qWaitFor([&] { return requests.rows().back() == waiting + 1; }, 5000));
+    QElapsedTimer clock;
+    clock.start();
+    scheduler.stop();
+    EXPECT_LT(clock.elapsed(), 500);
+}
+
+TEST(QueueScheduler, RowsTakenByTheHandlerAreAskedForInOrderOnce)
+{
+    TransferQueue queue;
+    for (int i = 0; i < 5; ++i)
+        addRow(queue, QStringLiteral("r%1").arg(i), QueueState::Waiting);
+    RequestLog requests;
+    QueueScheduler scheduler(queue, [&](int row) {
+        requests.add(row);
+        queue.setText(row, TransferQueue::StateColumn, QueueState::Preparing.toString());
+    });
+    scheduler.start();
+    ASSERT_TRUE(QTest::qWaitFor([&] { return requests.rows().size() == 5; }, 5000));
+    QTest::qWait(50);
+    scheduler.stop();
+    EXPECT_EQ(requests.rows(), (std::vector<int>{0, 1, 2, 3, 4}));
+}
+
+TEST(QueueScheduler, EmptyQueueAsksNothing)
+{
+    TransferQueue queue;
+    RequestLog requests;
+    QueueScheduler scheduler(queue, [&](int row) { requests.add(row); });
+    scheduler.start();
+    QTest::qWait(100);
+    scheduler.stop();
+    EXPECT_TRUE(requests.rows().empty());
+}
+
+TEST(SessionForAddress, MatchesTheWholeHostOfATabbedSession)
+{
+    SessionRegistry registry;
+    registry.add(QStringLiteral("127.0.0.12"), 1000);
+    registry.attachTab(1000);
+    registry.add(QStringLiteral("127.0.0.1"), 1001); // still logging on: no tab yet
+    EXPECT_EQ(SessionForAddress(registry, QStringLiteral("127.0.0.1")), -1);
+    registry.attachTab(1001);
+    registry.add(QStringLiteral("127.0.0.1"), 1002);
+    registry.attachTab(1002);
+    EXPECT_EQ(SessionForAddress(registry, QStringLiteral("127.0.0.1")), 1001);
+    EXPECT_EQ(SessionForAddress(registry, QStringLiteral("127.0.0.12")), 1000);
+    EXPECT_EQ(SessionForAddress(registry, QString()), -1);
+}
+
+// The start handler without a free slot, or for a row that is no longer waiting, changes
+// nothing: the scheduler asks again later.
+TEST(QueueStartHandler, StartsOnlyAWaitingRowWhileASlotIsFree)
+{
+    TransferQueue queue;
+    TransferSlots slots;
+    StopAllTransfers stopAll;
+    ScriptedPrompt prompt;
+    TransferEnvironment env;
+    env.queue = &queue;
+    env.slots = &slots;
+    env.stopAll = &stopAll;
+    env.prompt = &prompt;
+    env.findSession = [](const QString&) { return -1; };
+    QueueStartHandler handler(env);
+    const int paused = addRow(queue, QStringLiteral("p"), QueueState::Paused);
+    const int waiting = addRow(queue, QStringLiteral("w"), QueueState::Waiting);
+
+    handler.OnQueueStart(paused);
+    handler.OnQueueStart(7);
+    EXPECT_EQ(queue.text(paused, TransferQueue::StateColumn), QueueState::Paused);
+    while (slots.tryTake()) {
+    }
+    handler.OnQueueStart(waiting);
+    EXPECT_EQ(queue.text(waiting, TransferQueue::StateColumn), QueueState::Waiting);
+    EXPECT_TRUE(prompt.asked().empty());
+    slots.giveBack();
+    handler.OnQueueStart(waiting);
+    EXPECT_EQ(queue.text(waiting, TransferQueue::StateColumn), QueueState::Preparing);
+    EXPECT_EQ(prompt.texts(), QStringList{QStringLiteral("无连接")});
+    EXPECT_EQ(slots.count(), 0);
+}
+
+TEST(TransferQueueRowGuard, WritesOnlyTheRowThatStillMatches)
+{
+    TransferQueue queue;
+    addRow(queue, QStringLiteral("a"), QueueState::Downloading);
+    const int b = addRow(queue, QStringLiteral("b"), QueueState::Downloading);
+    const QString bSource = QStringLiteral("/pub/b");
+    const QString bTarget = QStringLiteral("/tmp/b");
+    const QList<QStringView> running{QueueState::Downloading};
+    const QList<QPair<TransferQueue::Column, QString>> texts{
+        {TransferQueue::ProgressColumn, QStringLiteral("42%")}};
+
+    EXPECT_TRUE(queue.setTextsIfRowIs(b, bSource, bTarget, running, texts));
+    EXPECT_EQ(queue.text(b, TransferQueue::ProgressColumn), QStringLiteral("42%"));
+    queue.removeRows({0});
+    // Row b moved to index 0; index 1 is gone and index 0 is not looked for under b's old index.
+    EXPECT_FALSE(queue.setTextsIfRowIs(b, bSource, bTarget, running, texts));
+    queue.setText(0, TransferQueue::StateColumn, QueueState::Paused.toString());
+    EXPECT_FALSE(queue.setTextsIfRowIs(0, bSource, bTarget, running, {}));
+    EXPECT_FALSE(
+        queue.setTextsIfRowIs(0, QStringLiteral("/pub/a"), bTarget, {QueueState::Paused}, texts));
+}
+
+} // namespace

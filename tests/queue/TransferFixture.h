@@ -1,0 +1,225 @@
+#pragma once
+
+#include "platform/NamedMutex.h"
+#include "queue/QueueEntry.h"
+#include "queue/QueueFile.h"
+#include "queue/QueueScheduler.h"
+#include "queue/QueueStartHandler.h"
+#include "queue/SessionForAddress.h"
+#include "queue/StopAllTransfers.h"
+#include "queue/TransferEnvironment.h"
+#include "queue/TransferQueue.h"
+#include "queue/TransferSlots.h"
+#include "support/ScriptedPrompt.h"
+#include "support/TemporaryFolder.h"
+#include "support/VsftpdServer.h"
+#include "view/RemoteBrowserState.h"
+#include "view/SessionRegistry.h"
+#include "view/SessionThread.h"
+
+#include <QCryptographicHash>
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <QRandomGenerator>
+#include <QTest>
+
+#include <gtest/gtest.h>
+
+#include <atomic>
+#include <functional>
+#include <memory>
+#include <mutex>
+
+// A throttled vsftpd with one logged-on session, a queue with its scheduler and start handler,
+// and ways to wait for a row's state: each transfer scenario is a few lines on top.
+class TransferFixture : public ::testing::Test {
+protected:
+    static constexpr qint64 serverRate = 512 * 1024;
+    static constexpr int waitMs = 20000;
+
+    explicit TransferFixture(VsftpdOptions options = {false, serverRate, true}) : server(options) {}
+
+    // A helper process of the same tests works against its parent's server and folder, named
+    // by these variables.
+    static constexpr const char* helperPortVariable = "KEVRA_TRANSFER_HELPER_PORT";
+    static constexpr const char* helperFolderVariable = "KEVRA_TRANSFER_HELPER_FOLDER";
+
+    static bool isHelper() { return qEnvironmentVariableIsSet(helperPortVariable); }
+
+    void SetUp() override
+    {
+        ASSERT_TRUE(local.isValid());
+        if (isHelper()) {
+            serverPort = static_cast<quint16>(qEnvironmentVariableIntValue(helperPortVariable));
+            localRoot = qEnvironmentVariable(helperFolderVariable);
+        } else {
+            ASSERT_TRUE(server.start()) << server.errorText().toStdString();
+            serverPort = server.port();
+            localRoot = local.path();
+        }
+        ASSERT_TRUE(QDir().mkpath(workPath()));
+        connectSession();
+        handler = std::make_unique<QueueStartHandler>(environment());
+        scheduler = std::make_unique<QueueScheduler>(queue, [this](int row) {
+            QMetaObject::invokeMethod(
+                &receiver, [this, row] { handler->OnQueueStart(row); }, Qt::QueuedConnection);
+        });
+        scheduler->start();
+    }
+
+    void TearDown() override
+    {
+        scheduler.reset();
+        QCoreApplication::processEvents();
+        handler.reset();
+        session.reset();
+        server.stop();
+    }
+
+    TransferEnvironment environment()
+    {
+        TransferEnvironment env;
+        env.queue = &queue;
+        env.slots = &slots;
+        env.stopAll = &stopAll;
+        env.prompt = &prompt;
+        env.engineLock = &engineLock;
+        env.networkTimeout = std::chrono::milliseconds(5000);
+        env.log = [this](const QString& text) {
+            std::lock_guard<std::mutex> hold(logMutex);
+            logLines << text;
+        };
+        env.saveQueue = [this] { QueueFile(workPath(), engineLock).SaveQueue(queue); };
+        env.currentRemoteFolder = [] { return QStringLiteral("/pub"); };
+        env.refreshLocalPane = [this] { ++localRefreshes; };
+        env.refreshRemotePane = [this] { ++remoteRefreshes; };
+        env.openFile = [this](const QString& path) {
+            std::lock_guard<std::mutex> hold(logMutex);
+            opened << path;
+        };
+        env.findSession = [this](const QString& address) {
+            return SessionForAddress(registry, address);
+        };
+        env.postToSession = [this](int id, int message, std::unique_ptr<MailPayload> payload) {
+            if (!session || session->id() != id)
+                return false;
+            session->post(message, std::move(payload));
+            return true;
+        };
+        return env;
+    }
+
+    // A new session replaces the old one, as after a reconnect.
+    void connectSession()
+    {
+        if (session)
+            registry.remove(session->id());
+        SessionEnvironment env;
+        env.registry = &registry;
+        env.remote = &remote;
+        env.engineLock = &engineLock;
+        env.prompt = &prompt;
+        env.networkTimeout = std::chrono::milliseconds(5000);
+        session =
+            std::make_unique<SessionThread>(LogonRecord{server.host(), QStringLiteral("anonymous"),
+                                                        serverPort, QStringLiteral("guest")},
+                                            env);
+        QObject::connect(session.get(), &SessionThread::loggedOn, &receiver,
+                         [this](int id) { registry.attachTab(id); });
+        session->start();
+        ASSERT_TRUE(waitUntil([this] { return registry.tabCount() == 1; }));
+    }
+
+    static bool waitUntil(const std::function<bool()>& condition, int timeoutMs = waitMs)
+    {
+        return QTest::qWaitFor(condition, timeoutMs);
+    }
+
+    QString state(int row) const { return queue.text(row, TransferQueue::StateColumn); }
+
+    bool waitForState(int row, QStringView wanted, int timeoutMs = waitMs)
+    {
+        return waitUntil([&] { return state(row) == wanted; }, timeoutMs);
+    }
+
+    int addDownload(const QString& name, const QString& localName, int folder = 0)
+    {
+        return queue.AddQueueRow(entry(QStringLiteral("/pub/") + name, localFile(localName),
+                                       QueueAction::Download, folder),
+                                 server.host());
+    }
+
+    int addUpload(const QString& localName, const QString& name, int folder = 0)
+    {
+        return queue.AddQueueRow(entry(localFile(localName), QStringLiteral("/pub/") + name,
+                                       QueueAction::Upload, folder),
+                                 server.host());
+    }
+
+    static QueueEntry entry(const QString& source, const QString& target, QStringView action,
+                            int folder)
+    {
+        QueueEntry e;
+        e.source = source;
+        e.target = target;
+        e.action = action.toString();
+        e.folder = folder;
+        return e;
+    }
+
+    QString remoteFile(const QString& name) const { return server.pubPath() + u'/' + name; }
+    QString localFile(const QString& name) const { return localRoot + u'/' + name; }
+    QString workPath() const { return localFile(QStringLiteral("work/")); }
+
+    // A file of random bytes, owned by the server's user when it lies in the server's tree.
+    static QByteArray makeFile(const QString& path, qint64 size)
+    {
+        QByteArray data(static_cast<qsizetype>(size), Qt::Uninitialized);
+        QRandomGenerator::global()->fillRange(reinterpret_cast<quint32*>(data.data()),
+                                              static_cast<qsizetype>(size / 4));
+        EXPECT_TRUE(VsftpdServer::writeServerFile(path, data)) << path.toStdString();
+        return data;
+    }
+
+    static QByteArray sha256(const QString& path)
+    {
+        QFile file(path);
+        if (!file.open(QIODevice::ReadOnly))
+            return {};
+        QCryptographicHash hash(QCryptographicHash::Sha256);
+        hash.addData(&file);
+        return hash.result().toHex();
+    }
+
+    static qint64 sizeOf(const QString& path) { return QFileInfo(path).size(); }
+
+    QStringList log() const
+    {
+        std::lock_guard<std::mutex> hold(logMutex);
+        return logLines;
+    }
+
+    int logCount(const QString& line) const { return static_cast<int>(log().count(line)); }
+
+    VsftpdServer server;
+    TemporaryFolder local{QStringLiteral("transfers")};
+    QString localRoot;
+    quint16 serverPort = 0;
+    NamedMutex engineLock{QStringLiteral("mutex1"), local.path()};
+    SessionRegistry registry;
+    RemoteBrowserState remote;
+    ScriptedPrompt prompt;
+    TransferQueue queue;
+    TransferSlots slots;
+    StopAllTransfers stopAll;
+    QObject receiver;
+    std::unique_ptr<SessionThread> session;
+    std::unique_ptr<QueueStartHandler> handler;
+    std::unique_ptr<QueueScheduler> scheduler;
+    mutable std::mutex logMutex; // guards logLines and opened
+    QStringList logLines;
+    QStringList opened;
+    std::atomic<int> localRefreshes{0};
+    std::atomic<int> remoteRefreshes{0};
+};
