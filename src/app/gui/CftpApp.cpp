@@ -6,6 +6,7 @@
 #include "app/gui/MessageBoxCaptionFit.h"
 #include "app/gui/WorkPathCommand.h"
 #include "platform/Prompt.h"
+#include "update/gui/UpdateCommands.h"
 #include "view/gui/CftpView.h"
 #include "view/gui/SessionController.h"
 #include "view/gui/ViewFeatures.h"
@@ -34,6 +35,7 @@ void CftpApp::InitInstance()
     features_ = std::make_unique<ViewFeatures>(*frame_->view(), prompt_, config.workFolder);
     workPath_ = std::make_unique<WorkPathCommand>(*frame_->view(),
                                                   features_->sessions().engineLock(), prompt_);
+    update_ = std::make_unique<UpdateCommands>(*frame_->view(), prompt_);
     frame_->view()->initialUpdate(config);
     frame_->setWindowTitle(QStringLiteral("KEVRA"));
     frame_->showMaximized();

@@ -8,6 +8,7 @@
 
 class CMainFrame;
 class Prompt;
+class UpdateCommands;
 class ViewFeatures;
 class WorkPathCommand;
 
@@ -30,4 +31,5 @@ private:
     std::unique_ptr<CMainFrame> frame_;
     std::unique_ptr<ViewFeatures> features_;    // refers to the frame's view: declared after it
     std::unique_ptr<WorkPathCommand> workPath_; // uses the view and the features' engine lock
+    std::unique_ptr<UpdateCommands> update_;    // uses the view
 };
