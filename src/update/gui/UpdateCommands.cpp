@@ -7,14 +7,12 @@
 #include <utility>
 
 UpdateCommands::UpdateCommands(CftpView& view, Prompt& prompt, QString runningFile,
-                               SelfUpdate::Limits limits, QString builtInServer)
-    : view_(view), update_(prompt,
-                           SelfUpdate::Context{ProgramFiles{std::move(runningFile)},
-                                               [&view] { return view.configuration().configPath; },
-                                               [&view] { return view.configuration().updateMode; },
-                                               std::move(builtInServer)},
-                           limits),
-      runDialog_([](Cupdata& dialog) { return dialog.exec(); })
+                               QString builtInServer)
+    : view_(view),
+      update_(prompt, SelfUpdate::Context{ProgramFiles{std::move(runningFile)},
+                                          [&view] { return view.configuration().configPath; },
+                                          [&view] { return view.configuration().updateMode; },
+                                          std::move(builtInServer)})
 {
     view_.commands().setHandler(CommandId::CheckForUpdates, [this] { CheckForUpdates(); });
     view_.commands().setHandler(CommandId::UpdateSettings, [this] { OnUpdateSettings(); });
@@ -24,11 +22,6 @@ void UpdateCommands::OnUpdateSettings()
 {
     Configuration& config = view_.configuration();
     Cupdata dialog(config.configPath, &view_);
-    if (runDialog_(dialog) == QDialog::Accepted)
+    if (dialog.exec() == QDialog::Accepted)
         config.updateMode = UpdateSettings::readMode(config.configPath, 0);
-}
-
-void UpdateCommands::setDialogRunner(DialogRunner runner)
-{
-    runDialog_ = std::move(runner);
 }

@@ -5,22 +5,15 @@
 #include <QCoreApplication>
 #include <QString>
 
-#include <functional>
-
 class CftpView;
-class Cupdata;
 class Prompt;
 
 // The update as the main view offers it: "检查更新(&C)" and "更新设置(&U)" on the view's
 // command dispatcher, and the check that the view's start-up runs with its other workers.
 class UpdateCommands {
 public:
-    // Shows the settings dialog and answers its result; tests replace it.
-    using DialogRunner = std::function<int(Cupdata&)>;
-
     UpdateCommands(CftpView& view, Prompt& prompt,
                    QString runningFile = QCoreApplication::applicationFilePath(),
-                   SelfUpdate::Limits limits = SelfUpdate::defaultLimits(),
                    QString builtInServer = UpdateSettings::builtInServer());
 
     // For the view's start-up: checks in the background unless the mode forbids it.
@@ -29,11 +22,7 @@ public:
     // Shows "更新设置"; after OK the view takes the stored mode again.
     void OnUpdateSettings();
 
-    void setDialogRunner(DialogRunner runner);
-    SelfUpdate& selfUpdate() { return update_; }
-
 private:
     CftpView& view_;
     SelfUpdate update_;
-    DialogRunner runDialog_;
 };
