@@ -49,14 +49,6 @@ QList<QByteArray> LocalHttpServer::requests() const
     return requests_;
 }
 
-QList<QByteArray> LocalHttpServer::requestedPaths() const
-{
-    QList<QByteArray> paths;
-    for (const QByteArray& head : requests())
-        paths << head.split(' ').value(1);
-    return paths;
-}
-
 void LocalHttpServer::run()
 {
     while (!stopping_) {

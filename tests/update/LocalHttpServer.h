@@ -33,7 +33,6 @@ public:
 
     // The head (request line and header lines) of every request received, in order.
     QList<QByteArray> requests() const;
-    QList<QByteArray> requestedPaths() const;
 
 private:
     void run();

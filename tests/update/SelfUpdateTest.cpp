@@ -104,10 +104,9 @@ TEST_P(SelfUpdateScenario, ReplacesTheProgramOnlyWhenItShould)
     const QByteArray url = row.program == Program::NoUrl ? "" : server.address() + "/kevra-1.1";
     servePage(row.version, url,
               row.program == Program::WrongSha ? QByteArray(64, 'a') : sha.toUpper());
-    if (row.program != Program::Oversized)
-        server.serve("/kevra-1.1", {200, NewProgram, row.program != Program::WithoutLength});
-    else
-        server.serve("/kevra-1.1", {200, QByteArray(65, 'x')});
+    const QByteArray body = row.program == Program::Oversized ? QByteArray(65, 'x') : NewProgram;
+    if (row.program != Program::Missing)
+        server.serve("/kevra-1.1", {200, body, row.program != Program::WithoutLength});
     mode = row.mode;
     for (PromptAnswer answer : row.answers)
         prompt.answerNext(answer);
@@ -154,26 +153,43 @@ INSTANTIATE_TEST_SUITE_P(
         Scenario{"NewerWithoutUrl", "2", 1, false, Program::NoUrl, {}, {NoAddress}, false}),
     caseName);
 
-TEST_F(SelfUpdateFixture, NoServerMeansNoRequest)
+struct StartupCase {
+    const char* name;
+    bool iniNamesServer; // else the key is absent
+    bool builtIn;
+    int mode;
+    int requests;
+};
+
+class StartupCheck : public SelfUpdateFixture, public ::testing::WithParamInterface<StartupCase> {};
+
+TEST_P(StartupCheck, AsksOnlyAConfiguredServerAndOnlyWhenAllowed)
 {
-    nameServer("");
-    make(QString::fromLatin1(server.address())).startAtStartup();
-    update->CheckForUpdates();
-    mode = UpdateSettings::Never;
-    update->startAtStartup();
-    EXPECT_FALSE(update->isBusy());
-    EXPECT_EQ(prompt.texts(), QStringList{NoAddress});
-    QTest::qWait(100);
-    EXPECT_TRUE(server.requests().isEmpty());
+    const StartupCase& row = GetParam();
+    if (!row.iniNamesServer)
+        QFile::remove(configPath);
+    servePage("1.0", "");
+    mode = row.mode;
+    make(row.builtIn ? QString::fromLatin1(server.address()) : QString()).startAtStartup();
+    waitUntilIdle();
+    EXPECT_EQ(server.requests().size(), row.requests);
+    EXPECT_TRUE(prompt.texts().isEmpty());
 }
 
-TEST_F(SelfUpdateFixture, BuiltInServerServesWhenFtpIniNamesNone)
+INSTANTIATE_TEST_SUITE_P(Servers, StartupCheck,
+                         ::testing::Values(StartupCase{"NothingConfigured", false, false, 1, 0},
+                                           StartupCase{"BuiltIn", false, true, 1, 1},
+                                           StartupCase{"FtpIni", true, false, 2, 1},
+                                           StartupCase{"NeverMode", true, true, 3, 0}),
+                         caseName);
+
+TEST_F(SelfUpdateFixture, EmptyServerInFtpIniTurnsTheBuiltInOneOff)
 {
-    QFile::remove(configPath);
-    servePage("1.0", "");
-    make(QString::fromLatin1(server.address())).startAtStartup();
-    waitUntilIdle();
-    EXPECT_EQ(server.requestedPaths(), QList<QByteArray>{"/updata/updata.html"});
+    nameServer("");
+    make(QString::fromLatin1(server.address())).CheckForUpdates();
+    EXPECT_FALSE(update->isBusy());
+    EXPECT_EQ(prompt.texts(), QStringList{NoAddress});
+    EXPECT_TRUE(server.requests().isEmpty());
 }
 
 TEST_F(SelfUpdateFixture, SilentServerNeitherBlocksStartNorEnd)
