@@ -7,11 +7,12 @@
 #include <QFile>
 #include <gtest/gtest.h>
 
-using namedcases::caseName;
-using namedcases::operator<<;
 using namespace std::chrono_literals;
 
 namespace {
+
+using namedcases::caseName;
+using namedcases::operator<<;
 
 const DownloadLimits SmallLimits{100, 2000ms, 1500ms, 1s};
 

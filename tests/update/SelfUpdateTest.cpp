@@ -11,11 +11,12 @@
 #include <QTest>
 #include <gtest/gtest.h>
 
-using namedcases::caseName;
-using namedcases::operator<<;
 using namespace std::chrono_literals;
 
 namespace {
+
+using namedcases::caseName;
+using namedcases::operator<<;
 
 const QByteArray OldProgram = "#!/bin/sh\necho old\n";
 const QByteArray NewProgram = "#!/bin/sh\necho new\n";
