@@ -5,6 +5,8 @@
 
 #include <curl/curl.h>
 
+#include <algorithm>
+
 #include <memory>
 #include <mutex>
 
