@@ -12,6 +12,7 @@
 #include "platform/Prompt.h"
 #include "queue/gui/QueueCommands.h"
 #include "queue/gui/QueueFeatures.h"
+#include "update/gui/UpdateCommands.h"
 #include "view/SessionThread.h"
 #include "view/gui/CftpView.h"
 #include "view/gui/SessionController.h"
@@ -46,6 +47,9 @@ void CftpApp::InitInstance()
     queue_ = std::make_unique<QueueFeatures>(*frame_->view(), prompt_, config.workFolder,
                                              features_->sessions(), features_->localPane());
     attachArchiveCommands();
+    update_ = std::make_unique<UpdateCommands>(*frame_->view(), prompt_);
+    frame_->view()->addStartupStep(&CftpView::StartupHooks::startWorkers,
+                                   [this] { update_->startAtStartup(); });
     frame_->view()->initialUpdate(config);
     frame_->setWindowTitle(QStringLiteral("KEVRA"));
     frame_->setGeometry(initialWindowGeometry(frame_->screen()->availableGeometry()));

@@ -11,6 +11,7 @@ class CompressAndUpload;
 class Prompt;
 class QueueFeatures;
 class RemoteArchiveCommands;
+class UpdateCommands;
 class ViewFeatures;
 class WorkPathCommand;
 
@@ -39,4 +40,5 @@ private:
     std::unique_ptr<QueueFeatures> queue_;        // refers to features_: declared after it
     std::unique_ptr<CompressAndUpload> compress_; // uses queue_ and features_
     std::unique_ptr<RemoteArchiveCommands> remoteArchive_; // uses features_
+    std::unique_ptr<UpdateCommands> update_;               // uses the view
 };

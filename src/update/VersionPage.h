@@ -1,0 +1,21 @@
+#pragma once
+
+#include <QString>
+
+// The update server's version page: an INI text whose section "updata" names the newest
+// version ("Version"), the address of its program ("URL") and, optionally, the program's
+// SHA-256 in hex ("SHA256").
+struct VersionPage {
+    static constexpr double OwnVersion = 1.0;
+
+    QString version;
+    QString url;
+    QString sha256;
+
+    static VersionPage read(const QString& filePath);
+
+    // The version's leading number is greater than OwnVersion ("1.01" is, "1.0", "abc" and an
+    // empty text are not).
+    bool isNewer() const;
+    static double leadingNumber(const QString& text);
+};
