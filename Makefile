@@ -35,6 +35,9 @@ test-sanitize: deps
 bench: build
 	bash bench/run.sh $(BUILD)
 	bash bench/listing.sh $(BUILD)
+	bash bench/queue-list.sh $(BUILD)
+	bash bench/queue-transfers.sh $(BUILD)
+	bash bench/folder-transfer.sh $(BUILD)
 
 fuzz: deps
 	bash scripts/fuzz.sh
