@@ -1,15 +1,21 @@
 // Moves one folder tree the way a folder entry of the queue does (measure, then walk, each
-// file through a ".td" name and a final rename), for bench/folder-transfer.sh to set beside
-// lftp's mirror. Usage:
+// file through the queue's ".td" routine and its final rename), for bench/folder-transfer.sh to set
+// beside lftp's mirror. Usage:
 //   kevra_folder_bench download|upload HOST PORT REMOTE_FOLDER LOCAL_FOLDER
 // Exits 0 only when the walk reports every file moved and the byte counters agree.
 
 #include "queue/FolderTransfer.h"
 
 #include "ftp/FtpClient.h"
-#include "queue/FolderTransferMover.h"
+#include "platform/NamedMutex.h"
+#include "platform/Prompt.h"
+#include "queue/TransferOneFile.h"
+#include "view/RemoteBrowserState.h"
+#include "view/RemoteNameEncodings.h"
+#include "view/RemoteOperations.h"
 
 #include <QCoreApplication>
+#include <QDir>
 #include <QStringList>
 
 #include <cstdio>
@@ -21,6 +27,15 @@ int fail(const char* what, const QString& detail)
     std::fprintf(stderr, "kevra_folder_bench: %s: %s\n", what, detail.toLocal8Bit().constData());
     return 1;
 }
+
+// The folders are fresh, so no final name exists and nothing is ever asked.
+class NoQuestions : public Prompt {
+public:
+    PromptAnswer ask(const QString&, const QString&, PromptButtons) override
+    {
+        return PromptAnswer::No;
+    }
+};
 
 } // namespace
 
@@ -44,9 +59,22 @@ int main(int argc, char** argv)
     logon.user = QStringLiteral("anonymous");
     if (!client.Logon(logon))
         return fail("logon", client.replyLine);
+    auto log = [](const QString& line) { std::fputs(line.toLocal8Bit().constData(), stderr); };
+    RemoteBrowserState browser;
+    RemoteNameEncodings encodings;
+    NamedMutex engineLock(QStringLiteral("folder-bench"), QDir::tempPath());
+    NoQuestions prompt;
+    RemoteOperations remoteOps(
+        client, browser, encodings, engineLock, prompt,
+        RemoteOperations::Output{[](const QVector<CListItem>&) {}, log, [](const QString&) {}});
+    TransferOneFile moveFile(
+        client, remoteOps, [] { return false; }, log, QString());
     FolderTransfer folder(
-        client, FolderTransferMover(client), [] { return false; },
-        [](const QString& line) { std::fputs(line.toLocal8Bit().constData(), stderr); });
+        client,
+        [&moveFile](bool fetch, const QString& remotePath, const QString& localPath) {
+            return moveFile(fetch, remotePath, localPath);
+        },
+        [] { return false; }, log);
     bool complete = false;
     if (download) {
         folder.RemoteFolderSize(remote);
