@@ -282,6 +282,9 @@ INSTANTIATE_TEST_SUITE_P(
                      "250 Closing data connection.", true, "250 Closing data connection."},
         DownloadCase{"UnknownSizeTrustsThePositiveClosingReply", 0, 2000, false, "350 ok", 2000,
                      "226 Transfer complete.", true, "226 Transfer complete."},
+        // Without a size there is nothing to hold the local part against.
+        DownloadCase{"UnknownSizeResumesAfterTheLocalPart", 2500, 6000, false, "350 ok", 3500,
+                     "226 Transfer complete.", true, "226 Transfer complete."},
         // The part stays for a later restart.
         DownloadCase{"CutShortByTheServerIsANetworkErrorAndKeepsThePart", 0, 3000, true, "350 ok",
                      1200, "", false, "网络错误"},
@@ -351,20 +354,6 @@ TEST_F(TransferTest, LocalPartLongerThanTheRemoteFileIsAFileError)
     EXPECT_EQ(client.replyLine, QStringLiteral("文件错误"));
     EXPECT_EQ(readFile(file()), pattern(5000));
     EXPECT_EQ(commandsAfterLogon().size(), 3);
-    expectScriptDone();
-}
-
-// Without a size there is nothing to hold the local part against: the server's restart
-// decides.
-TEST_F(TransferTest, LocalPartResumesWhenTheServerGivesNoSize)
-{
-    const QByteArray content = pattern(6000);
-    writeFile(file(), content.left(2500));
-    startLoggedOn([&](FakeFtpSession& s) {
-        serveDownload(s, {"f", "502 SIZE not implemented.", "2500", "350 ok"}, content.mid(2500));
-    });
-    ASSERT_TRUE(download()) << client.replyLine.toStdString();
-    EXPECT_EQ(readFile(file()), content);
     expectScriptDone();
 }
 

@@ -119,10 +119,6 @@ INSTANTIATE_TEST_SUITE_P(
                                      "\xD6\xD0?\xCE\xC4"}),
     caseName);
 
-} // namespace
-
-namespace {
-
 // Listings carry names in whatever bytes the server keeps; a wire codec must hand every one of
 // them back unchanged, whichever encoding it reads them in.
 TEST(TextCodecWire, EveryByteStringSurvivesDecodeAndEncodeInBothEncodings)
