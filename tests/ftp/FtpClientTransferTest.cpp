@@ -665,7 +665,6 @@ INSTANTIATE_TEST_SUITE_P(
     ::testing::Values(RefusalCase{"MissingFileActive", true, false, "550 Failed to open file."},
                       RefusalCase{"MissingFilePassive", true, true, "550 Failed to open file."},
                       RefusalCase{"BusyFileActive", true, false, "450 File unavailable."},
-                      RefusalCase{"BusyFilePassive", true, true, "450 File unavailable."},
                       RefusalCase{"UploadRefusedPassive", false, true,
                                   "553 Could not create file."}),
     caseName);

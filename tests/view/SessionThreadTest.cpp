@@ -3,6 +3,7 @@
 #include "platform/NamedMutex.h"
 #include "platform/TcpListener.h"
 #include "support/FakeFtpServer.h"
+#include "support/FreePorts.h"
 #include "support/PyFtpdServer.h"
 #include "support/ScriptedPrompt.h"
 #include "support/VsftpdServer.h"
@@ -243,14 +244,8 @@ TEST_F(SessionThreadTest, DestroyingASessionBlockedOnTheNetworkReturnsPromptly)
 
 TEST_F(SessionThreadTest, ARefusedConnectionLogsTheSocketsReasonUnderTheFailureLine)
 {
-    quint16 closedPort = 0;
-    {
-        TcpListener probe;
-        ASSERT_TRUE(probe.listen(QStringLiteral("127.0.0.1")));
-        closedPort = probe.port();
-    }
     auto session = startSession(LogonRecord{QStringLiteral("127.0.0.1"), QStringLiteral("u"),
-                                            closedPort, QStringLiteral("p")});
+                                            freeports::freeTcpPort(), QStringLiteral("p")});
     session->start();
     ASSERT_TRUE(waitUntil([this] { return reports.finished == 1; }));
     EXPECT_EQ(reports.log, (QStringList{QStringLiteral("连接失败,请检查用户/密码是否正确\r\n"),
