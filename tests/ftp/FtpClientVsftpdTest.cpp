@@ -144,26 +144,6 @@ TEST_P(VsftpdModeTest, UploadCutAtAnArbitraryOffsetResumesToTheSameFile)
               sha256Of(localPath(QStringLiteral("up.bin"))));
 }
 
-// vsftpd refuses a missing file without ever serving the data connection: the refusal must
-// end the call, not the time-out.
-TEST_P(VsftpdModeTest, RefusedDownloadFailsWithTheServersReplyAndKeepsTheConnectionInStep)
-{
-    client.setTimeout(milliseconds(20000));
-    EXPECT_FALSE(client.TransferFile(QStringLiteral("pub/missing.bin"),
-                                     localPath(QStringLiteral("missing.bin")), GetParam(), true,
-                                     QString()));
-    EXPECT_TRUE(client.replyLine.startsWith(QStringLiteral("550")))
-        << client.replyLine.toStdString();
-    EXPECT_EQ(client.QueryPwd(), QStringLiteral("/"));
-    putOnServer(QStringLiteral("there.bin"), "present");
-    ASSERT_TRUE(client.TransferFile(QStringLiteral("pub/there.bin"),
-                                    localPath(QStringLiteral("there.bin")), GetParam(), true,
-                                    QString()))
-        << client.replyLine.toStdString();
-    EXPECT_EQ(sha256Of(localPath(QStringLiteral("there.bin"))),
-              sha256Of(serverPath(QStringLiteral("there.bin"))));
-}
-
 INSTANTIATE_TEST_SUITE_P(Modes, VsftpdModeTest, ::testing::Values(false, true),
                          [](const ::testing::TestParamInfo<bool>& mode) {
                              return std::string(mode.param ? "Passive" : "Active");

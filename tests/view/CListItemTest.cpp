@@ -128,47 +128,19 @@ INSTANTIATE_TEST_SUITE_P(
                  false, false, " lead", "03-05-14  02:22PM ", "2", "", 2}),
     caseName);
 
-// Dates in the other orders and spellings servers use; the name after them is never cut.
+// Forms the captured listings do not show.
 INSTANTIATE_TEST_SUITE_P(
-    OtherDateForms, AcceptedLines,
-    ::testing::Values(Accepted{"IsoDateAndTime", "-rw-r--r-- 1 ftp ftp 5 2012-01-31 08:05 iso",
-                               false, false, "iso", "2012-01-31 08:05", "5", "rw-r--r--", 5},
-                      Accepted{"MonthDayYear", "-rw-r--r-- 1 ftp ftp 5 03-14 2008 x", false, false,
-                               "x", "03-14 2008", "5", "rw-r--r--", 5},
-                      Accepted{"MonthDayTime", "drwxr-xr-x 2 ftp ftp 4096 03-14 16:20 d", true,
-                               false, "d", "03-14 16:20", "", "rwxr-xr-x", 0},
-                      Accepted{"YearSlashes", "-rw-r--r-- 1 ftp ftp 5 2001/12/24 09:00 x", false,
-                               false, "x", "2001/12/24 09:00", "5", "rw-r--r--", 5},
-                      Accepted{"DayMonthYearTime", "-rw-r--r-- 1 ftp ftp 5 15-08-2006 10:30 x",
-                               false, false, "x", "15-08-2006 10:30", "5", "rw-r--r--", 5},
-                      Accepted{"DateWithoutTime", "-rw-r--r-- 1 ftp ftp 5 2009.11.02 x", false,
-                               false, "x", "2009.11.02", "5", "rw-r--r--", 5},
-                      Accepted{"DayBeforeMonthYear", "-rw-r--r-- 1 ftp ftp 5 05 nov 2007 x", false,
-                               false, "x", "05 nov 2007", "5", "rw-r--r--", 5},
-                      Accepted{"GermanDayDotMonthComma", "-rw-r--r-- 1 ftp ftp 5 4. März, 18:30 x",
-                               false, false, "x", "4. März, 18:30", "5", "rw-r--r--", 5},
-                      Accepted{"GermanDottedMonthAndYear",
-                               "-rw-r--r-- 1 ftp ftp 5 12.   Dez.  2001 x", false, false, "x",
-                               "12.   Dez.  2001", "5", "rw-r--r--", 5},
-                      Accepted{"GermanMonthDotComma", "-rw-r--r-- 1 ftp ftp 5 3. Feb., 09:15 x",
-                               false, false, "x", "3. Feb., 09:15", "5", "rw-r--r--", 5},
-                      Accepted{"HungarianMonth", "-rw-r--r-- 1 ftp ftp 5 márc 3 11:00 x", false,
-                               false, "x", "márc 3 11:00", "5", "rw-r--r--", 5},
-                      Accepted{"UpperCaseLocalizedMonth", "-rw-r--r-- 1 ftp ftp 5 3 DÉC. 11:00 x",
+    OtherForms, AcceptedLines,
+    ::testing::Values(Accepted{"UpperCaseLocalizedMonth", "-rw-r--r-- 1 ftp ftp 5 3 DÉC. 11:00 x",
                                false, false, "x", "3 DÉC. 11:00", "5", "rw-r--r--", 5},
-                      Accepted{"YearAndTime", "-rw-r--r-- 1 ftp ftp 5 Jun 14, 2003 11:20 x", false,
-                               false, "x", "Jun 14, 2003 11:20", "5", "rw-r--r--", 5},
                       Accepted{"YearWithCommaWithoutTime", "-rw-r--r-- 1 ftp ftp 5 Jun 14, 2003 x",
                                false, false, "x", "Jun 14, 2003", "5", "rw-r--r--", 5},
-                      Accepted{"NoOwnerNoGroup", "-rw-r--r-- 1 1234 Mar 05 14:22 x", false, false,
-                               "x", "Mar 05 14:22", "1.21KB", "rw-r--r--", 1234},
                       Accepted{"NoLinkCountEither", "-rw-r--r-- 1234 2012-01-31 08:05 x", false,
                                false, "x", "2012-01-31 08:05", "1.21KB", "rw-r--r--", 1234},
-                      Accepted{"KoreanMarks", "-rw-r--r-- 1 ftp ftp 5 2008년  3월 14일 x", false,
-                               false, "x", "2008년  3월 14일", "5", "rw-r--r--", 5},
-                      Accepted{"NoBreakSpaceInsideTheDate",
-                               "-rw-r--r-- 1 ftp ftp 5 7.\u00a0pro 10.22 x", false, false, "x",
-                               "7.\u00a0pro 10.22", "5", "rw-r--r--", 5}),
+                      Accepted{"LargestGroupedSize",
+                               "2010/03/14  08:15 18,446,744,073,709,551,615 max", false, false,
+                               "max", "2010/03/14  08:15 ", "17179869184.00GB", "",
+                               18446744073709551615ULL}),
     caseName);
 
 // Where a name could continue the date, the date stops at its shortest complete form.
@@ -200,31 +172,9 @@ INSTANTIATE_TEST_SUITE_P(
         Accepted{"YearFirstBeforeAYearInTheName",
                  "-rw-r--r-- 1 root root 0 2008 márc  14 2013 report.txt", false, false,
                  "2013 report.txt", "2008 márc  14", "0", "rw-r--r--", 0},
-        Accepted{"YearFirst", "-rw-r--r-- 1 root root 0 2008 márc  14 12 Aug.txt", false, false,
-                 "12 Aug.txt", "2008 márc  14", "0", "rw-r--r--", 0},
-        // The blank that pads a year on its right is not taken into the name.
-        Accepted{"PaddedYear", "-rw-r--r-- 1 root root 0 14. Mär 2008  old.txt", false, false,
-                 "old.txt", "14. Mär 2008", "0", "rw-r--r--", 0},
-        Accepted{"PaddedDate", "-rw-r--r-- 1 root root 0 2008-03-14  old.txt", false, false,
-                 "old.txt", "2008-03-14", "0", "rw-r--r--", 0},
+        // The blank that pads a date on its right is not taken into the name.
         Accepted{"PaddingKeepsTheNamesOwnBlank", "-rw-r--r-- 1 root root 0 2008-03-14   lead.txt",
                  false, false, " lead.txt", "2008-03-14", "0", "rw-r--r--", 0}),
-    caseName);
-
-INSTANTIATE_TEST_SUITE_P(
-    DirCommandLayouts, AcceptedLines,
-    ::testing::Values(
-        Accepted{"YearFirstFolder", "2010-03-14  08:15    <DIR>          docs", true, false, "docs",
-                 "2010-03-14  08:15 ", "", "", 0},
-        Accepted{"GroupedSize", "2010-03-14  08:15         1,234,567 big.bin", false, false,
-                 "big.bin", "2010-03-14  08:15 ", "1.18MB", "", 1234567},
-        Accepted{"GroupedWithDots", "14.03.2010  08:15         1.234.567 big.bin", false, false,
-                 "big.bin", "14.03.2010  08:15 ", "1.18MB", "", 1234567},
-        Accepted{"LargestGroupedSize", "2010/03/14  08:15 18,446,744,073,709,551,615 max", false,
-                 false, "max", "2010/03/14  08:15 ", "17179869184.00GB", "",
-                 18446744073709551615ULL},
-        Accepted{"GroupedSizeBeforeADigitName", "03/14/2010  08:15 AM  12,345 2016 Budget.xlsx",
-                 false, false, "2016 Budget.xlsx", "03/14/2010  08:15 AM ", "12.06KB", "", 12345}),
     caseName);
 
 // Lines that describe no entry the pane can show or act on.

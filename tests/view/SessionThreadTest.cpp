@@ -3,10 +3,10 @@
 #include "platform/NamedMutex.h"
 #include "platform/TcpListener.h"
 #include "support/FakeFtpServer.h"
+#include "support/FreePorts.h"
 #include "support/PyFtpdServer.h"
 #include "support/ScriptedPrompt.h"
 #include "support/VsftpdServer.h"
-#include "view/ConnectionRelay.h"
 #include "view/RemoteBrowserState.h"
 #include "view/SessionMessages.h"
 #include "view/SessionRegistry.h"
@@ -226,10 +226,6 @@ TEST_F(SessionThreadTest, LogonRequestIsAnsweredWithACopyOfTheRecord)
     EXPECT_EQ(payload->record.user, QStringLiteral("anonymous"));
 }
 
-} // namespace
-
-namespace {
-
 // A server that greets and then never answers: the session's logon waits on it.
 TEST_F(SessionThreadTest, DestroyingASessionBlockedOnTheNetworkReturnsPromptly)
 {
@@ -246,37 +242,25 @@ TEST_F(SessionThreadTest, DestroyingASessionBlockedOnTheNetworkReturnsPromptly)
     EXPECT_LT(timer.elapsed(), 3000); // the network time-out of the session is 5 s
 }
 
-} // namespace
-
-namespace {
-
 TEST_F(SessionThreadTest, ARefusedConnectionLogsTheSocketsReasonUnderTheFailureLine)
 {
-    quint16 closedPort = 0;
-    {
-        TcpListener probe;
-        ASSERT_TRUE(probe.listen(QStringLiteral("127.0.0.1")));
-        closedPort = probe.port();
-    }
     auto session = startSession(LogonRecord{QStringLiteral("127.0.0.1"), QStringLiteral("u"),
-                                            closedPort, QStringLiteral("p")});
+                                            freeports::freeTcpPort(), QStringLiteral("p")});
     session->start();
     ASSERT_TRUE(waitUntil([this] { return reports.finished == 1; }));
     EXPECT_EQ(reports.log, (QStringList{QStringLiteral("连接失败,请检查用户/密码是否正确\r\n"),
                                         QStringLiteral("原因:服务器拒绝连接或无法到达\r\n")}));
 }
 
-// The server stays up; only the control connection the session uses breaks.
+// The session's control connection dies with the server; the next request after the server
+// is back logs on again with the same record.
 TEST_F(SessionThreadTest, ALostConnectionIsReportedOnceKeepsTheListAndTheNextRequestLogsOnAgain)
 {
     VsftpdServer server;
     ASSERT_TRUE(server.start()) << server.errorText().toStdString();
-    QFile file(server.pubPath() + QStringLiteral("/hello.txt"));
-    ASSERT_TRUE(file.open(QIODevice::WriteOnly));
-    file.close();
-    ConnectionRelay relay(server.host(), server.port());
-    auto session = startSession(LogonRecord{server.host(), QStringLiteral("anonymous"),
-                                            relay.port(), QStringLiteral("guest")});
+    ASSERT_TRUE(
+        VsftpdServer::writeServerFile(server.pubPath() + QStringLiteral("/hello.txt"), "hi"));
+    auto session = startSession(anonymousOn(server));
     session->start();
     ASSERT_TRUE(waitUntil([this] { return reports.loggedOn == 1; }));
     remote.setPathBoxText(QStringLiteral("/pub"));
@@ -284,38 +268,21 @@ TEST_F(SessionThreadTest, ALostConnectionIsReportedOnceKeepsTheListAndTheNextReq
     finishPending(*session);
     ASSERT_EQ(reports.lists.size(), 1);
 
-    relay.cut();
-    QTest::qWait(200);
-    session->post(QM_REFRESH);
+    server.kill();
     session->post(QM_REFRESH);
     finishPending(*session);
-    const auto lostLines = [this] {
-        return reports.log.filter(QStringLiteral("与服务器的连接已断开:")).size();
-    };
-    EXPECT_EQ(lostLines(), 1) << reports.log.join(QString()).toStdString();
+    ASSERT_TRUE(server.revive());
+    session->post(QM_REFRESH);
+    finishPending(*session);
+    EXPECT_EQ(reports.log.filter(QStringLiteral("与服务器的连接已断开:")).size(), 1)
+        << reports.log.join(QString()).toStdString();
     EXPECT_EQ(reports.log.filter(QStringLiteral("重新连接服务器:127.0.0.1")).size(), 1);
     EXPECT_EQ(reports.log.filter(QStringLiteral("连接成功")).size(), 2);
-    EXPECT_EQ(relay.connectionsAccepted(), 2);
     // The refresh that met the broken connection showed nothing; the next one listed again.
     ASSERT_EQ(reports.lists.size(), 2);
     EXPECT_EQ(namesOf(reports.lists.last()),
               (QStringList{QStringLiteral(".."), QStringLiteral("hello.txt")}));
     EXPECT_EQ(remote.currentFolder(), QStringLiteral("/pub"));
-    EXPECT_TRUE(session->isRunning());
-}
-
-// The server's side of one refresh: PWD refused, then an empty listing over a PORT
-// connection.
-void refuseDirectoryThenListNothing(FakeFtpSession& s)
-{
-    s.exchange("PWD", "550 No current directory.");
-    s.exchange("TYPE I", "200 ok");
-    const QByteArray port = s.expectPrefix("PORT ");
-    s.send("200 ok");
-    s.exchange("LIST ", "150 listing");
-    s.connectActive(port);
-    s.closeData();
-    s.send("226 done");
 }
 
 // PWD answers "0" when it fails; that is no folder to show or to go back to.
@@ -327,14 +294,25 @@ TEST_F(SessionThreadTest, AFailedPwdNeverBecomesAPath)
         s.exchange("USER u", "331 password");
         s.exchange("PASS p", "230 in");
         s.answerFeat();
-        // At logon: the session's folder is asked for, then listed; a refresh request lists,
-        // then asks again.
-        s.exchange("PWD", "550 No current directory.");
-        s.send("550 Still none.");
-        refuseDirectoryThenListNothing(s);
-        refuseDirectoryThenListNothing(s);
-        s.exchange("PWD", "550 No current directory.");
-        s.send("550 Still none.");
+        // At logon the folder is asked for, then listed; a refresh lists, then asks again.
+        const auto refusePwd = [&s] {
+            s.exchange("PWD", "550 No current directory.");
+            s.send("550 Still none.");
+        };
+        const auto listNothing = [&s] {
+            s.exchange("PWD", "550 No current directory.");
+            s.exchange("TYPE I", "200 ok");
+            const QByteArray port = s.expectPrefix("PORT ");
+            s.send("200 ok");
+            s.exchange("LIST ", "150 listing");
+            s.connectActive(port);
+            s.closeData();
+            s.send("226 done");
+        };
+        refusePwd();
+        listNothing();
+        listNothing();
+        refusePwd();
         s.expect("QUIT");
     });
     auto session = startSession(

@@ -16,6 +16,7 @@
 #include <QFile>
 #include <QHeaderView>
 #include <QItemSelectionModel>
+#include <QRegularExpression>
 #include <QTabBar>
 #include <QTemporaryDir>
 #include <QTest>
@@ -47,6 +48,7 @@ protected:
     {
         VsftpdOptions options;
         options.utf8Filesystem = true;
+        options.protocolLog = true;
         server = new VsftpdServer(options);
         ASSERT_TRUE(server->start()) << server->errorText().toStdString();
         const QString root = server->rootPath();
@@ -231,6 +233,27 @@ TEST_F(RemotePaneTest, SwitchingTabsShowsEachSessionsFolder)
     view.sessionTabs()->setCurrentIndex(1);
     ASSERT_TRUE(waitFor([&] { return showing(QStringLiteral("huge.iso")); }));
     EXPECT_EQ(view.remotePathText(), QStringLiteral("/"));
+}
+
+TEST_F(RemotePaneTest, LogonAddsTheHomeFolderTwiceToThePathBoxAndListsItOnce)
+{
+    ASSERT_TRUE(waitFor([&] { return showing(QStringLiteral("huge.iso")); }));
+    features.sessions().OnDisconnect();
+    const auto lists = [] {
+        static const QRegularExpression list(
+            QStringLiteral("FTP command: Client \"[^\"]*\", \"LIST"));
+        return server->protocolLog().count(list);
+    };
+    const auto before = lists();
+    connectOnce();
+    ASSERT_TRUE(waitFor([&] { return showing(QStringLiteral("huge.iso")); }));
+    QTest::qWait(300); // time for a second listing, were one started
+    QComboBox* box = view.remotePathBox();
+    ASSERT_EQ(box->count(), 2);
+    EXPECT_EQ(box->itemText(0), QStringLiteral("/"));
+    EXPECT_EQ(box->itemText(1), QStringLiteral("/"));
+    EXPECT_EQ(box->currentIndex(), 1);
+    EXPECT_EQ(lists(), before + 1);
 }
 
 // Requests run in posting order: once a later logon request is answered, the session has
