@@ -39,13 +39,6 @@ protected:
     ZipPacker packer{folder.path()};
 };
 
-TEST_F(ZipPackerTest, FolderGetsItsOwnEntryAndItsTreeLevelByLevel)
-{
-    EXPECT_EQ(pack({QStringLiteral("docs")}, QStringLiteral("docs.zip")),
-              (QStringList{QStringLiteral("docs/"), QStringLiteral("docs/a.txt"),
-                           QStringLiteral("docs/img/"), QStringLiteral("docs/img/b.png")}));
-}
-
 // The existing archive is replaced, and even when selected it is not packed into itself.
 TEST_F(ZipPackerTest, ReplacesTheOldArchiveAndNeverPacksItself)
 {

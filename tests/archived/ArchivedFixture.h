@@ -84,6 +84,12 @@ protected:
             bytes += path.toUtf8() + '\r';
         return bytes;
     }
+    // A request from a known user; paths are separated by '|'.
+    static QByteArray request(char mode, const char* paths)
+    {
+        return message(QStringLiteral("alice"), QStringLiteral("740316"), mode,
+                       QString::fromUtf8(paths).split(u'|'));
+    }
 
     // Everything the service answers until it closes the connection.
     QByteArray exchange(const QByteArray& request) const
@@ -104,8 +110,6 @@ protected:
             replies.append(buffer, static_cast<int>(count));
         return replies;
     }
-
-    static QStringList zipEntries(const QString& archive) { return ziplisting::entries(archive); }
 
     TemporaryFolder folder_{QStringLiteral("archived")};
     std::unique_ptr<ArchiveService> service_;

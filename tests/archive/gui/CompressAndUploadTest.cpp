@@ -9,7 +9,6 @@
 #include "view/gui/CommandIds.h"
 #include "view/gui/LocalPaneFixture.h"
 
-#include <QCryptographicHash>
 #include <QProgressDialog>
 #include <QPushButton>
 #include <QRandomGenerator>
@@ -17,11 +16,10 @@
 
 namespace {
 
-QByteArray sha256Of(const QString& path)
+QByteArray contents(const QString& path)
 {
     QFile file(path);
-    QCryptographicHash hash(QCryptographicHash::Sha256);
-    return file.open(QIODevice::ReadOnly) && hash.addData(&file) ? hash.result() : QByteArray();
+    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray("<missing>");
 }
 
 class CompressAndUploadTest : public LocalPaneFixture {
@@ -98,7 +96,7 @@ TEST_F(CompressAndUploadTest, QueuesOneUploadThatArrivesIntact)
                                     QString()))
         << client.replyLine.toStdString();
     EXPECT_TRUE(client.replyLine.startsWith(QStringLiteral("226")));
-    EXPECT_EQ(sha256Of(server.pubPath() + QStringLiteral("/docs.zip")), sha256Of(archive));
+    EXPECT_EQ(contents(server.pubPath() + QStringLiteral("/docs.zip")), contents(archive));
 }
 
 // Packing a big file shows the progress dialog while the window keeps handling events, and its

@@ -27,9 +27,7 @@ namespace {
 
 bool waitFor(const std::function<bool()>& condition)
 {
-    for (int i = 0; i < 200 && !condition(); ++i)
-        QTest::qWait(50);
-    return condition();
+    return QTest::qWaitFor(condition, 10000);
 }
 
 QByteArray contents(const QString& path)
