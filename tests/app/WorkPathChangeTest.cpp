@@ -2,6 +2,7 @@
 
 #include "app/Configuration.h"
 #include "platform/NamedMutex.h"
+#include "support/FileBytes.h"
 #include "support/NamedCases.h"
 #include "support/ScriptedPrompt.h"
 #include "support/TemporaryFolder.h"
@@ -30,17 +31,9 @@ QString queuePath(const QString& workPath)
     return workPath + QStringLiteral("WFL.dat");
 }
 
-QByteArray contentOf(const QString& path)
-{
-    QFile file(path);
-    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray("<missing>");
-}
-
 void write(const QString& path, const QByteArray& content)
 {
-    QFile file(path);
-    ASSERT_TRUE(file.open(QIODevice::WriteOnly));
-    ASSERT_EQ(file.write(content), content.size());
+    ASSERT_TRUE(filebytes::write(path, content));
 }
 
 // The work path under Documents, and a second folder to move it to.
@@ -64,7 +57,7 @@ protected:
         return change.apply(folder);
     }
 
-    QByteArray ini() const { return contentOf(config.configPath); }
+    QByteArray ini() const { return filebytes::read(config.configPath); }
 
     TemporaryFolder root{QStringLiteral("workpath")};
     Configuration config;
@@ -84,13 +77,13 @@ TEST_F(WorkPathChangeTest, CopiesAccountsAndQueueAndStoresThePath)
     EXPECT_TRUE(prompt.texts().isEmpty());
     EXPECT_EQ(config.workPath, targetPath());
     EXPECT_EQ(ini(), "[WorkPath]\r\nWorkPath=" + targetPath().toUtf8() + "\r\n");
-    EXPECT_EQ(contentOf(accountsPath(targetPath())), "accounts");
-    EXPECT_EQ(contentOf(queuePath(targetPath())), "queue");
+    EXPECT_EQ(filebytes::read(accountsPath(targetPath())), "accounts");
+    EXPECT_EQ(filebytes::read(queuePath(targetPath())), "queue");
     EXPECT_EQ(QFileInfo(accountsPath(targetPath())).permissions() & 0x7077, // owner, group, others
               QFile::ReadOwner | QFile::WriteOwner);
     // The old folder keeps its files for anyone still working there.
-    EXPECT_EQ(contentOf(accountsPath(oldPath())), "accounts");
-    EXPECT_EQ(contentOf(queuePath(oldPath())), "queue");
+    EXPECT_EQ(filebytes::read(accountsPath(oldPath())), "accounts");
+    EXPECT_EQ(filebytes::read(queuePath(oldPath())), "queue");
 }
 
 // No account saved and no queue yet: nothing to copy, the new folder's own files stay.
@@ -103,7 +96,7 @@ TEST_F(WorkPathChangeTest, EmptyOrMissingFilesAreNotCarriedNorAskedAbout)
 
     EXPECT_TRUE(prompt.texts().isEmpty());
     EXPECT_EQ(config.workPath, targetPath());
-    EXPECT_EQ(contentOf(accountsPath(targetPath())), "theirs");
+    EXPECT_EQ(filebytes::read(accountsPath(targetPath())), "theirs");
     EXPECT_FALSE(QFileInfo::exists(queuePath(targetPath())));
 }
 
@@ -131,8 +124,8 @@ TEST_P(WorkPathReplaceTest, FilesAlreadyInTheFolderAreReplacedOnlyWhenTheUserAgr
               QStringList{QStringLiteral("所选文件夹中已有list.dat、WFL.dat,是否用当前的文件覆盖?\n"
                                          "选“否”则不更改工作路径")});
     EXPECT_EQ(config.workPath, GetParam().switched ? targetPath() : oldPath());
-    EXPECT_EQ(contentOf(accountsPath(targetPath())), GetParam().accountsThere);
-    EXPECT_EQ(contentOf(accountsPath(oldPath())), "ours");
+    EXPECT_EQ(filebytes::read(accountsPath(targetPath())), GetParam().accountsThere);
+    EXPECT_EQ(filebytes::read(accountsPath(oldPath())), "ours");
     EXPECT_EQ(QFileInfo::exists(config.configPath), GetParam().switched);
 }
 
@@ -188,7 +181,7 @@ TEST_F(WorkPathChangeTest, TheSameFolderSpeltOtherwiseCopiesNothing)
 
     EXPECT_TRUE(prompt.texts().isEmpty());
     EXPECT_EQ(config.workPath, link + u'/');
-    EXPECT_EQ(contentOf(accountsPath(oldPath())), "accounts");
+    EXPECT_EQ(filebytes::read(accountsPath(oldPath())), "accounts");
 }
 
 // A queue save in progress holds "mutex1": the switch waits for it, so the save lands in the
@@ -204,7 +197,7 @@ TEST_F(WorkPathChangeTest, TheSwitchWaitsForTheQueueFileLock)
 
     ASSERT_EQ(switching.wait_for(std::chrono::seconds(10)), std::future_status::ready);
     EXPECT_TRUE(switching.get());
-    EXPECT_EQ(contentOf(queuePath(targetPath())), "saved while held");
+    EXPECT_EQ(filebytes::read(queuePath(targetPath())), "saved while held");
 }
 
 } // namespace

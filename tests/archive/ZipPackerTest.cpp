@@ -1,6 +1,7 @@
 #include "archive/ZipPacker.h"
 
 #include "archive/ZipListing.h"
+#include "support/FileBytes.h"
 #include "support/TemporaryFolder.h"
 
 #include <QDir>
@@ -25,9 +26,7 @@ protected:
     QString path(const QString& name) const { return folder.filePath(name); }
     void write(const QString& name, const QByteArray& bytes) const
     {
-        QFile file(path(name));
-        ASSERT_TRUE(file.open(QIODevice::WriteOnly));
-        file.write(bytes);
+        ASSERT_TRUE(filebytes::write(path(name), bytes));
     }
     QStringList pack(const QStringList& names, const QString& archive)
     {

@@ -64,8 +64,8 @@ TEST_F(ArchivedFixture, ExtractsInPlaceOverwriting)
         ASSERT_TRUE(zip.addFile(QStringLiteral("a.txt"), pub(QStringLiteral("b.txt"))));
     }
     EXPECT_EQ(exchange(request('X', "/pub/x.zip")), "CS");
-    EXPECT_EQ(read(pub(QStringLiteral("d/n.txt"))), "beta");
-    EXPECT_EQ(read(pub(QStringLiteral("a.txt"))), "beta");
+    EXPECT_EQ(filebytes::read(pub(QStringLiteral("d/n.txt"))), "beta");
+    EXPECT_EQ(filebytes::read(pub(QStringLiteral("a.txt"))), "beta");
 }
 
 // A hostile archive is refused as a whole: not even its harmless entries are written.

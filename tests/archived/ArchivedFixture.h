@@ -3,6 +3,7 @@
 #include "archive/ZipListing.h"
 #include "archived/ArchiveService.h"
 #include "platform/TcpSocket.h"
+#include "support/FileBytes.h"
 #include "support/TemporaryFolder.h"
 
 #include <QByteArray>
@@ -65,14 +66,7 @@ protected:
 
     static void write(const QString& path, const QByteArray& bytes)
     {
-        QFile file(path);
-        ASSERT_TRUE(file.open(QIODevice::WriteOnly));
-        file.write(bytes);
-    }
-    static QByteArray read(const QString& path)
-    {
-        QFile file(path);
-        return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
+        ASSERT_TRUE(filebytes::write(path, bytes));
     }
 
     static QByteArray message(const QString& user, const QString& password, char mode,

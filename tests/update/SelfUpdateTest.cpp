@@ -1,6 +1,7 @@
 #include "update/SelfUpdate.h"
 #include "update/LocalHttpServer.h"
 
+#include "support/FileBytes.h"
 #include "support/NamedCases.h"
 #include "support/ScriptedPrompt.h"
 #include "support/TemporaryFolder.h"
@@ -37,19 +38,15 @@ class SelfUpdateFixture : public ::testing::Test {
 protected:
     void SetUp() override
     {
-        QFile old(files.runningFile);
-        ASSERT_TRUE(old.open(QIODevice::WriteOnly));
-        old.write(OldProgram);
-        old.close();
-        old.setPermissions(old.permissions() | QFile::ExeOwner);
+        ASSERT_TRUE(filebytes::write(files.runningFile, OldProgram));
+        QFile::setPermissions(files.runningFile,
+                              QFile::permissions(files.runningFile) | QFile::ExeOwner);
         nameServer(server.address());
     }
 
     void nameServer(const QByteArray& address)
     {
-        QFile ini(configPath);
-        ASSERT_TRUE(ini.open(QIODevice::WriteOnly));
-        ini.write("[UPdata]\r\nserver=" + address + "\r\n");
+        ASSERT_TRUE(filebytes::write(configPath, "[UPdata]\r\nserver=" + address + "\r\n"));
     }
 
     void servePage(const QByteArray& version, const QByteArray& url, const QByteArray& sha = {})

@@ -5,6 +5,7 @@
 #include "platform/NamedMutex.h"
 #include "queue/QueueFile.h"
 #include "queue/TransferQueue.h"
+#include "support/FileBytes.h"
 #include "support/VsftpdServer.h"
 #include "view/gui/CommandIds.h"
 #include "view/gui/LocalPaneFixture.h"
@@ -15,12 +16,6 @@
 #include <QTimer>
 
 namespace {
-
-QByteArray contents(const QString& path)
-{
-    QFile file(path);
-    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray("<missing>");
-}
 
 class CompressAndUploadTest : public LocalPaneFixture {
 protected:
@@ -96,7 +91,8 @@ TEST_F(CompressAndUploadTest, QueuesOneUploadThatArrivesIntact)
                                     QString()))
         << client.replyLine.toStdString();
     EXPECT_TRUE(client.replyLine.startsWith(QStringLiteral("226")));
-    EXPECT_EQ(contents(server.pubPath() + QStringLiteral("/docs.zip")), contents(archive));
+    EXPECT_EQ(filebytes::read(server.pubPath() + QStringLiteral("/docs.zip")),
+              filebytes::read(archive));
 }
 
 // Packing a big file shows the progress dialog while the window keeps handling events, and its
@@ -106,11 +102,7 @@ TEST_F(CompressAndUploadTest, CancelFromTheProgressDialog)
     QByteArray noise(64 * 1024 * 1024, '\0');
     QRandomGenerator generator(17);
     generator.fillRange(reinterpret_cast<quint32*>(noise.data()), noise.size() / 4);
-    {
-        QFile file(path(QStringLiteral("noise.bin")));
-        ASSERT_TRUE(file.open(QIODevice::WriteOnly));
-        file.write(noise);
-    }
+    ASSERT_TRUE(filebytes::write(path(QStringLiteral("noise.bin")), noise));
     select({QStringLiteral("noise.bin")});
     bool dialogShown = false;
     QTimer poll;

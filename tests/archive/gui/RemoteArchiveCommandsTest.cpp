@@ -3,6 +3,7 @@
 #include "app/Configuration.h"
 #include "archive/ZipWriter.h"
 #include "support/ChildProcess.h"
+#include "support/FileBytes.h"
 #include "support/FreePorts.h"
 #include "support/ProfileSandbox.h"
 #include "support/RemoteListRows.h"
@@ -30,12 +31,6 @@ bool waitFor(const std::function<bool()>& condition)
     return QTest::qWaitFor(condition, 10000);
 }
 
-QByteArray contents(const QString& path)
-{
-    QFile file(path);
-    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
-}
-
 // vsftpd and kevra-archived serving the same temporary root, and a view connected to the
 // FTP server showing /pub.
 class RemoteArchiveCommandsTest : public ::testing::Test {
@@ -45,11 +40,9 @@ protected:
         ASSERT_TRUE(work.isValid());
         ASSERT_TRUE(server.start()) << server.errorText().toStdString();
         pub = server.pubPath();
-        for (const char* name : {"a.txt", "b.txt"}) {
-            QFile file(pub + QLatin1Char('/') + QString::fromLatin1(name));
-            ASSERT_TRUE(file.open(QIODevice::WriteOnly));
-            file.write(QByteArray("contents of ") + name);
-        }
+        for (const char* name : {"a.txt", "b.txt"})
+            ASSERT_TRUE(filebytes::write(pub + u'/' + QString::fromLatin1(name),
+                                         QByteArray("contents of ") + name));
         startService();
         view.initialUpdate(LoadConfiguration(work.path()));
         view.setHost(server.host());
@@ -76,8 +69,8 @@ protected:
                                    QStringLiteral("--root"), server.rootPath(),
                                    QStringLiteral("--users"), QStringLiteral("anonymous")},
                                   log));
-        ASSERT_TRUE(waitFor([&] { return contents(log).contains("listening"); }))
-            << contents(log).toStdString();
+        ASSERT_TRUE(waitFor([&] { return filebytes::read(log).contains("listening"); }))
+            << filebytes::read(log).toStdString();
         commands.setServicePort(port);
     }
 
@@ -118,8 +111,8 @@ TEST_F(RemoteArchiveCommandsTest, CompressedFilesComeBackFromTheArchive)
     ASSERT_TRUE(waitFor([&] { return names().contains(QStringLiteral("b.txt")); }))
         << view.logText().toStdString();
     EXPECT_TRUE(view.logText().endsWith(QStringLiteral("解压/pub/a.txt.zip成功\r\n")));
-    EXPECT_EQ(contents(pub + QStringLiteral("/a.txt")), "contents of a.txt");
-    EXPECT_EQ(contents(pub + QStringLiteral("/b.txt")), "contents of b.txt");
+    EXPECT_EQ(filebytes::read(pub + QStringLiteral("/a.txt")), "contents of a.txt");
+    EXPECT_EQ(filebytes::read(pub + QStringLiteral("/b.txt")), "contents of b.txt");
 }
 
 TEST_F(RemoteArchiveCommandsTest, HostileArchiveExtractsNothing)
