@@ -1,6 +1,7 @@
 #include "app/WorkPathChange.h"
 
 #include "app/Configuration.h"
+#include "ftp/IntegrationSupport.h"
 #include "platform/NamedMutex.h"
 #include "support/FileBytes.h"
 #include "support/NamedCases.h"
@@ -33,7 +34,7 @@ QString queuePath(const QString& workPath)
 
 void write(const QString& path, const QByteArray& content)
 {
-    ASSERT_TRUE(filebytes::write(path, content));
+    ASSERT_TRUE(integration::writeFile(path, content));
 }
 
 // The work path under Documents, and a second folder to move it to.

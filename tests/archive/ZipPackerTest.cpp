@@ -1,7 +1,7 @@
 #include "archive/ZipPacker.h"
 
 #include "archive/ZipListing.h"
-#include "support/FileBytes.h"
+#include "ftp/IntegrationSupport.h"
 #include "support/TemporaryFolder.h"
 
 #include <QDir>
@@ -26,7 +26,7 @@ protected:
     QString path(const QString& name) const { return folder.filePath(name); }
     void write(const QString& name, const QByteArray& bytes) const
     {
-        ASSERT_TRUE(filebytes::write(path(name), bytes));
+        ASSERT_TRUE(integration::writeFile(path(name), bytes));
     }
     QStringList pack(const QStringList& names, const QString& archive)
     {

@@ -1,5 +1,6 @@
 #include "archive/ZipWriter.h"
 #include "archived/ArchivedFixture.h"
+#include "support/FileBytes.h"
 #include "support/NamedCases.h"
 
 #include <QFileInfo>

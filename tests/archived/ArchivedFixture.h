@@ -2,8 +2,8 @@
 
 #include "archive/ZipListing.h"
 #include "archived/ArchiveService.h"
+#include "ftp/IntegrationSupport.h"
 #include "platform/TcpSocket.h"
-#include "support/FileBytes.h"
 #include "support/TemporaryFolder.h"
 
 #include <QByteArray>
@@ -66,7 +66,7 @@ protected:
 
     static void write(const QString& path, const QByteArray& bytes)
     {
-        ASSERT_TRUE(filebytes::write(path, bytes));
+        ASSERT_TRUE(integration::writeFile(path, bytes));
     }
 
     static QByteArray message(const QString& user, const QString& password, char mode,

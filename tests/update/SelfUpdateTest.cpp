@@ -1,7 +1,7 @@
 #include "update/SelfUpdate.h"
 #include "update/LocalHttpServer.h"
 
-#include "support/FileBytes.h"
+#include "ftp/IntegrationSupport.h"
 #include "support/NamedCases.h"
 #include "support/ScriptedPrompt.h"
 #include "support/TemporaryFolder.h"
@@ -38,7 +38,7 @@ class SelfUpdateFixture : public ::testing::Test {
 protected:
     void SetUp() override
     {
-        ASSERT_TRUE(filebytes::write(files.runningFile, OldProgram));
+        ASSERT_TRUE(integration::writeFile(files.runningFile, OldProgram));
         QFile::setPermissions(files.runningFile,
                               QFile::permissions(files.runningFile) | QFile::ExeOwner);
         nameServer(server.address());
@@ -46,7 +46,7 @@ protected:
 
     void nameServer(const QByteArray& address)
     {
-        ASSERT_TRUE(filebytes::write(configPath, "[UPdata]\r\nserver=" + address + "\r\n"));
+        ASSERT_TRUE(integration::writeFile(configPath, "[UPdata]\r\nserver=" + address + "\r\n"));
     }
 
     void servePage(const QByteArray& version, const QByteArray& url, const QByteArray& sha = {})

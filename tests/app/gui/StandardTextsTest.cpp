@@ -6,7 +6,6 @@
 #include "app/gui/VisualStyle.h"
 #include "platform/gui/MessageBoxPrompt.h"
 #include "support/ModalDialogs.h"
-#include "support/NamedCases.h"
 #include "support/ProfileSandbox.h"
 #include "support/ScriptedPrompt.h"
 #include "support/TemporaryFolder.h"
@@ -24,9 +23,6 @@
 
 namespace {
 
-using namedcases::operator<<;
-using namedcases::caseName;
-
 class StandardTextsTest : public ::testing::Test {
 protected:
     void SetUp() override
@@ -36,39 +32,23 @@ protected:
     }
 };
 
-struct BoxCase {
-    const char* name;
-    PromptButtons buttons;
-    QMessageBox::StandardButtons shown;
-    const char* texts; // the buttons' texts from left to right, without access keys
-};
-
-class MessageBoxTextsTest : public StandardTextsTest,
-                            public ::testing::WithParamInterface<BoxCase> {};
-
-TEST_P(MessageBoxTextsTest, ButtonsReadChinese)
+TEST_F(StandardTextsTest, PromptButtonsReadChinese)
 {
-    QStringList texts;
-    OnNextModal<QMessageBox>([&](QMessageBox& box) {
-        for (QAbstractButton* button : box.buttons())
-            texts << button->text().remove(QRegularExpression(QStringLiteral("\\(&.\\)|&")));
-        box.button(QMessageBox::StandardButton(int(GetParam().shown) & ~int(QMessageBox::No)))
-            ->click();
-    });
-
-    MessageBoxPrompt prompt;
-    prompt.ask(QStringLiteral("尚未连接"), QStringLiteral("发现同名文件"), GetParam().buttons);
-
-    texts.sort();
-    EXPECT_EQ(texts.join(u'|'), QString::fromUtf8(GetParam().texts));
+    // The buttons' texts, sorted, without access keys.
+    const std::pair<PromptButtons, const char*> cases[] = {{PromptButtons::Ok, "确定"},
+                                                           {PromptButtons::YesNo, "否|是"}};
+    for (const auto& [buttons, expected] : cases) {
+        QStringList texts;
+        OnNextModal<QMessageBox>([&](QMessageBox& box) {
+            for (QAbstractButton* button : box.buttons())
+                texts << button->text().remove(QRegularExpression(QStringLiteral("\\(&.\\)|&")));
+            box.buttons().constFirst()->click();
+        });
+        MessageBoxPrompt().ask(QStringLiteral("尚未连接"), QStringLiteral("发现同名文件"), buttons);
+        texts.sort();
+        EXPECT_EQ(texts.join(u'|'), QString::fromUtf8(expected));
+    }
 }
-
-INSTANTIATE_TEST_SUITE_P(Buttons, MessageBoxTextsTest,
-                         ::testing::Values(BoxCase{"Ok", PromptButtons::Ok, QMessageBox::Ok,
-                                                   "确定"},
-                                           BoxCase{"YesNo", PromptButtons::YesNo,
-                                                   QMessageBox::Yes | QMessageBox::No, "否|是"}),
-                         caseName);
 
 // A long caption over a one-word text: the box grows to the caption, not past the screen.
 TEST_F(StandardTextsTest, BoxesGrowToTheirCaptionWithinTheScreen)

@@ -2,6 +2,7 @@
 
 #include "archive/ZipListing.h"
 #include "ftp/FtpClient.h"
+#include "ftp/IntegrationSupport.h"
 #include "platform/NamedMutex.h"
 #include "queue/QueueFile.h"
 #include "queue/TransferQueue.h"
@@ -12,7 +13,6 @@
 
 #include <QProgressDialog>
 #include <QPushButton>
-#include <QRandomGenerator>
 #include <QTimer>
 
 namespace {
@@ -99,10 +99,8 @@ TEST_F(CompressAndUploadTest, QueuesOneUploadThatArrivesIntact)
 // cancel button stops the packing: nothing is queued and no archive is left.
 TEST_F(CompressAndUploadTest, CancelFromTheProgressDialog)
 {
-    QByteArray noise(64 * 1024 * 1024, '\0');
-    QRandomGenerator generator(17);
-    generator.fillRange(reinterpret_cast<quint32*>(noise.data()), noise.size() / 4);
-    ASSERT_TRUE(filebytes::write(path(QStringLiteral("noise.bin")), noise));
+    ASSERT_TRUE(integration::writeFile(path(QStringLiteral("noise.bin")),
+                                       integration::randomBytes(64 * 1024 * 1024)));
     select({QStringLiteral("noise.bin")});
     bool dialogShown = false;
     QTimer poll;

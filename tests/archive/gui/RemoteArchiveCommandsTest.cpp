@@ -2,6 +2,7 @@
 
 #include "app/Configuration.h"
 #include "archive/ZipWriter.h"
+#include "ftp/IntegrationSupport.h"
 #include "support/ChildProcess.h"
 #include "support/FileBytes.h"
 #include "support/FreePorts.h"
@@ -41,8 +42,8 @@ protected:
         ASSERT_TRUE(server.start()) << server.errorText().toStdString();
         pub = server.pubPath();
         for (const char* name : {"a.txt", "b.txt"})
-            ASSERT_TRUE(filebytes::write(pub + u'/' + QString::fromLatin1(name),
-                                         QByteArray("contents of ") + name));
+            ASSERT_TRUE(integration::writeFile(pub + u'/' + QString::fromLatin1(name),
+                                               QByteArray("contents of ") + name));
         startService();
         view.initialUpdate(LoadConfiguration(work.path()));
         view.setHost(server.host());

@@ -4,6 +4,7 @@
 #include "view/gui/CftpView.h"
 #include "view/gui/CommandIds.h"
 
+#include "ftp/IntegrationSupport.h"
 #include "support/FileBytes.h"
 #include "support/ModalDialogs.h"
 #include "support/ScriptedPrompt.h"
@@ -35,7 +36,7 @@ TEST_F(UpdateSettingsDialog, ShowsTheStoredModeAndAnythingElseAsNotify)
                                                  {"mode=3", Cupdata::NeverId},
                                                  {"mode=7", Cupdata::NotifyId}};
     for (const auto& [line, id] : cases) {
-        ASSERT_TRUE(filebytes::write(configPath, QByteArray("[UPdata]\r\n") + line + "\r\n"));
+        ASSERT_TRUE(integration::writeFile(configPath, QByteArray("[UPdata]\r\n") + line + "\r\n"));
         Cupdata dialog(configPath);
         EXPECT_TRUE(choice(dialog, id)->isChecked()) << line;
     }
