@@ -3,12 +3,12 @@
 
 #include "ftp/IntegrationSupport.h"
 #include "support/NamedCases.h"
+#include "support/RunProgram.h"
 #include "support/ScriptedPrompt.h"
 #include "support/TemporaryFolder.h"
 
 #include <QCryptographicHash>
 #include <QFile>
-#include <QProcess>
 #include <QTest>
 #include <gtest/gtest.h>
 
@@ -29,9 +29,7 @@ enum class Program { Served, Missing, WithoutLength, Oversized, WrongSha, NoUrl 
 
 QByteArray output(const QString& program)
 {
-    QProcess run;
-    run.start(program, {});
-    return run.waitForFinished(5000) ? run.readAllStandardOutput() : QByteArray("(hung)");
+    return runProgram(program, {}, 5000).output;
 }
 
 class SelfUpdateFixture : public ::testing::Test {
