@@ -2,6 +2,7 @@
 // and nothing left running once the client (or the script) ends.
 
 #include "platform/TcpSocket.h"
+#include "support/RunProgram.h"
 #include "support/TemporaryFolder.h"
 
 #include <QDir>
@@ -64,15 +65,14 @@ protected:
 
     QString curl(const QString& path, const QString& option, const QString& value = {})
     {
-        QProcess process;
         QStringList arguments{QStringLiteral("-sS"), QStringLiteral("--max-time"),
                               QStringLiteral("20"), option};
         if (!value.isEmpty())
             arguments << value;
-        process.start(QStringLiteral("curl"),
-                      arguments << url + QString::fromLatin1(QUrl::toPercentEncoding(path, "/")));
-        process.waitForFinished(30000);
-        return QString::fromUtf8(process.readAllStandardOutput() + process.readAllStandardError());
+        const ProgramRun run =
+            runProgram(QStringLiteral("curl"),
+                       arguments << url + QString::fromLatin1(QUrl::toPercentEncoding(path, "/")));
+        return QString::fromUtf8(run.output + run.errors);
     }
 
     void expectNothingLeft()

@@ -1,31 +1,14 @@
 // `make install` and `make uninstall` into a PREFIX of the test's own.
 
+#include "support/RunProgram.h"
 #include "support/TemporaryFolder.h"
 
 #include <QFile>
-#include <QProcess>
 #include <QStringList>
 
 #include <gtest/gtest.h>
 
 namespace {
-
-struct Finished {
-    int exitCode = -1;
-    QString output;
-};
-
-Finished runProgram(const QString& program, const QStringList& arguments)
-{
-    QProcess process;
-    process.setProcessChannelMode(QProcess::MergedChannels);
-    process.start(program, arguments);
-    Finished result;
-    if (process.waitForFinished(120000) && process.exitStatus() == QProcess::NormalExit)
-        result.exitCode = process.exitCode();
-    result.output = QString::fromUtf8(process.readAll());
-    return result;
-}
 
 const QStringList installedFiles{
     QStringLiteral("bin/kevra"),
@@ -40,18 +23,20 @@ TEST(InstallTest, InstallsAValidDesktopEntryAndUninstallsEverything)
 {
     TemporaryFolder prefix(QStringLiteral("prefix"));
     const auto installed = [&](const QString& file) { return prefix.filePath(file); };
-    const Finished install = runProgram(
-        QStringLiteral("cmake"), {QStringLiteral("--install"), QStringLiteral(KEVRA_BINARY_DIR),
-                                  QStringLiteral("--prefix"), prefix.path()});
-    ASSERT_EQ(install.exitCode, 0) << install.output.toStdString();
+    const ProgramRun install =
+        runProgram(QStringLiteral("cmake"),
+                   {QStringLiteral("--install"), QStringLiteral(KEVRA_BINARY_DIR),
+                    QStringLiteral("--prefix"), prefix.path()},
+                   120000);
+    ASSERT_EQ(install.exitCode, 0) << install.errors.toStdString();
     for (const QString& file : installedFiles)
         EXPECT_TRUE(QFile::exists(installed(file))) << file.toStdString();
     EXPECT_TRUE(QFile::permissions(installed(QStringLiteral("bin/kevra"))) & QFile::ExeOwner);
 
     const QString desktop = installed(QStringLiteral("share/applications/kevra.desktop"));
-    const Finished validate = runProgram(QStringLiteral("desktop-file-validate"), {desktop});
+    const ProgramRun validate = runProgram(QStringLiteral("desktop-file-validate"), {desktop});
     EXPECT_EQ(validate.exitCode, 0);
-    EXPECT_EQ(validate.output, QString()); // hints count too
+    EXPECT_EQ(validate.output + validate.errors, QByteArray()); // hints count too
     QFile entry(desktop);
     ASSERT_TRUE(entry.open(QIODevice::ReadOnly));
     const QStringList lines = QString::fromUtf8(entry.readAll()).split(QLatin1Char('\n'));
@@ -62,11 +47,12 @@ TEST(InstallTest, InstallsAValidDesktopEntryAndUninstallsEverything)
     // Someone else's file beside ours stays.
     const QString foreign = installed(QStringLiteral("bin/other-tool"));
     QFile(foreign).open(QIODevice::WriteOnly);
-    const Finished uninstall =
+    const ProgramRun uninstall =
         runProgram(QStringLiteral("make"),
                    {QStringLiteral("-s"), QStringLiteral("-C"), QStringLiteral(KEVRA_SOURCE_DIR),
-                    QStringLiteral("uninstall"), QStringLiteral("PREFIX=") + prefix.path()});
-    ASSERT_EQ(uninstall.exitCode, 0) << uninstall.output.toStdString();
+                    QStringLiteral("uninstall"), QStringLiteral("PREFIX=") + prefix.path()},
+                   120000);
+    ASSERT_EQ(uninstall.exitCode, 0) << uninstall.errors.toStdString();
     for (const QString& file : installedFiles)
         EXPECT_FALSE(QFile::exists(installed(file))) << file.toStdString();
     EXPECT_TRUE(QFile::exists(foreign));

@@ -1,10 +1,9 @@
-// Moving the work path: which folders are refused, what is carried into the new folder, what
-// the user is asked, and that the switch waits for the queue file's lock.
-
 #include "app/WorkPathChange.h"
 
 #include "app/Configuration.h"
+#include "ftp/IntegrationSupport.h"
 #include "platform/NamedMutex.h"
+#include "support/FileBytes.h"
 #include "support/NamedCases.h"
 #include "support/ScriptedPrompt.h"
 #include "support/TemporaryFolder.h"
@@ -17,16 +16,12 @@
 
 #include <chrono>
 #include <future>
-#include <thread>
 
 namespace {
 
 using namedcases::operator<<;
 using namedcases::caseName;
 
-const QString caption = QStringLiteral("工作路径");
-
-// The two files the program keeps in its work path.
 QString accountsPath(const QString& workPath)
 {
     return workPath + QStringLiteral("list.dat");
@@ -37,21 +32,12 @@ QString queuePath(const QString& workPath)
     return workPath + QStringLiteral("WFL.dat");
 }
 
-QByteArray contentOf(const QString& path)
-{
-    QFile file(path);
-    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray("<missing>");
-}
-
 void write(const QString& path, const QByteArray& content)
 {
-    QFile file(path);
-    ASSERT_TRUE(file.open(QIODevice::WriteOnly));
-    ASSERT_EQ(file.write(content), content.size());
+    ASSERT_TRUE(integration::writeFile(path, content));
 }
 
-// A documents folder with its work folder, which is the work path until the test moves it,
-// and a second folder to move it to.
+// The work path under Documents, and a second folder to move it to.
 class WorkPathChangeTest : public ::testing::Test {
 protected:
     void SetUp() override
@@ -72,7 +58,7 @@ protected:
         return change.apply(folder);
     }
 
-    QByteArray ini() const { return contentOf(config.configPath); }
+    QByteArray ini() const { return filebytes::read(config.configPath); }
 
     TemporaryFolder root{QStringLiteral("workpath")};
     Configuration config;
@@ -92,14 +78,13 @@ TEST_F(WorkPathChangeTest, CopiesAccountsAndQueueAndStoresThePath)
     EXPECT_TRUE(prompt.texts().isEmpty());
     EXPECT_EQ(config.workPath, targetPath());
     EXPECT_EQ(ini(), "[WorkPath]\r\nWorkPath=" + targetPath().toUtf8() + "\r\n");
-    EXPECT_EQ(LoadConfiguration(root.filePath(QStringLiteral("Documents"))).workPath, targetPath());
-    EXPECT_EQ(contentOf(accountsPath(targetPath())), "accounts");
-    EXPECT_EQ(contentOf(queuePath(targetPath())), "queue");
+    EXPECT_EQ(filebytes::read(accountsPath(targetPath())), "accounts");
+    EXPECT_EQ(filebytes::read(queuePath(targetPath())), "queue");
     EXPECT_EQ(QFileInfo(accountsPath(targetPath())).permissions() & 0x7077, // owner, group, others
               QFile::ReadOwner | QFile::WriteOwner);
     // The old folder keeps its files for anyone still working there.
-    EXPECT_EQ(contentOf(accountsPath(oldPath())), "accounts");
-    EXPECT_EQ(contentOf(queuePath(oldPath())), "queue");
+    EXPECT_EQ(filebytes::read(accountsPath(oldPath())), "accounts");
+    EXPECT_EQ(filebytes::read(queuePath(oldPath())), "queue");
 }
 
 // No account saved and no queue yet: nothing to copy, the new folder's own files stay.
@@ -112,7 +97,7 @@ TEST_F(WorkPathChangeTest, EmptyOrMissingFilesAreNotCarriedNorAskedAbout)
 
     EXPECT_TRUE(prompt.texts().isEmpty());
     EXPECT_EQ(config.workPath, targetPath());
-    EXPECT_EQ(contentOf(accountsPath(targetPath())), "theirs");
+    EXPECT_EQ(filebytes::read(accountsPath(targetPath())), "theirs");
     EXPECT_FALSE(QFileInfo::exists(queuePath(targetPath())));
 }
 
@@ -136,15 +121,12 @@ TEST_P(WorkPathReplaceTest, FilesAlreadyInTheFolderAreReplacedOnlyWhenTheUserAgr
 
     EXPECT_EQ(apply(target()), GetParam().switched);
 
-    ASSERT_EQ(prompt.asked().size(), 1u);
-    EXPECT_EQ(prompt.asked()[0].text,
-              QStringLiteral("所选文件夹中已有list.dat、WFL.dat,是否用当前的文件覆盖?\n"
-                             "选“否”则不更改工作路径"));
-    EXPECT_EQ(prompt.asked()[0].caption, caption);
-    EXPECT_EQ(prompt.asked()[0].buttons, PromptButtons::YesNo);
+    EXPECT_EQ(prompt.texts(),
+              QStringList{QStringLiteral("所选文件夹中已有list.dat、WFL.dat,是否用当前的文件覆盖?\n"
+                                         "选“否”则不更改工作路径")});
     EXPECT_EQ(config.workPath, GetParam().switched ? targetPath() : oldPath());
-    EXPECT_EQ(contentOf(accountsPath(targetPath())), GetParam().accountsThere);
-    EXPECT_EQ(contentOf(accountsPath(oldPath())), "ours");
+    EXPECT_EQ(filebytes::read(accountsPath(targetPath())), GetParam().accountsThere);
+    EXPECT_EQ(filebytes::read(accountsPath(oldPath())), "ours");
     EXPECT_EQ(QFileInfo::exists(config.configPath), GetParam().switched);
 }
 
@@ -174,7 +156,7 @@ TEST_P(WorkPathRefusedTest, FolderThatCannotServeIsRefusedWithAMessage)
     EXPECT_FALSE(apply(folder));
 
     EXPECT_EQ(prompt.texts(), QStringList{message});
-    EXPECT_EQ(prompt.asked()[0].caption, caption);
+    EXPECT_EQ(prompt.asked()[0].caption, QStringLiteral("工作路径"));
     EXPECT_EQ(config.workPath, oldPath());
     EXPECT_FALSE(QFileInfo::exists(config.configPath));
 }
@@ -200,7 +182,7 @@ TEST_F(WorkPathChangeTest, TheSameFolderSpeltOtherwiseCopiesNothing)
 
     EXPECT_TRUE(prompt.texts().isEmpty());
     EXPECT_EQ(config.workPath, link + u'/');
-    EXPECT_EQ(contentOf(accountsPath(oldPath())), "accounts");
+    EXPECT_EQ(filebytes::read(accountsPath(oldPath())), "accounts");
 }
 
 // A queue save in progress holds "mutex1": the switch waits for it, so the save lands in the
@@ -208,25 +190,15 @@ TEST_F(WorkPathChangeTest, TheSameFolderSpeltOtherwiseCopiesNothing)
 TEST_F(WorkPathChangeTest, TheSwitchWaitsForTheQueueFileLock)
 {
     write(queuePath(oldPath()), "before");
-    std::promise<void> release;
-    std::promise<void> held;
-    std::thread saver([&] {
-        engineLock.lock();
-        held.set_value();
-        release.get_future().wait_for(std::chrono::seconds(10));
-        write(queuePath(oldPath()), "saved while held");
-        engineLock.unlock();
-    });
-    ASSERT_EQ(held.get_future().wait_for(std::chrono::seconds(10)), std::future_status::ready);
-
+    engineLock.lock();
     auto switching = std::async(std::launch::async, [this] { return apply(target()); });
     EXPECT_EQ(switching.wait_for(std::chrono::milliseconds(200)), std::future_status::timeout);
-    release.set_value();
-    ASSERT_EQ(switching.wait_for(std::chrono::seconds(10)), std::future_status::ready);
-    saver.join();
+    write(queuePath(oldPath()), "saved while held");
+    engineLock.unlock();
 
+    ASSERT_EQ(switching.wait_for(std::chrono::seconds(10)), std::future_status::ready);
     EXPECT_TRUE(switching.get());
-    EXPECT_EQ(contentOf(queuePath(targetPath())), "saved while held");
+    EXPECT_EQ(filebytes::read(queuePath(targetPath())), "saved while held");
 }
 
 } // namespace

@@ -1,6 +1,7 @@
 #pragma once
 
-#include <QProcess>
+#include "support/RunProgram.h"
+
 #include <QString>
 #include <QStringList>
 
@@ -10,12 +11,10 @@ namespace ziplisting {
 // Entry names, sorted; {"unreadable"} when unzip refuses the archive.
 inline QStringList entries(const QString& archive)
 {
-    QProcess unzip;
-    unzip.start(QStringLiteral("unzip"), {QStringLiteral("-Z1"), archive});
-    if (!unzip.waitForFinished(30000) || unzip.exitCode() != 0)
+    const ProgramRun unzip = runProgram(QStringLiteral("unzip"), {QStringLiteral("-Z1"), archive});
+    if (unzip.exitCode != 0)
         return {QStringLiteral("unreadable")};
-    QStringList names =
-        QString::fromUtf8(unzip.readAllStandardOutput()).split(u'\n', Qt::SkipEmptyParts);
+    QStringList names = QString::fromUtf8(unzip.output).split(u'\n', Qt::SkipEmptyParts);
     names.sort();
     return names;
 }
@@ -23,18 +22,15 @@ inline QStringList entries(const QString& archive)
 // unzip -v: one line per entry with its size, method ("Stored", "Defl:N") and name.
 inline QString verbose(const QString& archive)
 {
-    QProcess unzip;
-    unzip.start(QStringLiteral("unzip"), {QStringLiteral("-v"), archive});
-    unzip.waitForFinished(30000);
-    return QString::fromUtf8(unzip.readAllStandardOutput());
+    return QString::fromUtf8(
+        runProgram(QStringLiteral("unzip"), {QStringLiteral("-v"), archive}).output);
 }
 
 // Whether unzip's own test of every entry (CRC included) passes.
 inline bool intact(const QString& archive)
 {
-    QProcess unzip;
-    unzip.start(QStringLiteral("unzip"), {QStringLiteral("-tq"), archive});
-    return unzip.waitForFinished(60000) && unzip.exitCode() == 0;
+    return runProgram(QStringLiteral("unzip"), {QStringLiteral("-tq"), archive}, 60000).exitCode ==
+           0;
 }
 
 } // namespace ziplisting

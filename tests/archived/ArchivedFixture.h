@@ -2,6 +2,7 @@
 
 #include "archive/ZipListing.h"
 #include "archived/ArchiveService.h"
+#include "ftp/IntegrationSupport.h"
 #include "platform/TcpSocket.h"
 #include "support/TemporaryFolder.h"
 
@@ -65,14 +66,7 @@ protected:
 
     static void write(const QString& path, const QByteArray& bytes)
     {
-        QFile file(path);
-        ASSERT_TRUE(file.open(QIODevice::WriteOnly));
-        file.write(bytes);
-    }
-    static QByteArray read(const QString& path)
-    {
-        QFile file(path);
-        return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
+        ASSERT_TRUE(integration::writeFile(path, bytes));
     }
 
     static QByteArray message(const QString& user, const QString& password, char mode,
@@ -83,6 +77,12 @@ protected:
         for (const QString& path : paths)
             bytes += path.toUtf8() + '\r';
         return bytes;
+    }
+    // A request from a known user; paths are separated by '|'.
+    static QByteArray request(char mode, const char* paths)
+    {
+        return message(QStringLiteral("alice"), QStringLiteral("740316"), mode,
+                       QString::fromUtf8(paths).split(u'|'));
     }
 
     // Everything the service answers until it closes the connection.
@@ -104,8 +104,6 @@ protected:
             replies.append(buffer, static_cast<int>(count));
         return replies;
     }
-
-    static QStringList zipEntries(const QString& archive) { return ziplisting::entries(archive); }
 
     TemporaryFolder folder_{QStringLiteral("archived")};
     std::unique_ptr<ArchiveService> service_;

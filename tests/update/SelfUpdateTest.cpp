@@ -1,13 +1,14 @@
 #include "update/SelfUpdate.h"
 #include "update/LocalHttpServer.h"
 
+#include "ftp/IntegrationSupport.h"
 #include "support/NamedCases.h"
+#include "support/RunProgram.h"
 #include "support/ScriptedPrompt.h"
 #include "support/TemporaryFolder.h"
 
 #include <QCryptographicHash>
 #include <QFile>
-#include <QProcess>
 #include <QTest>
 #include <gtest/gtest.h>
 
@@ -28,28 +29,22 @@ enum class Program { Served, Missing, WithoutLength, Oversized, WrongSha, NoUrl 
 
 QByteArray output(const QString& program)
 {
-    QProcess run;
-    run.start(program, {});
-    return run.waitForFinished(5000) ? run.readAllStandardOutput() : QByteArray("(hung)");
+    return runProgram(program, {}, 5000).output;
 }
 
 class SelfUpdateFixture : public ::testing::Test {
 protected:
     void SetUp() override
     {
-        QFile old(files.runningFile);
-        ASSERT_TRUE(old.open(QIODevice::WriteOnly));
-        old.write(OldProgram);
-        old.close();
-        old.setPermissions(old.permissions() | QFile::ExeOwner);
+        ASSERT_TRUE(integration::writeFile(files.runningFile, OldProgram));
+        QFile::setPermissions(files.runningFile,
+                              QFile::permissions(files.runningFile) | QFile::ExeOwner);
         nameServer(server.address());
     }
 
     void nameServer(const QByteArray& address)
     {
-        QFile ini(configPath);
-        ASSERT_TRUE(ini.open(QIODevice::WriteOnly));
-        ini.write("[UPdata]\r\nserver=" + address + "\r\n");
+        ASSERT_TRUE(integration::writeFile(configPath, "[UPdata]\r\nserver=" + address + "\r\n"));
     }
 
     void servePage(const QByteArray& version, const QByteArray& url, const QByteArray& sha = {})
@@ -90,8 +85,8 @@ struct Scenario {
     int mode;
     bool manual;
     Program program;
-    std::deque<PromptAnswer> answers;
-    QStringList said;
+    bool answerNo;
+    const char* said; // Q: the question, U: updated, A: no address
     bool updated;
 };
 
@@ -109,18 +104,19 @@ TEST_P(SelfUpdateScenario, ReplacesTheProgramOnlyWhenItShould)
     if (row.program != Program::Missing)
         server.serve("/kevra-1.1", {200, body, row.program != Program::WithoutLength});
     mode = row.mode;
-    for (PromptAnswer answer : row.answers)
-        prompt.answerNext(answer);
+    if (row.answerNo)
+        prompt.answerNext(PromptAnswer::No);
 
     row.manual ? make().CheckForUpdates() : make().startAtStartup();
     waitUntilIdle();
 
-    EXPECT_EQ(prompt.texts(), row.said);
+    QStringList said;
+    for (const char* code = row.said; *code; ++code)
+        said << (*code == 'Q' ? Question : *code == 'U' ? Updated : NoAddress);
+    EXPECT_EQ(prompt.texts(), said);
     EXPECT_EQ(output(files.executable()), row.updated ? "new\n" : "old\n");
-    EXPECT_EQ(QFile::exists(files.backup()), row.updated);
-    if (row.updated) {
-        EXPECT_EQ(output(files.backup()), "old\n");
-    }
+    EXPECT_EQ(QFile::exists(files.backup()) ? output(files.backup()) : QByteArray(),
+              row.updated ? "old\n" : "");
     EXPECT_FALSE(QFile::exists(files.versionPage()));
     EXPECT_FALSE(QFile::exists(files.download()));
 }
@@ -128,30 +124,17 @@ TEST_P(SelfUpdateScenario, ReplacesTheProgramOnlyWhenItShould)
 INSTANTIATE_TEST_SUITE_P(
     Pages, SelfUpdateScenario,
     ::testing::Values(
-        Scenario{"SameVersion", "1.0", 1, false, Program::Served, {}, {}, false},
-        Scenario{"NewerInAutomaticMode", "1.01", 1, false, Program::Served, {}, {Updated}, true},
-        Scenario{"NotifyAnsweredNo",
-                 "1.01",
-                 2,
-                 false,
-                 Program::Served,
-                 {PromptAnswer::No},
-                 {Question},
+        Scenario{"SameVersion", "1.0", 1, false, Program::Served, false, "", false},
+        Scenario{"NewerInAutomaticMode", "1.01", 1, false, Program::Served, false, "U", true},
+        Scenario{"NotifyAnsweredNo", "1.01", 2, false, Program::Served, true, "Q", false},
+        Scenario{"NotifyAnsweredYes", "1.01", 2, false, Program::Served, false, "QU", true},
+        Scenario{"ManualInNeverMode", "1.01", 3, true, Program::Served, false, "U", true},
+        Scenario{"ProgramNotFound", "1.01", 1, false, Program::Missing, false, "", false},
+        Scenario{"WrongSha256", "1.01", 1, false, Program::WrongSha, false, "", false},
+        Scenario{"ProgramWithoutLength", "1.01", 1, false, Program::WithoutLength, false, "",
                  false},
-        Scenario{"NotifyAnsweredYes",
-                 "1.01",
-                 2,
-                 false,
-                 Program::Served,
-                 {PromptAnswer::Yes},
-                 {Question, Updated},
-                 true},
-        Scenario{"ManualInNeverMode", "1.01", 3, true, Program::Served, {}, {Updated}, true},
-        Scenario{"ProgramNotFound", "1.01", 1, false, Program::Missing, {}, {}, false},
-        Scenario{"WrongSha256", "1.01", 1, false, Program::WrongSha, {}, {}, false},
-        Scenario{"ProgramWithoutLength", "1.01", 1, false, Program::WithoutLength, {}, {}, false},
-        Scenario{"ProgramTooLarge", "1.01", 1, false, Program::Oversized, {}, {}, false},
-        Scenario{"NewerWithoutUrl", "2", 1, false, Program::NoUrl, {}, {NoAddress}, false}),
+        Scenario{"ProgramTooLarge", "1.01", 1, false, Program::Oversized, false, "", false},
+        Scenario{"NewerWithoutUrl", "2", 1, false, Program::NoUrl, false, "A", false}),
     caseName);
 
 struct StartupCase {

@@ -1,5 +1,3 @@
-// Qt's own texts in Chinese, and windows wide enough for their captions.
-
 #include "app/QtChineseTexts.h"
 #include "app/gui/CAboutDlg.h"
 #include "app/gui/CaptionWidth.h"
@@ -8,7 +6,6 @@
 #include "app/gui/VisualStyle.h"
 #include "platform/gui/MessageBoxPrompt.h"
 #include "support/ModalDialogs.h"
-#include "support/NamedCases.h"
 #include "support/ProfileSandbox.h"
 #include "support/ScriptedPrompt.h"
 #include "support/TemporaryFolder.h"
@@ -26,9 +23,6 @@
 
 namespace {
 
-using namedcases::operator<<;
-using namedcases::caseName;
-
 class StandardTextsTest : public ::testing::Test {
 protected:
     void SetUp() override
@@ -38,55 +32,22 @@ protected:
     }
 };
 
-struct BoxCase {
-    const char* name;
-    PromptButtons buttons;
-    QMessageBox::StandardButtons shown;
-    const char* texts; // the buttons' texts from left to right, without access keys
-};
-
-class MessageBoxTextsTest : public StandardTextsTest,
-                            public ::testing::WithParamInterface<BoxCase> {};
-
-// The boxes are those every question of the program shows.
-TEST_P(MessageBoxTextsTest, ButtonsReadChineseAndTheCaptionFits)
+TEST_F(StandardTextsTest, PromptButtonsReadChinese)
 {
-    const QString caption = QStringLiteral("发现同名文件");
-    QStringList texts;
-    int width = 0;
-    OnNextModal<QMessageBox>([&](QMessageBox& box) {
-        for (QAbstractButton* button : box.buttons())
-            texts << button->text().remove(QRegularExpression(QStringLiteral("\\(&.\\)|&")));
-        width = box.width();
-        box.button(QMessageBox::StandardButton(int(GetParam().shown) & ~int(QMessageBox::No)))
-            ->click();
-    });
-
-    MessageBoxPrompt prompt;
-    prompt.ask(QStringLiteral("尚未连接"), caption, GetParam().buttons);
-
-    texts.sort();
-    EXPECT_EQ(texts.join(u'|'), QString::fromUtf8(GetParam().texts));
-    EXPECT_GE(width, CaptionWidth(caption));
-}
-
-INSTANTIATE_TEST_SUITE_P(Buttons, MessageBoxTextsTest,
-                         ::testing::Values(BoxCase{"Ok", PromptButtons::Ok, QMessageBox::Ok,
-                                                   "确定"},
-                                           BoxCase{"YesNo", PromptButtons::YesNo,
-                                                   QMessageBox::Yes | QMessageBox::No, "否|是"}),
-                         caseName);
-
-TEST_F(StandardTextsTest, EditFieldMenusAndStandardButtonsAreTranslated)
-{
-    EXPECT_EQ(QCoreApplication::translate("QPlatformTheme", "Cancel"), QStringLiteral("取消"));
-    QLineEdit edit;
-    std::unique_ptr<QMenu> menu(edit.createStandardContextMenu());
-    QStringList items;
-    for (const QAction* action : menu->actions())
-        items << action->text();
-    EXPECT_TRUE(items.join(u'|').contains(QStringLiteral("粘贴")))
-        << items.join(u'|').toStdString();
+    // The buttons' texts, sorted, without access keys.
+    const std::pair<PromptButtons, const char*> cases[] = {{PromptButtons::Ok, "确定"},
+                                                           {PromptButtons::YesNo, "否|是"}};
+    for (const auto& [buttons, expected] : cases) {
+        QStringList texts;
+        OnNextModal<QMessageBox>([&](QMessageBox& box) {
+            for (QAbstractButton* button : box.buttons())
+                texts << button->text().remove(QRegularExpression(QStringLiteral("\\(&.\\)|&")));
+            box.buttons().constFirst()->click();
+        });
+        MessageBoxPrompt().ask(QStringLiteral("尚未连接"), QStringLiteral("发现同名文件"), buttons);
+        texts.sort();
+        EXPECT_EQ(texts.join(u'|'), QString::fromUtf8(expected));
+    }
 }
 
 // A long caption over a one-word text: the box grows to the caption, not past the screen.
@@ -117,14 +78,21 @@ TEST_F(StandardTextsTest, AboutBoxShowsItsTitleAndTextWhole)
     about.hide();
 }
 
-TEST(StandardTextsStartUpTest, StartUpLoadsQtsChineseTexts)
+TEST(StandardTextsStartUpTest, StartUpTranslatesStandardButtonsAndEditFieldMenus)
 {
     ProfileSandbox profile;
     TemporaryFolder documents(QStringLiteral("standardtexts"));
     ScriptedPrompt prompt;
     CftpApp app(prompt, documents.path());
     app.InitInstance();
-    EXPECT_EQ(QCoreApplication::translate("QPlatformTheme", "OK"), QStringLiteral("确定"));
+    EXPECT_EQ(QCoreApplication::translate("QPlatformTheme", "Cancel"), QStringLiteral("取消"));
+    QLineEdit edit;
+    std::unique_ptr<QMenu> menu(edit.createStandardContextMenu());
+    QStringList items;
+    for (const QAction* action : menu->actions())
+        items << action->text();
+    EXPECT_TRUE(items.join(u'|').contains(QStringLiteral("粘贴")))
+        << items.join(u'|').toStdString();
     VisualStyle::apply(VisualStyle::DefaultLook);
 }
 

@@ -1,6 +1,3 @@
-// The work-path command as the user meets it: Qt's folder chooser, and a new work path that the
-// account commands use from then on.
-
 #include "app/gui/WorkPathCommand.h"
 
 #include "accounts/AccountFile.h"
@@ -81,6 +78,7 @@ TEST_F(WorkPathCommandTest, AccountsFollowTheNewWorkPath)
     CftpApp app(prompt, documents());
     app.InitInstance();
     CftpView& view = *app.mainFrame()->view();
+    EXPECT_TRUE(view.commands().isHandled(CommandId::WorkPath));
     ASSERT_EQ(AppendAccount(QStringLiteral("old.example"), 21, QStringLiteral("u"),
                             QStringLiteral("p"), AccountListPath(oldPath())),
               AccountWrite::Written);
@@ -107,13 +105,6 @@ TEST_F(WorkPathCommandTest, AccountsFollowTheNewWorkPath)
     EXPECT_EQ(servers, (QStringList{QStringLiteral("old.example"), QStringLiteral("new.example")}));
     EXPECT_EQ(LoadAccountList(AccountListPath(oldPath())).size(), 1);
     EXPECT_EQ(prompt.texts(), QStringList{QStringLiteral("添加新账号成功")});
-}
-
-TEST_F(WorkPathCommandTest, TheApplicationAnswersTheCommand)
-{
-    CftpApp app(prompt, documents());
-    app.InitInstance();
-    EXPECT_TRUE(app.mainFrame()->view()->commands().isHandled(CommandId::WorkPath));
 }
 
 } // namespace

@@ -2,27 +2,20 @@
 
 #include "archive/ZipListing.h"
 #include "ftp/FtpClient.h"
+#include "ftp/IntegrationSupport.h"
 #include "platform/NamedMutex.h"
 #include "queue/QueueFile.h"
 #include "queue/TransferQueue.h"
+#include "support/FileBytes.h"
 #include "support/VsftpdServer.h"
 #include "view/gui/CommandIds.h"
 #include "view/gui/LocalPaneFixture.h"
 
-#include <QCryptographicHash>
 #include <QProgressDialog>
 #include <QPushButton>
-#include <QRandomGenerator>
 #include <QTimer>
 
 namespace {
-
-QByteArray sha256Of(const QString& path)
-{
-    QFile file(path);
-    QCryptographicHash hash(QCryptographicHash::Sha256);
-    return file.open(QIODevice::ReadOnly) && hash.addData(&file) ? hash.result() : QByteArray();
-}
 
 class CompressAndUploadTest : public LocalPaneFixture {
 protected:
@@ -98,21 +91,16 @@ TEST_F(CompressAndUploadTest, QueuesOneUploadThatArrivesIntact)
                                     QString()))
         << client.replyLine.toStdString();
     EXPECT_TRUE(client.replyLine.startsWith(QStringLiteral("226")));
-    EXPECT_EQ(sha256Of(server.pubPath() + QStringLiteral("/docs.zip")), sha256Of(archive));
+    EXPECT_EQ(filebytes::read(server.pubPath() + QStringLiteral("/docs.zip")),
+              filebytes::read(archive));
 }
 
 // Packing a big file shows the progress dialog while the window keeps handling events, and its
 // cancel button stops the packing: nothing is queued and no archive is left.
 TEST_F(CompressAndUploadTest, CancelFromTheProgressDialog)
 {
-    QByteArray noise(64 * 1024 * 1024, '\0');
-    QRandomGenerator generator(17);
-    generator.fillRange(reinterpret_cast<quint32*>(noise.data()), noise.size() / 4);
-    {
-        QFile file(path(QStringLiteral("noise.bin")));
-        ASSERT_TRUE(file.open(QIODevice::WriteOnly));
-        file.write(noise);
-    }
+    ASSERT_TRUE(integration::writeFile(path(QStringLiteral("noise.bin")),
+                                       integration::randomBytes(64 * 1024 * 1024)));
     select({QStringLiteral("noise.bin")});
     bool dialogShown = false;
     QTimer poll;

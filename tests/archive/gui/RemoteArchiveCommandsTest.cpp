@@ -2,7 +2,9 @@
 
 #include "app/Configuration.h"
 #include "archive/ZipWriter.h"
+#include "ftp/IntegrationSupport.h"
 #include "support/ChildProcess.h"
+#include "support/FileBytes.h"
 #include "support/FreePorts.h"
 #include "support/ProfileSandbox.h"
 #include "support/RemoteListRows.h"
@@ -27,15 +29,7 @@ namespace {
 
 bool waitFor(const std::function<bool()>& condition)
 {
-    for (int i = 0; i < 200 && !condition(); ++i)
-        QTest::qWait(50);
-    return condition();
-}
-
-QByteArray contents(const QString& path)
-{
-    QFile file(path);
-    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
+    return QTest::qWaitFor(condition, 10000);
 }
 
 // vsftpd and kevra-archived serving the same temporary root, and a view connected to the
@@ -47,11 +41,9 @@ protected:
         ASSERT_TRUE(work.isValid());
         ASSERT_TRUE(server.start()) << server.errorText().toStdString();
         pub = server.pubPath();
-        for (const char* name : {"a.txt", "b.txt"}) {
-            QFile file(pub + QLatin1Char('/') + QString::fromLatin1(name));
-            ASSERT_TRUE(file.open(QIODevice::WriteOnly));
-            file.write(QByteArray("contents of ") + name);
-        }
+        for (const char* name : {"a.txt", "b.txt"})
+            ASSERT_TRUE(integration::writeFile(pub + u'/' + QString::fromLatin1(name),
+                                               QByteArray("contents of ") + name));
         startService();
         view.initialUpdate(LoadConfiguration(work.path()));
         view.setHost(server.host());
@@ -78,8 +70,8 @@ protected:
                                    QStringLiteral("--root"), server.rootPath(),
                                    QStringLiteral("--users"), QStringLiteral("anonymous")},
                                   log));
-        ASSERT_TRUE(waitFor([&] { return contents(log).contains("listening"); }))
-            << contents(log).toStdString();
+        ASSERT_TRUE(waitFor([&] { return filebytes::read(log).contains("listening"); }))
+            << filebytes::read(log).toStdString();
         commands.setServicePort(port);
     }
 
@@ -120,8 +112,8 @@ TEST_F(RemoteArchiveCommandsTest, CompressedFilesComeBackFromTheArchive)
     ASSERT_TRUE(waitFor([&] { return names().contains(QStringLiteral("b.txt")); }))
         << view.logText().toStdString();
     EXPECT_TRUE(view.logText().endsWith(QStringLiteral("解压/pub/a.txt.zip成功\r\n")));
-    EXPECT_EQ(contents(pub + QStringLiteral("/a.txt")), "contents of a.txt");
-    EXPECT_EQ(contents(pub + QStringLiteral("/b.txt")), "contents of b.txt");
+    EXPECT_EQ(filebytes::read(pub + QStringLiteral("/a.txt")), "contents of a.txt");
+    EXPECT_EQ(filebytes::read(pub + QStringLiteral("/b.txt")), "contents of b.txt");
 }
 
 TEST_F(RemoteArchiveCommandsTest, HostileArchiveExtractsNothing)

@@ -4,6 +4,8 @@
 #include "view/gui/CftpView.h"
 #include "view/gui/CommandIds.h"
 
+#include "ftp/IntegrationSupport.h"
+#include "support/FileBytes.h"
 #include "support/ModalDialogs.h"
 #include "support/ScriptedPrompt.h"
 #include "support/TemporaryFolder.h"
@@ -17,19 +19,6 @@ namespace {
 
 class UpdateSettingsDialog : public ::testing::Test {
 protected:
-    void store(const QByteArray& lines)
-    {
-        QFile ini(configPath);
-        ASSERT_TRUE(ini.open(QIODevice::WriteOnly));
-        ini.write(lines);
-    }
-
-    QByteArray stored() const
-    {
-        QFile ini(configPath);
-        return ini.open(QIODevice::ReadOnly) ? ini.readAll() : QByteArray();
-    }
-
     static QRadioButton* choice(Cupdata& dialog, int id)
     {
         return dialog.findChild<QRadioButton*>(QStringLiteral("ctl%1").arg(id));
@@ -47,7 +36,7 @@ TEST_F(UpdateSettingsDialog, ShowsTheStoredModeAndAnythingElseAsNotify)
                                                  {"mode=3", Cupdata::NeverId},
                                                  {"mode=7", Cupdata::NotifyId}};
     for (const auto& [line, id] : cases) {
-        store(QByteArray("[UPdata]\r\n") + line + "\r\n");
+        ASSERT_TRUE(integration::writeFile(configPath, QByteArray("[UPdata]\r\n") + line + "\r\n"));
         Cupdata dialog(configPath);
         EXPECT_TRUE(choice(dialog, id)->isChecked()) << line;
     }
@@ -61,11 +50,11 @@ TEST_F(UpdateSettingsDialog, OkStoresTheChoiceAndCancelNothing)
         dialog.accept();
         EXPECT_EQ(UpdateSettings::readMode(configPath, 0), id - 1118) << id;
     }
-    const QByteArray before = stored();
+    const QByteArray before = filebytes::read(configPath);
     Cupdata dialog(configPath);
     choice(dialog, Cupdata::AutomaticId)->setChecked(true);
     dialog.reject();
-    EXPECT_EQ(stored(), before);
+    EXPECT_EQ(filebytes::read(configPath), before);
 }
 
 TEST_F(UpdateSettingsDialog, MenuCommandsReachTheViewAndAskNoServerWithoutOne)
