@@ -87,17 +87,6 @@ TEST(QueueScheduler, RowsTakenByTheHandlerAreAskedForInOrderOnce)
     EXPECT_EQ(requests.rows(), (std::vector<int>{0, 1, 2, 3, 4}));
 }
 
-TEST(QueueScheduler, EmptyQueueAsksNothing)
-{
-    TransferQueue queue;
-    RequestLog requests;
-    QueueScheduler scheduler(queue, [&](int row) { requests.add(row); });
-    scheduler.start();
-    QTest::qWait(100);
-    scheduler.stop();
-    EXPECT_TRUE(requests.rows().empty());
-}
-
 TEST(SessionForAddress, MatchesTheWholeHostOfATabbedSession)
 {
     SessionRegistry registry;
@@ -144,28 +133,6 @@ TEST(QueueStartHandler, StartsOnlyAWaitingRowWhileASlotIsFree)
     EXPECT_EQ(queue.text(waiting, TransferQueue::StateColumn), QueueState::Preparing);
     EXPECT_EQ(prompt.texts(), QStringList{QStringLiteral("无连接")});
     EXPECT_EQ(slots.count(), 0);
-}
-
-TEST(TransferQueueRowGuard, WritesOnlyTheRowThatStillMatches)
-{
-    TransferQueue queue;
-    addRow(queue, QStringLiteral("a"), QueueState::Downloading);
-    const int b = addRow(queue, QStringLiteral("b"), QueueState::Downloading);
-    const QString bSource = QStringLiteral("/pub/b");
-    const QString bTarget = QStringLiteral("/tmp/b");
-    const QList<QStringView> running{QueueState::Downloading};
-    const QList<QPair<TransferQueue::Column, QString>> texts{
-        {TransferQueue::ProgressColumn, QStringLiteral("42%")}};
-
-    EXPECT_TRUE(queue.setTextsIfRowIs(b, bSource, bTarget, running, texts));
-    EXPECT_EQ(queue.text(b, TransferQueue::ProgressColumn), QStringLiteral("42%"));
-    queue.removeRows({0});
-    // Row b moved to index 0; index 1 is gone and index 0 is not looked for under b's old index.
-    EXPECT_FALSE(queue.setTextsIfRowIs(b, bSource, bTarget, running, texts));
-    queue.setText(0, TransferQueue::StateColumn, QueueState::Paused.toString());
-    EXPECT_FALSE(queue.setTextsIfRowIs(0, bSource, bTarget, running, {}));
-    EXPECT_FALSE(
-        queue.setTextsIfRowIs(0, QStringLiteral("/pub/a"), bTarget, {QueueState::Paused}, texts));
 }
 
 } // namespace

@@ -71,16 +71,6 @@ protected:
         return condition();
     }
 
-    void connectTo(const VsftpdServer& server)
-    {
-        view.setHost(server.host());
-        view.setPort(server.port());
-        view.setUser(QStringLiteral("anonymous"));
-        view.setPassword(QStringLiteral("guest"));
-        viewFeatures->sessions().OnConnect();
-        ASSERT_TRUE(waitFor([this] { return viewFeatures->sessions().isConnected(); }));
-    }
-
     TransferQueue& queue() { return features->queue(); }
 
     int addRow(const QString& source, const QString& state, int folder = 0,
@@ -103,6 +93,19 @@ protected:
         return texts;
     }
     QStringList states() { return column(TransferQueue::StateColumn); }
+
+    // Each row as "source > target action folder-flag", to compare whole rows at once.
+    QStringList rowsAsText()
+    {
+        QStringList texts;
+        for (const TransferQueue::Row& row : queue().snapshot())
+            texts << QStringLiteral("%1 > %2 %3 %4")
+                         .arg(row.text(TransferQueue::SourceColumn),
+                              row.text(TransferQueue::TargetColumn),
+                              row.text(TransferQueue::ActionColumn))
+                         .arg(row.folder);
+        return texts;
+    }
 
     void selectQueueRows(const QList<int>& rows)
     {
@@ -153,4 +156,22 @@ protected:
     ScriptedPrompt prompt;
     std::unique_ptr<ViewFeatures> viewFeatures;
     std::unique_ptr<QueueFeatures> features;
+};
+
+// Logged on to a real server: the commands that start rows, and the transfers themselves.
+class ConnectedQueueFixture : public QueueFixture {
+protected:
+    void SetUp() override
+    {
+        QueueFixture::SetUp();
+        ASSERT_TRUE(server.start()) << server.errorText().toStdString();
+        view.setHost(server.host());
+        view.setPort(server.port());
+        view.setUser(QStringLiteral("anonymous"));
+        view.setPassword(QStringLiteral("guest"));
+        viewFeatures->sessions().OnConnect();
+        ASSERT_TRUE(waitFor([this] { return viewFeatures->sessions().isConnected(); }));
+    }
+
+    VsftpdServer server;
 };
