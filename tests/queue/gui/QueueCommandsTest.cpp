@@ -33,17 +33,9 @@ class PauseAllTest : public QueueFixture, public testing::WithParamInterface<Pau
 
 TEST_P(PauseAllTest, PausesRunningAndWaitingRowsOnly)
 {
-    const QStringList before{QStringLiteral("上传中"),   QStringLiteral("下载中"),
-                             QStringLiteral("等待中"),   QStringLiteral("准备中"),
-                             QStringLiteral("下载完成"), QStringLiteral("跳过"),
-                             QStringLiteral("err")};
-    for (const QString& state : before)
-        addRow(QStringLiteral("/") + state, state);
+    addRows("上传中 下载中 等待中 准备中 下载完成 跳过 err");
     dispatch(GetParam().command);
-    EXPECT_EQ(states(),
-              (QStringList{QStringLiteral("暂停"), QStringLiteral("暂停"), QStringLiteral("暂停"),
-                           QStringLiteral("暂停"), QStringLiteral("下载完成"),
-                           QStringLiteral("跳过"), QStringLiteral("err")}));
+    EXPECT_EQ(statesText(), QStringLiteral("暂停 暂停 暂停 暂停 下载完成 跳过 err"));
 }
 
 INSTANTIATE_TEST_SUITE_P(Commands, PauseAllTest,
@@ -105,16 +97,12 @@ TEST_F(QueueCommandsTest, ClearEmptiesTheListAndTheFileAndStopsTransfers)
 
 TEST_F(QueueCommandsTest, RemoveAndDeleteCompletedStoreWhatIsLeft)
 {
-    addRow(QStringLiteral("/a"), QStringLiteral("下载完成"));
-    addRow(QStringLiteral("/b"), QStringLiteral("暂停"));
-    addRow(QStringLiteral("/c"), QStringLiteral("上传完成"));
-    addRow(QStringLiteral("/d"), QStringLiteral("err"));
+    addRows("下载完成 暂停 上传完成 err");
     selectQueueRows({1});
     dispatch(CommandId::QueueRemove);
-    EXPECT_EQ(storedSources(),
-              (QStringList{QStringLiteral("/a"), QStringLiteral("/c"), QStringLiteral("/d")}));
+    EXPECT_EQ(storedSources().join(u' '), QStringLiteral("/下载完成 /上传完成 /err"));
     dispatch(CommandId::QueueDeleteFinished);
-    EXPECT_EQ(storedSources(), QStringList{QStringLiteral("/d")});
+    EXPECT_EQ(storedSources(), QStringList{QStringLiteral("/err")});
     settle();
     EXPECT_EQ(view.queueList()->model()->rowCount(), 1);
 }
@@ -236,59 +224,46 @@ TEST_F(QueueCommandsTest, APathWithALineBreakIsRefusedWithALogLine)
 
 using ConnectedQueueTest = ConnectedQueueFixture;
 
-struct ResumeCase {
+// The pause/resume and start commands on the selected rows (or on all, for start all).
+struct SelectionCase {
     const char* name;
-    QStringList before;
+    int command;
+    const char* before;
+    int selectedRows; // the first ones
+    const char* after;
 };
 
-class PauseOrResumeTest : public ConnectedQueueTest,
-                          public testing::WithParamInterface<ResumeCase> {};
+class SelectionCommandTest : public ConnectedQueueTest,
+                             public testing::WithParamInterface<SelectionCase> {};
 
-TEST_P(PauseOrResumeTest, ASelectionWithAPausedRowEndsWaiting)
+TEST_P(SelectionCommandTest, ChangesTheStatesOfTheSelection)
 {
-    for (const QString& state : GetParam().before)
-        addRow(QStringLiteral("/") + state, state);
-    addRow(QStringLiteral("/other"), QStringLiteral("下载中"));
+    const SelectionCase& c = GetParam();
+    addRows(c.before);
     QList<int> selected;
-    for (int row = 0; row < GetParam().before.size(); ++row)
+    for (int row = 0; row < c.selectedRows; ++row)
         selected << row;
     selectQueueRows(selected);
-    dispatch(CommandId::QueuePause);
-    QStringList expected(GetParam().before.size(), QStringLiteral("等待中"));
-    expected << QStringLiteral("下载中");
-    EXPECT_EQ(states(), expected);
+    dispatch(c.command);
+    EXPECT_EQ(statesText(), QString::fromUtf8(c.after));
+    EXPECT_TRUE(prompt.texts().isEmpty());
 }
 
 INSTANTIATE_TEST_SUITE_P(
-    Selections, PauseOrResumeTest,
-    testing::Values(
-        ResumeCase{"WaitingThenPaused", {QStringLiteral("等待中"), QStringLiteral("暂停")}},
-        ResumeCase{"PausedThenWaiting", {QStringLiteral("暂停"), QStringLiteral("等待中")}},
-        ResumeCase{"RunningThenSkipped", {QStringLiteral("上传中"), QStringLiteral("跳过")}}),
+    Commands, SelectionCommandTest,
+    testing::Values(SelectionCase{"ResumeWaitingAndPaused", CommandId::QueuePause,
+                                  "等待中 暂停 下载中", 2, "等待中 等待中 下载中"},
+                    SelectionCase{"ResumePausedAndWaiting", CommandId::QueuePause,
+                                  "暂停 等待中 下载中", 2, "等待中 等待中 下载中"},
+                    SelectionCase{"ResumeRunningAndSkipped", CommandId::QueuePause,
+                                  "上传中 跳过 下载中", 2, "等待中 等待中 下载中"},
+                    SelectionCase{"PauseWithoutAPausedRow", CommandId::QueuePause,
+                                  "下载中 下载完成 等待中", 3, "暂停 下载完成 暂停"},
+                    SelectionCase{"StartACompletedRow", CommandId::QueueStart, "下载完成 暂停", 1,
+                                  "等待中 暂停"},
+                    SelectionCase{"StartAll", CommandId::RunQueue, "等待中 暂停", 0,
+                                  "等待中 等待中"}),
     caseName);
-
-TEST_F(ConnectedQueueTest, PauseWithoutAPausedRowPausesTheSelection)
-{
-    addRow(QStringLiteral("/a"), QStringLiteral("下载中"));
-    addRow(QStringLiteral("/b"), QStringLiteral("下载完成"));
-    addRow(QStringLiteral("/c"), QStringLiteral("等待中"));
-    selectQueueRows({0, 1, 2});
-    dispatch(CommandId::QueuePause);
-    EXPECT_EQ(states(), (QStringList{QStringLiteral("暂停"), QStringLiteral("下载完成"),
-                                     QStringLiteral("暂停")}));
-}
-
-TEST_F(ConnectedQueueTest, StartOnACompletedRowMakesItWaitingAgain)
-{
-    addRow(QStringLiteral("/a"), QStringLiteral("下载完成"));
-    addRow(QStringLiteral("/b"), QStringLiteral("暂停"));
-    selectQueueRows({0});
-    dispatch(CommandId::QueueStart);
-    EXPECT_EQ(states(), (QStringList{QStringLiteral("等待中"), QStringLiteral("暂停")}));
-    dispatch(CommandId::RunQueue);
-    EXPECT_EQ(states(), (QStringList{QStringLiteral("等待中"), QStringLiteral("等待中")}));
-    EXPECT_TRUE(prompt.texts().isEmpty());
-}
 
 TEST_F(ConnectedQueueTest, UploadsQueueTheLocalSelectionIntoTheRemoteFolder)
 {

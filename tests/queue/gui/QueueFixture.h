@@ -93,6 +93,15 @@ protected:
         return texts;
     }
     QStringList states() { return column(TransferQueue::StateColumn); }
+    QString statesText() { return states().join(u' '); }
+
+    // One row for each state of the list, the states apart by spaces; a row's source is
+    // "/" + its state.
+    void addRows(const char* statesApart)
+    {
+        for (const QString& state : QString::fromUtf8(statesApart).split(u' '))
+            addRow(u'/' + state, state);
+    }
 
     // Each row as "source > target action folder-flag", to compare whole rows at once.
     QStringList rowsAsText()
