@@ -177,13 +177,6 @@ protected:
             [this] { return stop; }, [this](const QString& line) { logLines.append(line); });
     }
 
-    FolderTransfer realWalk()
-    {
-        return FolderTransfer(
-            client, FolderTransferMover(client), [] { return false; },
-            [this](const QString& line) { logLines.append(line); });
-    }
-
     QStringList movedRemotes() const
     {
         QStringList remotes;
@@ -217,7 +210,9 @@ TEST_F(FolderTransferTest, SmallTreeGoesUpAndComesBackIdentical)
     startVsftpd();
     ASSERT_TRUE(writeTree(localPath("up"), smallTree));
     ASSERT_TRUE(QDir().mkpath(localPath("up/empty")));
-    FolderTransfer walk = realWalk();
+    FolderTransfer walk(
+        client, FolderTransferMover(client), [] { return false; },
+        [this](const QString& line) { logLines.append(line); });
 
     walk.LocalFolderSize(localPath("up"));
     EXPECT_EQ(client.folderTotalBytes, bytesOf(smallTree));
@@ -297,7 +292,9 @@ TEST_P(FolderWalkTest, MovesTheFilesInOrder)
     const WalkCase& c = GetParam();
     const QString remoteRoot = c.download ? QStringLiteral("/t/") : QStringLiteral("/pub/o/");
     const QString localRoot = localPath(c.download ? "down/" : "up/");
-    stopAfter = [&](const QString& remote) { return remote == remoteRoot + c.stopAfter; };
+    stopAfter = [&](const QString& remote) {
+        return remote == remoteRoot + QString::fromUtf8(c.stopAfter);
+    };
     failing = QStringList{remoteRoot + QString::fromUtf8(c.failing)};
     bool complete = false;
     if (c.download) {
