@@ -262,8 +262,8 @@ INSTANTIATE_TEST_SUITE_P(
                                   "下载中 下载完成 等待中", 3, "暂停 下载完成 暂停"},
                     SelectionCase{"StartACompletedRow", CommandId::QueueStart, "下载完成 暂停", 1,
                                   "等待中 暂停"},
-                    SelectionCase{"StartAll", CommandId::RunQueue, "等待中 暂停", 0,
-                                  "等待中 等待中"}),
+                    SelectionCase{"StartAll", CommandId::RunQueue, "下载完成 暂停 跳过", 0,
+                                  "下载完成 等待中 跳过"}),
     caseName);
 
 TEST_F(ConnectedQueueTest, UploadsQueueTheLocalSelectionIntoTheRemoteFolder)
