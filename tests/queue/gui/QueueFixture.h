@@ -46,8 +46,11 @@ protected:
         settle();
     }
 
+    // The window closes before its features go, as in the program: a view hidden while being
+    // destroyed would lay out its lists once more and ask the gone local pane for icons.
     void TearDown() override
     {
+        view.hide();
         features.reset();
         viewFeatures.reset();
     }
