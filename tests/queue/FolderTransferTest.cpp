@@ -177,13 +177,6 @@ protected:
             [this] { return stop; }, [this](const QString& line) { logLines.append(line); });
     }
 
-    FolderTransfer realWalk()
-    {
-        return FolderTransfer(
-            client, FolderTransferMover(client), [] { return false; },
-            [this](const QString& line) { logLines.append(line); });
-    }
-
     QStringList movedRemotes() const
     {
         QStringList remotes;
@@ -217,7 +210,9 @@ TEST_F(FolderTransferTest, SmallTreeGoesUpAndComesBackIdentical)
     startVsftpd();
     ASSERT_TRUE(writeTree(localPath("up"), smallTree));
     ASSERT_TRUE(QDir().mkpath(localPath("up/empty")));
-    FolderTransfer walk = realWalk();
+    FolderTransfer walk(
+        client, FolderTransferMover(client), [] { return false; },
+        [this](const QString& line) { logLines.append(line); });
 
     walk.LocalFolderSize(localPath("up"));
     EXPECT_EQ(client.folderTotalBytes, bytesOf(smallTree));
@@ -237,30 +232,11 @@ TEST_F(FolderTransferTest, SmallTreeGoesUpAndComesBackIdentical)
     EXPECT_TRUE(logLines.isEmpty()) << logLines.join(QString()).toStdString();
 }
 
-TEST_F(FolderTransferTest, UploadSendsTheFilesFirstThenEachSubFolderTree)
-{
-    startVsftpd();
-    ASSERT_TRUE(writeTree(localPath("up"), smallTree));
-    EXPECT_TRUE(recordingWalk().UploadFolder(QStringLiteral("/pub/o"), localPath("up")));
-    EXPECT_EQ(movedRemotes(),
-              texts({"/pub/o/x", "/pub/o/y", "/pub/o/a/p", "/pub/o/a/c/q", "/pub/o/b/r"}));
-    EXPECT_EQ(moves.front().local, localPath("up/x"));
-}
-
 const Listings orderedListings = {
     {"/t", fileLine("y") + folderLine("b") + fileLine("x") + folderLine("a")},
     {"/t/b", fileLine("r")},
     {"/t/a", folderLine("c") + fileLine("p")},
     {"/t/a/c", fileLine("q")}};
-
-TEST_F(FolderTransferTest, DownloadKeepsTheServersOrder)
-{
-    startFake(orderedListings);
-    EXPECT_TRUE(recordingWalk().DownloadFolder(QStringLiteral("/t"), localPath("down")));
-    EXPECT_EQ(movedRemotes(), texts({"/t/y", "/t/x", "/t/b/r", "/t/a/p", "/t/a/c/q"}));
-    EXPECT_EQ(moves[1].local, localPath("down/x"));
-    EXPECT_EQ(moves[1].doneBefore, 3u);
-}
 
 // A walk started again moves only the missing files; those already there count as done from
 // the start, and a tree that is all there is complete without any move.
@@ -297,35 +273,58 @@ TEST_F(FolderTransferTest, RestartedDownloadMovesOnlyTheMissingFiles)
     EXPECT_EQ(client.folderDoneBytes, bytesOf(smallTree));
 }
 
-TEST_F(FolderTransferTest, StopEndsTheWholeWalkAfterTheFileInProgress)
+// Files first, then each sub-folder's tree in the order found; a stop ends the whole walk after
+// the file in progress, while a failed file only makes the walk incomplete.
+struct WalkCase {
+    const char* name;
+    bool download;
+    const char* stopAfter; // names relative to the walked folder, apart by spaces
+    const char* failing;
+    bool complete;
+    const char* expectedMoves;
+    const char* absentFolders;
+};
+
+class FolderWalkTest : public FolderTransferTest, public ::testing::WithParamInterface<WalkCase> {};
+
+TEST_P(FolderWalkTest, MovesTheFilesInOrder)
 {
-    startVsftpd();
-    ASSERT_TRUE(writeTree(localPath("up"), smallTree));
-    stopAfter = [](const QString& remote) { return remote.endsWith(QLatin1String("a/p")); };
-    EXPECT_FALSE(recordingWalk().UploadFolder(QStringLiteral("/pub/s"), localPath("up")));
-    EXPECT_EQ(movedRemotes(), texts({"/pub/s/x", "/pub/s/y", "/pub/s/a/p"}));
-    // Neither the rest of a's tree nor the enclosing folder's next sub-folder was started.
-    EXPECT_FALSE(QFileInfo::exists(vsftpd->pubPath() + QStringLiteral("/s/a/c")));
-    EXPECT_FALSE(QFileInfo::exists(vsftpd->pubPath() + QStringLiteral("/s/b")));
+    const WalkCase& c = GetParam();
+    const QString remoteRoot = c.download ? QStringLiteral("/t/") : QStringLiteral("/pub/o/");
+    const QString localRoot = localPath(c.download ? "down/" : "up/");
+    stopAfter = [&](const QString& remote) {
+        return remote == remoteRoot + QString::fromUtf8(c.stopAfter);
+    };
+    failing = QStringList{remoteRoot + QString::fromUtf8(c.failing)};
+    bool complete = false;
+    if (c.download) {
+        startFake(orderedListings);
+        complete = recordingWalk().DownloadFolder(QStringLiteral("/t"), localPath("down"));
+    } else {
+        startVsftpd();
+        ASSERT_TRUE(writeTree(localPath("up"), smallTree));
+        complete = recordingWalk().UploadFolder(QStringLiteral("/pub/o"), localPath("up"));
+    }
+    EXPECT_EQ(complete, c.complete);
+    QStringList moved;
+    for (const Move& move : moves) {
+        moved << move.remote.mid(remoteRoot.size());
+        EXPECT_EQ(move.local, localRoot + moved.last());
+    }
+    EXPECT_EQ(moved.join(u' '), QString::fromUtf8(c.expectedMoves));
+    const QString targetRoot = c.download ? localRoot : vsftpd->pubPath() + QStringLiteral("/o/");
+    for (const QString& folder : QString::fromUtf8(c.absentFolders).split(u' ', Qt::SkipEmptyParts))
+        EXPECT_FALSE(QFileInfo::exists(targetRoot + folder)) << folder.toStdString();
 }
 
-TEST_F(FolderTransferTest, StoppedDownloadFetchesNothingAfterTheFileInProgress)
-{
-    startFake(orderedListings);
-    stopAfter = [](const QString& remote) { return remote == QLatin1String("/t/b/r"); };
-    EXPECT_FALSE(recordingWalk().DownloadFolder(QStringLiteral("/t"), localPath("down")));
-    EXPECT_EQ(movedRemotes(), texts({"/t/y", "/t/x", "/t/b/r"}));
-    EXPECT_FALSE(QFileInfo::exists(localPath("down/a")));
-}
-
-TEST_F(FolderTransferTest, FailedFileInTheMiddleMakesTheWalkIncomplete)
-{
-    startVsftpd();
-    ASSERT_TRUE(writeTree(localPath("up"), smallTree));
-    failing = QStringList{QStringLiteral("/pub/f/y")};
-    EXPECT_FALSE(recordingWalk().UploadFolder(QStringLiteral("/pub/f"), localPath("up")));
-    EXPECT_EQ(movedRemotes().size(), 5);
-}
+const WalkCase walks[] = {
+    {"UploadOrder", false, "", "", true, "x y a/p a/c/q b/r", ""},
+    {"UploadStopped", false, "a/p", "", false, "x y a/p", "a/c b"},
+    {"UploadWithAFailedFile", false, "", "y", false, "x y a/p a/c/q b/r", ""},
+    {"DownloadKeepsTheServersOrder", true, "", "", true, "y x b/r a/p a/c/q", ""},
+    {"DownloadStopped", true, "b/r", "", false, "y x b/r", "a"},
+};
+INSTANTIATE_TEST_SUITE_P(Walks, FolderWalkTest, ::testing::ValuesIn(walks), caseName);
 
 TEST_F(FolderTransferTest, UploadFollowsLinksButNeverIntoALoop)
 {
@@ -353,18 +352,6 @@ TEST_F(FolderTransferTest, UploadLeavesOutNamesThatWouldEndACommandLine)
     EXPECT_FALSE(recordingWalk().UploadFolder(QStringLiteral("/pub/n"), up));
     EXPECT_EQ(movedRemotes(), texts({"/pub/n/x"}));
     EXPECT_EQ(logLines.size(), 1);
-}
-
-TEST_F(FolderTransferTest, EmptyRemoteFolderComesDownAsAnEmptyFolder)
-{
-    startFake({{"/e", "total 0\r\n"}});
-    FolderTransfer walk = recordingWalk();
-    walk.RemoteFolderSize(QStringLiteral("/e"));
-    EXPECT_TRUE(walk.DownloadFolder(QStringLiteral("/e"), localPath("empty")));
-    EXPECT_TRUE(QFileInfo(localPath("empty")).isDir());
-    EXPECT_TRUE(QDir(localPath("empty")).isEmpty());
-    EXPECT_EQ(client.folderTotalBytes, 0u);
-    EXPECT_TRUE(moves.empty());
 }
 
 TEST_F(FolderTransferTest, ThreeGigabyteFileCountsInFull)
@@ -420,6 +407,7 @@ const ListingCase hostileListings[] = {
     {"UnreadableLine",
      "total 8\r\n" + fileLine("ok") + "garbage\r\n" + fileLine("after") + folderLine("sub"),
      texts({"/h/ok"}), false},
+    {"EmptyFolder", "total 0\r\n", {}, true},
     {"FilesThenSubFolder", folderLine("sub") + fileLine("ok"), texts({"/h/ok", "/h/sub/inner"}),
      true},
 };

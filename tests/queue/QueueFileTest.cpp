@@ -252,16 +252,6 @@ INSTANTIATE_TEST_SUITE_P(Damage, DamagedFileTest,
                                          DamageCase{"FirstRecordPlusPartial", 53, 1, 1}),
                          caseName);
 
-TEST_F(QueueFileTest, EveryCutShortRecordIsCounted)
-{
-    const QByteArray text = fileRecord("/a", "暂停", "F") + "/short\rhost\r\n" + "x\r\n" +
-                            fileRecord("/b", "暂停", "F") + "/tail\r";
-    int dropped = 0;
-    // The two short lines run on into the record after them, which is then too long but whole.
-    EXPECT_EQ(QueueFile::parseText(text, &dropped).size(), 2);
-    EXPECT_EQ(dropped, 3);
-}
-
 TEST_F(QueueFileTest, ForeignBytesLoadNothing)
 {
     storeBytes(QByteArray(64, '\x11'));

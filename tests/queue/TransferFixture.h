@@ -26,7 +26,6 @@
 
 #include <gtest/gtest.h>
 
-#include <atomic>
 #include <functional>
 #include <memory>
 #include <mutex>
@@ -92,12 +91,9 @@ protected:
         };
         env.saveQueue = [this] { QueueFile(workPath(), engineLock).SaveQueue(queue); };
         env.currentRemoteFolder = [] { return QStringLiteral("/pub"); };
-        env.refreshLocalPane = [this] { ++localRefreshes; };
-        env.refreshRemotePane = [this] { ++remoteRefreshes; };
-        env.openFile = [this](const QString& path) {
-            std::lock_guard<std::mutex> hold(logMutex);
-            opened << path;
-        };
+        env.refreshLocalPane = [] {};
+        env.refreshRemotePane = [] {};
+        env.openFile = [](const QString&) {};
         env.findSession = [this](const QString& address) {
             return SessionForAddress(registry, address);
         };
@@ -137,6 +133,24 @@ protected:
     }
 
     QString state(int row) const { return queue.text(row, TransferQueue::StateColumn); }
+
+    bool slotsBack(int timeoutMs = waitMs)
+    {
+        return waitUntil([this] { return slots.count() == TransferSlots::InitialCount; },
+                         timeoutMs);
+    }
+
+    bool waitForRunning(int row)
+    {
+        return waitUntil([&] {
+            return state(row) == QueueState::Downloading || state(row) == QueueState::Uploading;
+        });
+    }
+
+    void restart(int row)
+    {
+        queue.setText(row, TransferQueue::StateColumn, QueueState::Waiting.toString());
+    }
 
     bool waitForState(int row, QStringView wanted, int timeoutMs = waitMs)
     {
@@ -217,9 +231,6 @@ protected:
     std::unique_ptr<SessionThread> session;
     std::unique_ptr<QueueStartHandler> handler;
     std::unique_ptr<QueueScheduler> scheduler;
-    mutable std::mutex logMutex; // guards logLines and opened
+    mutable std::mutex logMutex; // guards logLines
     QStringList logLines;
-    QStringList opened;
-    std::atomic<int> localRefreshes{0};
-    std::atomic<int> remoteRefreshes{0};
 };

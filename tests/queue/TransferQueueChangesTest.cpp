@@ -1,7 +1,6 @@
 #include "queue/QueueEntry.h"
 #include "queue/TransferQueue.h"
 #include "support/NamedCases.h"
-#include "view/ColumnSort.h"
 
 #include <QSignalSpy>
 #include <gtest/gtest.h>
@@ -10,26 +9,14 @@ namespace {
 
 using namedcases::caseName;
 using namedcases::operator<<;
-using Shape = TransferQueue::Changes::Shape;
 
-QueueEntry entryWith(const QString& source, const QString& size = QString(),
-                     const QString& state = QString())
+QueueEntry entryWith(const QString& source)
 {
     QueueEntry entry;
     entry.source = source;
     entry.target = QStringLiteral("/home/u") + source;
-    entry.size = size;
     entry.action = QueueAction::Download.toString();
-    entry.state = state;
     return entry;
-}
-
-QStringList sourcesOf(const QList<TransferQueue::Row>& rows)
-{
-    QStringList sources;
-    for (const TransferQueue::Row& row : rows)
-        sources << row.text(TransferQueue::SourceColumn);
-    return sources;
 }
 
 // A queue of rows "/0" … "/count-1" whose adds have been taken already.
@@ -69,30 +56,6 @@ INSTANTIATE_TEST_SUITE_P(
         RefusedCase{"LineFeedInSize", &QueueEntry::size, QStringLiteral("1\n")}),
     caseName);
 
-TEST(TransferQueueChangesTest, AppendsComeAsAppendedWithEveryRow)
-{
-    TransferQueue queue;
-    fill(queue, 2);
-    queue.AddQueueRow(entryWith(QStringLiteral("/new")), {});
-    const TransferQueue::Changes changes = queue.takeChanges();
-    EXPECT_EQ(changes.shape, Shape::Appended);
-    EXPECT_EQ(sourcesOf(changes.rows),
-              (QStringList{QStringLiteral("/0"), QStringLiteral("/1"), QStringLiteral("/new")}));
-}
-
-TEST(TransferQueueChangesTest, TextChangesHandOverOnlyTheChangedRows)
-{
-    TransferQueue queue;
-    fill(queue, 5);
-    queue.setText(3, TransferQueue::ProgressColumn, QStringLiteral("37%"));
-    const TransferQueue::Changes changes = queue.takeChanges();
-    EXPECT_EQ(changes.shape, Shape::Same);
-    EXPECT_EQ(changes.indices, QList<int>{3});
-    ASSERT_EQ(changes.rows.size(), 1);
-    EXPECT_EQ(changes.rows.first().text(TransferQueue::ProgressColumn), QStringLiteral("37%"));
-    EXPECT_TRUE(queue.takeChanges().indices.isEmpty());
-}
-
 TEST(TransferQueueChangesTest, ABurstOfChangesIsAnnouncedOnce)
 {
     TransferQueue queue;
@@ -116,28 +79,6 @@ TEST(TransferQueueChangesTest, UntakenChangesStayBounded)
     const TransferQueue::Changes changes = queue.takeChanges();
     EXPECT_LE(changes.indices.size(), 4);
     EXPECT_EQ(changes.rows.size(), 4);
-}
-
-TEST(TransferQueueChangesTest, RemovalsAndSortsRearrangeAndKeepRowIds)
-{
-    TransferQueue queue;
-    queue.AddQueueRow(entryWith(QStringLiteral("/big"), QStringLiteral("2.00GB")), {});
-    queue.AddQueueRow(entryWith(QStringLiteral("/dir")), {});
-    queue.AddQueueRow(entryWith(QStringLiteral("/small"), QStringLiteral("1.00KB")), {});
-    const QList<TransferQueue::Row> before = queue.snapshot();
-    ColumnSort bySize;
-    bySize.click(ColumnSort::sizeColumn);
-    queue.sortRows(bySize);
-    const TransferQueue::Changes changes = queue.takeChanges();
-    EXPECT_EQ(changes.shape, Shape::Rearranged);
-    EXPECT_EQ(
-        sourcesOf(changes.rows),
-        (QStringList{QStringLiteral("/dir"), QStringLiteral("/small"), QStringLiteral("/big")}));
-    EXPECT_EQ(changes.rows.at(2).id, before.at(0).id);
-    EXPECT_NE(changes.rows.at(0).id, changes.rows.at(1).id);
-
-    queue.removeRows({1});
-    EXPECT_EQ(queue.takeChanges().shape, Shape::Rearranged);
 }
 
 } // namespace

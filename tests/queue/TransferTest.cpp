@@ -6,8 +6,6 @@
 #include "view/RemoteNameEncodings.h"
 #include "view/RemoteOperations.h"
 
-#include <QRegularExpression>
-
 namespace {
 
 using namedcases::caseName;
@@ -56,39 +54,25 @@ protected:
         return false;
     }
 
-    bool waitForRunning(int row)
-    {
-        return waitUntil([&] {
-            return state(row) == QueueState::Downloading || state(row) == QueueState::Uploading;
-        });
-    }
-
     // Pauses a running row, as the pause command does, and waits for its monitor to let go.
     void pause(int row)
     {
         ASSERT_TRUE(queue.setText(row, TransferQueue::StateColumn, QueueState::Paused.toString()));
-        ASSERT_TRUE(
-            waitUntil([this] { return slots.count() == TransferSlots::InitialCount; }, 3000));
-    }
-
-    void restart(int row)
-    {
-        queue.setText(row, TransferQueue::StateColumn, QueueState::Waiting.toString());
+        ASSERT_TRUE(slotsBack(3000));
     }
 };
 
 struct DirectionCase {
     const char* name;
     bool download;
-    const char16_t* running;
     const char16_t* done;
     const char16_t* startLine;
     const char16_t* doneLine;
 };
 
 const DirectionCase directions[] = {
-    {"Download", true, u"下载中", u"下载完成", u"开始下载\r\n", u"下载完成\r\n"},
-    {"Upload", false, u"上传中", u"上传完成", u"开始上传\r\n", u"上传完成\r\n"},
+    {"Download", true, u"下载完成", u"开始下载\r\n", u"下载完成\r\n"},
+    {"Upload", false, u"上传完成", u"开始上传\r\n", u"上传完成\r\n"},
 };
 
 // Loopback sockets hold megabytes, which an interrupted upload still delivers to the server:
@@ -102,37 +86,9 @@ protected:
     TransferDirectionTest() : TransferTest(VsftpdOptions{false, fastRate, true}) {}
 };
 
-TEST_P(TransferDirectionTest, MovesTheFileIdenticallyAndFinishesTheRow)
-{
-    const DirectionCase& c = GetParam();
-    const QString name = QStringLiteral("file.bin");
-    makeFile(sourceFile(c.download, name), 300 * 1024);
-    const int row = addTransfer(c.download, name);
-
-    ASSERT_TRUE(waitForState(row, QString::fromUtf16(c.done)))
-        << state(row).toStdString() << " " << log().join(u'|').toStdString();
-    EXPECT_EQ(sha256(targetFile(c.download, name)), sha256(sourceFile(c.download, name)));
-    EXPECT_FALSE(QFile::exists(TransferOneFile::temporaryName(targetFile(c.download, name))));
-    const QString path = c.download ? QStringLiteral("/pub/file.bin") : localFile(name);
-    EXPECT_EQ(log(), (QStringList{path + QString::fromUtf16(c.startLine),
-                                  path + QString::fromUtf16(c.doneLine)}));
-    const TransferQueue::Row finished = *queue.row(row);
-    EXPECT_EQ(finished.text(TransferQueue::ProgressColumn), QStringLiteral("100%"));
-    EXPECT_TRUE(finished.text(TransferQueue::SpeedColumn).isEmpty());
-    const QRegularExpression timeForm(
-        QStringLiteral("^\\d\\d/\\d\\d/\\d\\d \\d\\d:\\d\\d:\\d\\d$"));
-    EXPECT_TRUE(timeForm.match(finished.text(TransferQueue::StartedColumn)).hasMatch());
-    EXPECT_TRUE(timeForm.match(finished.text(TransferQueue::FinishedColumn)).hasMatch());
-    ASSERT_TRUE(waitUntil([this] { return slots.count() == TransferSlots::InitialCount; }));
-    ASSERT_TRUE(waitUntil([this] { return localRefreshes + remoteRefreshes == 1; }));
-    EXPECT_EQ(localRefreshes.load(), c.download ? 1 : 0);
-    EXPECT_EQ(remoteRefreshes.load(), c.download ? 0 : 1);
-    EXPECT_TRUE(waitUntil([this] { return sizeOf(QueueFile::pathIn(workPath())) > 0; }));
-    EXPECT_TRUE(prompt.asked().empty());
-}
-
 // A pause leaves the part under the temporary name; the next start continues it from there
-// (REST with the part's length, or APPE after the server's SIZE of its part).
+// (REST with the part's length, or APPE after the server's SIZE of its part) to an identical
+// file under the final name.
 TEST_P(TransferDirectionTest, PausedTransferResumesFromItsPartAndEndsIdentical)
 {
     const DirectionCase& c = GetParam();
@@ -143,20 +99,15 @@ TEST_P(TransferDirectionTest, PausedTransferResumesFromItsPartAndEndsIdentical)
     const QString temporary = TransferOneFile::temporaryName(targetFile(c.download, name));
     const int row = addTransfer(c.download, name);
     ASSERT_TRUE(waitForPart(row, temporary));
-    ASSERT_TRUE(waitUntil([&] { return !queue.text(row, TransferQueue::SpeedColumn).isEmpty(); }))
-        << QStringList(queue.row(row)->columns.begin(), queue.row(row)->columns.end())
-               .join(u'|')
-               .toStdString();
-    const TransferQueue::Row running = *queue.row(row);
-    EXPECT_NE(running.text(TransferQueue::ProgressColumn), QStringLiteral("0%"));
-    EXPECT_TRUE(running.text(TransferQueue::SpeedColumn).endsWith(QStringLiteral("b/s")));
-    EXPECT_EQ(running.text(TransferQueue::ElapsedColumn).size(), 8);
+    ASSERT_TRUE(waitUntil([&] { return !queue.text(row, TransferQueue::SpeedColumn).isEmpty(); }));
+    EXPECT_NE(queue.text(row, TransferQueue::ProgressColumn), QStringLiteral("0%"));
 
     pause(row);
     EXPECT_EQ(state(row), QueueState::Paused);
     EXPECT_TRUE(queue.text(row, TransferQueue::SpeedColumn).isEmpty());
     const QString source = c.download ? QStringLiteral("/pub/slow.bin") : localFile(name);
-    EXPECT_EQ(logCount(source + QStringLiteral("中断...\r\n")), 1);
+    EXPECT_EQ(log(), (QStringList{source + QString::fromUtf16(c.startLine),
+                                  source + QStringLiteral("中断...\r\n")}));
     // The server goes on storing what was already on its way; the user restarts later.
     ASSERT_TRUE(waitForSteadySize(temporary));
     const qint64 part = sizeOf(temporary);
@@ -169,9 +120,12 @@ TEST_P(TransferDirectionTest, PausedTransferResumesFromItsPartAndEndsIdentical)
     EXPECT_EQ(sha256(targetFile(c.download, name)), sha256(sourceFile(c.download, name)));
     const QString resumedAt = c.download ? QStringLiteral("\"REST %1\"").arg(part)
                                          : QStringLiteral("\"213 %1\"").arg(part);
-    EXPECT_TRUE(server.protocolLog().contains(resumedAt))
-        << resumedAt.toStdString() << server.protocolLog().toStdString();
-    EXPECT_TRUE(prompt.asked().empty());
+    EXPECT_TRUE(server.protocolLog().contains(resumedAt)) << resumedAt.toStdString();
+    EXPECT_FALSE(QFile::exists(temporary));
+    EXPECT_EQ(log().last(), source + QString::fromUtf16(c.doneLine));
+    EXPECT_EQ(queue.text(row, TransferQueue::ProgressColumn), QStringLiteral("100%"));
+    ASSERT_TRUE(slotsBack());
+    EXPECT_TRUE(waitUntil([this] { return sizeOf(QueueFile::pathIn(workPath())) > 0; }));
 }
 
 INSTANTIATE_TEST_SUITE_P(Directions, TransferDirectionTest, ::testing::ValuesIn(directions),
@@ -194,7 +148,7 @@ TEST_F(TransferTest, SixRowsRunFiveAtOnceAndGiveEverySlotBack)
     EXPECT_EQ(state(5), QueueState::Waiting);
     EXPECT_EQ(slots.count(), -1);
     ASSERT_TRUE(waitUntil([&] { return countIn(QueueState::Downloaded) == 6; }));
-    ASSERT_TRUE(waitUntil([this] { return slots.count() == TransferSlots::InitialCount; }));
+    ASSERT_TRUE(slotsBack());
     for (int i = 0; i < 6; ++i) {
         const QString name = QStringLiteral("six%1.bin").arg(i);
         EXPECT_EQ(sha256(localFile(name)), sha256(remoteFile(name))) << i;
@@ -203,30 +157,16 @@ TEST_F(TransferTest, SixRowsRunFiveAtOnceAndGiveEverySlotBack)
 
 TEST_F(TransferTest, SecondRowToTheSameTargetIsSkippedWithTheMessage)
 {
-    makeFile(remoteFile(QStringLiteral("same.bin")), slowFile);
-    const int first = addDownload(QStringLiteral("same.bin"), QStringLiteral("same.bin"));
+    const QString name = QStringLiteral("same.bin");
+    makeFile(remoteFile(name), slowFile);
+    const int first = addDownload(name, name);
     ASSERT_TRUE(waitForRunning(first));
-    const int second = addDownload(QStringLiteral("same.bin"), QStringLiteral("same.bin"));
+    const int second = addDownload(name, name);
 
     ASSERT_TRUE(waitForState(second, QueueState::Skipped));
-    EXPECT_EQ(prompt.texts(),
-              QStringList{QStringLiteral("已存在任务") + localFile(QStringLiteral("same.bin"))});
+    EXPECT_EQ(prompt.texts(), QStringList{QStringLiteral("已存在任务") + localFile(name)});
     EXPECT_EQ(slots.count(), TransferSlots::InitialCount - 1);
     pause(first);
-}
-
-TEST_F(TransferTest, RowOfAServerWithoutSessionStaysPreparingAndGivesItsSlotBack)
-{
-    makeFile(remoteFile(QStringLiteral("lost.bin")), smallFile);
-    const int row =
-        queue.AddQueueRow(entry(QStringLiteral("/pub/lost.bin"),
-                                localFile(QStringLiteral("lost.bin")), QueueAction::Download, 0),
-                          QStringLiteral("127.0.0.12"));
-
-    ASSERT_TRUE(waitUntil([this] { return !prompt.asked().empty(); }));
-    EXPECT_EQ(prompt.texts(), QStringList{QStringLiteral("无连接")});
-    EXPECT_EQ(state(row), QueueState::Preparing);
-    EXPECT_EQ(slots.count(), TransferSlots::InitialCount);
 }
 
 struct OverwriteCase {
@@ -266,7 +206,7 @@ TEST_P(TransferOverwriteTest, ExistingTargetIsReplacedOnlyAfterYes)
               c.answer == PromptAnswer::Yes
                   ? QCryptographicHash::hash(fresh, QCryptographicHash::Sha256).toHex()
                   : before);
-    ASSERT_TRUE(waitUntil([this] { return slots.count() == TransferSlots::InitialCount; }));
+    ASSERT_TRUE(slotsBack());
 }
 
 INSTANTIATE_TEST_SUITE_P(Answers, TransferOverwriteTest, ::testing::ValuesIn(overwriteCases),
@@ -280,15 +220,16 @@ TEST_F(TransferTest, ClearWhileThreeRunInterruptsAllAndEmptiesTheQueueFile)
         makeFile(remoteFile(QStringLiteral("c%1.bin").arg(i)), slowFile);
         addDownload(QStringLiteral("c%1.bin").arg(i), QStringLiteral("c%1.bin").arg(i));
     }
-    ASSERT_TRUE(waitUntil([this] { return slots.count() == TransferSlots::InitialCount - 3; }));
-    ASSERT_TRUE(waitForRunning(2));
+    // A transfer stopped while still preparing logs nothing: wait until all three move bytes.
+    for (int row = 0; row < 3; ++row)
+        ASSERT_TRUE(waitForRunning(row));
 
     QElapsedTimer clock;
     clock.start();
     stopAll.raise();
     queue.clear();
     QueueFile(workPath(), engineLock).SaveQueue(queue);
-    ASSERT_TRUE(waitUntil([this] { return slots.count() == TransferSlots::InitialCount; }, 5000));
+    ASSERT_TRUE(slotsBack(5000));
     EXPECT_LT(clock.elapsed(), 2500);
     ASSERT_TRUE(waitUntil([this] { return log().filter(QStringLiteral("中断...")).size() == 3; }));
     EXPECT_EQ(sizeOf(QueueFile::pathIn(workPath())), 0);
@@ -309,7 +250,7 @@ TEST_F(TransferTest, RemovedRowInterruptsItsTransferAndLeavesTheNextRowAlone)
     const TransferQueue::Row before = *queue.row(1);
 
     queue.removeRows({running});
-    ASSERT_TRUE(waitUntil([this] { return slots.count() == TransferSlots::InitialCount; }, 3000));
+    ASSERT_TRUE(slotsBack(3000));
     QTest::qWait(1200);
     EXPECT_EQ(queue.row(0)->columns, before.columns);
     EXPECT_EQ(logCount(QStringLiteral("/pub/gone.bin中断...\r\n")), 1);
@@ -319,24 +260,24 @@ TEST_F(TransferTest, RemovedRowInterruptsItsTransferAndLeavesTheNextRowAlone)
 // new start completes the file from that part.
 TEST_F(TransferTest, ServerKilledMidTransferFailsKeepsThePartAndResumesLater)
 {
-    makeFile(remoteFile(QStringLiteral("cut.bin")), slowFile);
-    const QString temporary = TransferOneFile::temporaryName(localFile(QStringLiteral("cut.bin")));
-    const int row = addDownload(QStringLiteral("cut.bin"), QStringLiteral("cut.bin"));
+    const QString name = QStringLiteral("cut.bin");
+    makeFile(remoteFile(name), slowFile);
+    const QString temporary = TransferOneFile::temporaryName(localFile(name));
+    const int row = addDownload(name, name);
     ASSERT_TRUE(waitForPart(row, temporary));
 
     server.kill();
     ASSERT_TRUE(waitForState(row, QueueState::Failed, 10000)) << state(row).toStdString();
     EXPECT_EQ(logCount(QStringLiteral("err.....\r\n")), 1);
     EXPECT_GT(sizeOf(temporary), 0);
-    EXPECT_FALSE(QFile::exists(localFile(QStringLiteral("cut.bin"))));
-    ASSERT_TRUE(waitUntil([this] { return slots.count() == TransferSlots::InitialCount; }));
+    EXPECT_FALSE(QFile::exists(localFile(name)));
+    ASSERT_TRUE(slotsBack());
 
     ASSERT_TRUE(server.revive()) << server.errorText().toStdString();
     connectSession();
     restart(row);
     ASSERT_TRUE(waitForState(row, QueueState::Downloaded)) << state(row).toStdString();
-    EXPECT_EQ(sha256(localFile(QStringLiteral("cut.bin"))),
-              sha256(remoteFile(QStringLiteral("cut.bin"))));
+    EXPECT_EQ(sha256(localFile(name)), sha256(remoteFile(name)));
 }
 
 // The engine forgets an abort when its next transfer call begins; the transfer's own stop
@@ -389,7 +330,7 @@ TEST_F(TransferWithoutLogonTest, RowPausedWhilePreparingEndsTheTransfer)
     EXPECT_EQ(slots.count(), TransferSlots::InitialCount - 1);
 
     queue.setText(row, TransferQueue::StateColumn, QueueState::Paused.toString());
-    ASSERT_TRUE(waitUntil([this] { return slots.count() == TransferSlots::InitialCount; }, 3000));
+    ASSERT_TRUE(slotsBack(3000));
     QTest::qWait(200);
     EXPECT_EQ(state(row), QueueState::Paused);
     EXPECT_TRUE(log().isEmpty());
@@ -402,7 +343,7 @@ TEST_F(TransferWithoutLogonTest, LogonThatNeverComesEndsInErr)
     const int row = addDownload(QStringLiteral("never.bin"), QStringLiteral("never.bin"));
     ASSERT_TRUE(waitForState(row, QueueState::Failed, 10000)) << state(row).toStdString();
     EXPECT_EQ(logCount(QStringLiteral("err.....\r\n")), 1);
-    ASSERT_TRUE(waitUntil([this] { return slots.count() == TransferSlots::InitialCount; }));
+    ASSERT_TRUE(slotsBack());
 }
 
 // A temporary file longer than the whole file cannot be a part of it: the entry fails once,
@@ -418,7 +359,7 @@ TEST_P(TransferDirectionTest, OverlongPartIsDroppedSoTheNextStartCompletes)
 
     ASSERT_TRUE(waitForState(row, QueueState::Failed)) << state(row).toStdString();
     ASSERT_TRUE(waitUntil([&] { return !QFile::exists(temporary); }));
-    ASSERT_TRUE(waitUntil([this] { return slots.count() == TransferSlots::InitialCount; }));
+    ASSERT_TRUE(slotsBack());
     restart(row);
     ASSERT_TRUE(waitForState(row, QString::fromUtf16(c.done))) << state(row).toStdString();
     EXPECT_EQ(sha256(targetFile(c.download, name)), sha256(sourceFile(c.download, name)));
@@ -439,23 +380,6 @@ TEST_F(TransferTest, FailureOfOneTransferLeavesTheOtherComplete)
                                           localFile(QStringLiteral("missing.bin"))});
 }
 
-// A "Downop" entry is opened when it arrives, instead of refreshing the local pane.
-TEST_F(TransferTest, DownloadToOpenIsHandedToTheDesktop)
-{
-    makeFile(remoteFile(QStringLiteral("open.txt")), smallFile);
-    const int row = queue.AddQueueRow(entry(QStringLiteral("/pub/open.txt"),
-                                            localFile(QStringLiteral("open.txt")),
-                                            QueueAction::DownloadAndOpen, 0),
-                                      server.host());
-    ASSERT_TRUE(waitForState(row, QueueState::Downloaded));
-    ASSERT_TRUE(waitUntil([this] {
-        std::lock_guard<std::mutex> hold(logMutex);
-        return !opened.isEmpty();
-    }));
-    EXPECT_EQ(opened, QStringList{localFile(QStringLiteral("open.txt"))});
-    EXPECT_EQ(localRefreshes.load(), 0);
-}
-
 TEST_F(TransferTest, UnknownActionEndsInErrWithoutMovingAnything)
 {
     makeFile(remoteFile(QStringLiteral("odd.bin")), smallFile);
@@ -463,18 +387,9 @@ TEST_F(TransferTest, UnknownActionEndsInErrWithoutMovingAnything)
         entry(QStringLiteral("/pub/odd.bin"), localFile(QStringLiteral("odd.bin")), u"Move", 0),
         server.host());
     ASSERT_TRUE(waitForState(row, QueueState::Failed));
-    ASSERT_TRUE(waitUntil([this] { return slots.count() == TransferSlots::InitialCount; }));
+    ASSERT_TRUE(slotsBack());
     EXPECT_EQ(log(), QStringList{QStringLiteral("err\r\n")});
     EXPECT_FALSE(server.protocolLog().contains(QStringLiteral("RETR")));
-}
-
-// A folder entry fails plainly while no folder walk is wired in, and still gives its slot back.
-TEST_F(TransferTest, FolderEntryWithoutWalkFailsAndGivesItsSlotBack)
-{
-    ASSERT_TRUE(QDir().mkpath(remoteFile(QStringLiteral("tree"))));
-    const int row = addDownload(QStringLiteral("tree"), QStringLiteral("tree"), 1);
-    ASSERT_TRUE(waitForState(row, QueueState::Failed));
-    ASSERT_TRUE(waitUntil([this] { return slots.count() == TransferSlots::InitialCount; }));
 }
 
 } // namespace

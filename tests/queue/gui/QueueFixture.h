@@ -46,8 +46,11 @@ protected:
         settle();
     }
 
+    // The window closes before its features go, as in the program: a view hidden while being
+    // destroyed would lay out its lists once more and ask the gone local pane for icons.
     void TearDown() override
     {
+        view.hide();
         features.reset();
         viewFeatures.reset();
     }
@@ -69,16 +72,6 @@ protected:
         for (int i = 0; i < 200 && !condition(); ++i)
             QTest::qWait(50);
         return condition();
-    }
-
-    void connectTo(const VsftpdServer& server)
-    {
-        view.setHost(server.host());
-        view.setPort(server.port());
-        view.setUser(QStringLiteral("anonymous"));
-        view.setPassword(QStringLiteral("guest"));
-        viewFeatures->sessions().OnConnect();
-        ASSERT_TRUE(waitFor([this] { return viewFeatures->sessions().isConnected(); }));
     }
 
     TransferQueue& queue() { return features->queue(); }
@@ -103,6 +96,28 @@ protected:
         return texts;
     }
     QStringList states() { return column(TransferQueue::StateColumn); }
+    QString statesText() { return states().join(u' '); }
+
+    // One row for each state of the list, the states apart by spaces; a row's source is
+    // "/" + its state.
+    void addRows(const char* statesApart)
+    {
+        for (const QString& state : QString::fromUtf8(statesApart).split(u' '))
+            addRow(u'/' + state, state);
+    }
+
+    // Each row as "source > target action folder-flag", to compare whole rows at once.
+    QStringList rowsAsText()
+    {
+        QStringList texts;
+        for (const TransferQueue::Row& row : queue().snapshot())
+            texts << QStringLiteral("%1 > %2 %3 %4")
+                         .arg(row.text(TransferQueue::SourceColumn),
+                              row.text(TransferQueue::TargetColumn),
+                              row.text(TransferQueue::ActionColumn))
+                         .arg(row.folder);
+        return texts;
+    }
 
     void selectQueueRows(const QList<int>& rows)
     {
@@ -153,4 +168,22 @@ protected:
     ScriptedPrompt prompt;
     std::unique_ptr<ViewFeatures> viewFeatures;
     std::unique_ptr<QueueFeatures> features;
+};
+
+// Logged on to a real server: the commands that start rows, and the transfers themselves.
+class ConnectedQueueFixture : public QueueFixture {
+protected:
+    void SetUp() override
+    {
+        QueueFixture::SetUp();
+        ASSERT_TRUE(server.start()) << server.errorText().toStdString();
+        view.setHost(server.host());
+        view.setPort(server.port());
+        view.setUser(QStringLiteral("anonymous"));
+        view.setPassword(QStringLiteral("guest"));
+        viewFeatures->sessions().OnConnect();
+        ASSERT_TRUE(waitFor([this] { return viewFeatures->sessions().isConnected(); }));
+    }
+
+    VsftpdServer server;
 };

@@ -1,31 +1,12 @@
-#include "queue/gui/TransferController.h"
+#include "queue/gui/QueueFixture.h"
 
-#include "app/Configuration.h"
-#include "queue/QueueEntry.h"
-#include "queue/QueueFile.h"
-#include "queue/StopAllTransfers.h"
-#include "queue/TransferQueue.h"
-#include "queue/TransferSlots.h"
-#include "support/ProfileSandbox.h"
-#include "support/ScriptedPrompt.h"
-#include "support/TemporaryFolder.h"
-#include "support/VsftpdServer.h"
+#include "queue/gui/TransferController.h"
 #include "view/SessionMessages.h"
-#include "view/gui/CftpView.h"
-#include "view/gui/FileListModel.h"
-#include "view/gui/LocalPaneController.h"
-#include "view/gui/SessionController.h"
 
 #include <QDesktopServices>
-#include <QFile>
-#include <QTest>
 #include <QUrl>
 
-#include <gtest/gtest.h>
-
 namespace {
-
-constexpr int waitMs = 15000;
 
 // Stands in for the desktop: records the files the program asks it to open.
 class DesktopOpener : public QObject {
@@ -45,29 +26,22 @@ QStringList namesIn(const FileListModel* model)
     return names;
 }
 
-// The window's side of transfers against a real server: a connected session, the local pane
-// showing a folder, and the controller running the queue.
-class TransferControllerTest : public ::testing::Test {
+// The window's side of transfers: the queue's rows move files between the server and the
+// local pane's folder, and the panes and the desktop hear of it.
+class TransferControllerTest : public ConnectedQueueFixture {
 protected:
     void SetUp() override
     {
-        ASSERT_TRUE(work.isValid() && local.isValid());
-        ASSERT_TRUE(server.start()) << server.errorText().toStdString();
-        view.initialUpdate(LoadConfiguration(work.path()));
-        sessions.setNetworkTimeout(std::chrono::milliseconds(5000));
-        view.setHost(server.host());
-        view.setPort(server.port());
-        view.setUser(QStringLiteral("anonymous"));
-        view.setPassword(QStringLiteral("guest"));
-        sessions.OnConnect();
-        ASSERT_TRUE(QTest::qWaitFor([this] { return sessions.isConnected(); }, waitMs));
-        localPane.navigateTo(local.path());
+        ConnectedQueueFixture::SetUp();
+        viewFeatures->localPane().navigateTo(home.path());
         QDesktopServices::setUrlHandler(QStringLiteral("file"), &desktop, "open");
-        controller.setNetworkTimeout(std::chrono::milliseconds(5000));
-        controller.start();
     }
 
-    void TearDown() override { QDesktopServices::unsetUrlHandler(QStringLiteral("file")); }
+    void TearDown() override
+    {
+        QDesktopServices::unsetUrlHandler(QStringLiteral("file"));
+        ConnectedQueueFixture::TearDown();
+    }
 
     int add(const QString& source, const QString& target, QStringView action)
     {
@@ -75,76 +49,56 @@ protected:
         entry.source = source;
         entry.target = target;
         entry.action = action.toString();
-        return queue.AddQueueRow(entry, server.host());
+        return queue().AddQueueRow(entry, server.host());
     }
 
     bool waitForState(int row, QStringView state)
     {
-        return QTest::qWaitFor([&] { return queue.text(row, TransferQueue::StateColumn) == state; },
-                               waitMs);
+        return waitFor([&] { return queue().text(row, TransferQueue::StateColumn) == state; });
     }
 
-    ProfileSandbox profile;
-    TemporaryFolder work{QStringLiteral("controller-work")};
-    TemporaryFolder local{QStringLiteral("controller-local")};
-    VsftpdServer server;
-    CftpView view;
-    ScriptedPrompt prompt;
+    QString localFile(const char* name) const { return home.path() + u'/' + QLatin1String(name); }
+
     DesktopOpener desktop;
-    SessionController sessions{view, prompt, work.path()};
-    LocalPaneController localPane{view, prompt};
-    TransferQueue queue;
-    TransferSlots slots;
-    StopAllTransfers stopAll;
-    TransferController controller{view, prompt, sessions, localPane, queue, slots, stopAll};
 };
 
-TEST_F(TransferControllerTest, DownloadShowsUpInTheLocalPaneAndTheQueueIsStored)
+// A finished download shows up in the local pane; one to be opened goes to the desktop.
+TEST_F(TransferControllerTest, DownloadsShowUpInTheLocalPaneOrOnTheDesktop)
 {
-    ASSERT_TRUE(VsftpdServer::writeServerFile(server.pubPath() + QStringLiteral("/fetched.txt"),
-                                              "fetched"));
-    const int row = add(QStringLiteral("/pub/fetched.txt"),
-                        local.filePath(QStringLiteral("fetched.txt")), QueueAction::Download);
+    for (const char* name : {"fetched.txt", "notes.txt"})
+        ASSERT_TRUE(
+            VsftpdServer::writeServerFile(server.pubPath() + u'/' + QLatin1String(name), "text"));
+    const int fetched =
+        add(QStringLiteral("/pub/fetched.txt"), localFile("fetched.txt"), QueueAction::Download);
+    const int opened =
+        add(QStringLiteral("/pub/notes.txt"), localFile("notes.txt"), QueueAction::DownloadAndOpen);
 
-    ASSERT_TRUE(waitForState(row, QueueState::Downloaded));
-    EXPECT_TRUE(QTest::qWaitFor(
-        [this] { return namesIn(view.localFiles()).contains(QStringLiteral("fetched.txt")); },
-        waitMs));
+    ASSERT_TRUE(waitForState(fetched, QueueState::Downloaded));
+    ASSERT_TRUE(waitForState(opened, QueueState::Downloaded));
+    EXPECT_TRUE(waitFor(
+        [this] { return namesIn(view.localFiles()).contains(QStringLiteral("fetched.txt")); }));
     EXPECT_TRUE(view.logText().contains(QStringLiteral("/pub/fetched.txt下载完成\r\n")));
-    EXPECT_TRUE(QTest::qWaitFor(
-        [this] { return QFileInfo(QueueFile::pathIn(view.configuration().workPath)).size() > 0; },
-        waitMs));
-    EXPECT_TRUE(desktop.opened.isEmpty());
-}
-
-TEST_F(TransferControllerTest, DownloadToOpenIsOpenedOnTheDesktop)
-{
-    ASSERT_TRUE(
-        VsftpdServer::writeServerFile(server.pubPath() + QStringLiteral("/notes.txt"), "notes"));
-    const QString target = local.filePath(QStringLiteral("notes.txt"));
-    const int row = add(QStringLiteral("/pub/notes.txt"), target, QueueAction::DownloadAndOpen);
-
-    ASSERT_TRUE(waitForState(row, QueueState::Downloaded));
-    ASSERT_TRUE(QTest::qWaitFor([this] { return !desktop.opened.isEmpty(); }, waitMs));
-    EXPECT_EQ(desktop.opened, QList<QUrl>{QUrl::fromLocalFile(target)});
+    EXPECT_TRUE(waitFor([this] { return !desktop.opened.isEmpty(); }));
+    EXPECT_EQ(desktop.opened, QList<QUrl>{QUrl::fromLocalFile(localFile("notes.txt"))});
+    EXPECT_TRUE(waitFor([this] { return storedSources() == column(TransferQueue::SourceColumn); }));
 }
 
 // The finished upload makes the current session list its folder again.
 TEST_F(TransferControllerTest, UploadShowsUpInTheRemotePane)
 {
-    ASSERT_TRUE(VsftpdServer::writeServerFile(local.filePath(QStringLiteral("sent.txt")), "sent"));
-    ASSERT_TRUE(QTest::qWaitFor([this] { return !namesIn(view.remoteFiles()).isEmpty(); }, waitMs));
+    ASSERT_TRUE(VsftpdServer::writeServerFile(localFile("sent.txt"), "sent"));
+    SessionController& sessions = viewFeatures->sessions();
+    ASSERT_TRUE(waitFor([this] { return !namesIn(view.remoteFiles()).isEmpty(); }));
     sessions.remote().setPathBoxText(QStringLiteral("/pub"));
     sessions.postToCurrent(QM_NAVIGATE);
-    ASSERT_TRUE(QTest::qWaitFor(
-        [this] { return sessions.remote().currentFolder() == QStringLiteral("/pub"); }, waitMs));
-    const int row = add(local.filePath(QStringLiteral("sent.txt")), QStringLiteral("/pub/sent.txt"),
-                        QueueAction::Upload);
+    ASSERT_TRUE(
+        waitFor([&] { return sessions.remote().currentFolder() == QStringLiteral("/pub"); }));
+    const int row =
+        add(localFile("sent.txt"), QStringLiteral("/pub/sent.txt"), QueueAction::Upload);
 
     ASSERT_TRUE(waitForState(row, QueueState::Uploaded));
-    EXPECT_TRUE(QTest::qWaitFor(
-        [this] { return namesIn(view.remoteFiles()).contains(QStringLiteral("sent.txt")); },
-        waitMs));
+    EXPECT_TRUE(waitFor(
+        [this] { return namesIn(view.remoteFiles()).contains(QStringLiteral("sent.txt")); }));
 }
 
 } // namespace
