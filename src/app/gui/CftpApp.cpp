@@ -28,7 +28,13 @@ CftpApp::CftpApp(Prompt& prompt, QString documentsFolder)
 {
 }
 
-CftpApp::~CftpApp() = default;
+// The features give the view's lists their icons: the window goes out of sight first, so no
+// layout pass asks a feature that is already gone.
+CftpApp::~CftpApp()
+{
+    if (frame_)
+        frame_->hide();
+}
 
 void CftpApp::InitInstance()
 {
