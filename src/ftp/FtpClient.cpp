@@ -11,6 +11,7 @@
 #include <QFile>
 #include <QStringList>
 
+#include <algorithm>
 #include <array>
 #include <optional>
 #include <utility>
@@ -700,7 +701,11 @@ bool FtpClient::NextListLine(qsizetype& position)
     QByteArrayView line(listBuffer.constData() + position, end - position);
     if (line.endsWith('\r'))
         line.chop(1);
-    listLine = codec_.decode(line.toByteArray());
+    // Most lines are plain ASCII, which reads the same in every encoding: only the others pay
+    // for a conversion, which costs far more than the line itself.
+    const bool ascii = std::all_of(line.begin(), line.end(),
+                                   [](char byte) { return static_cast<uchar>(byte) < 0x80; });
+    listLine = ascii ? QString::fromLatin1(line) : codec_.decode(line.toByteArray());
     position = end + 1;
     return true;
 }

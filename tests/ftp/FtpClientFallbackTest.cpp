@@ -1,8 +1,6 @@
 #include "FakeServerFixture.h"
 #include "support/NamedCases.h"
 
-#include <QFile>
-
 #include <functional>
 
 namespace {
@@ -92,10 +90,7 @@ INSTANTIATE_TEST_SUITE_P(
                                         }}),
     caseName);
 
-class DataModeTest : public FakeServerFixture {
-protected:
-    DataModeTest() { client.setDataMode(DataConnectionMode::Automatic); }
-};
+using DataModeTest = FakeServerFixture;
 
 TEST_F(DataModeTest, ForcedActiveModeDoesNotTurnPassive)
 {
@@ -111,45 +106,6 @@ TEST_F(DataModeTest, ForcedActiveModeDoesNotTurnPassive)
     EXPECT_FALSE(client.networkFailure);
     EXPECT_FALSE(client.passiveInUse());
     EXPECT_TRUE(client.Command(QStringLiteral("NOOP")));
-    expectScriptDone();
-}
-
-TEST_F(DataModeTest, ForcedPassiveModeNeverSendsPort)
-{
-    client.setDataMode(DataConnectionMode::Passive);
-    startLoggedOn(servePassiveListing);
-    ASSERT_TRUE(client.List(QString())) << client.replyLine.toStdString();
-    EXPECT_EQ(client.listBuffer, listing);
-    expectScriptDone();
-}
-
-TEST_F(DataModeTest, DownloadRefusedActiveDataConnectionIsRepeatedPassive)
-{
-    const QByteArray content = "twelve bytes";
-    startLoggedOn([&content](FakeFtpSession& s) {
-        s.exchange("TYPE I", "200 ok");
-        s.exchange("SIZE f", "213 12");
-        s.expectPrefix("PORT ");
-        s.send("200 PORT command successful.");
-        s.exchange("REST 0", "350 Restart position accepted (0).");
-        s.exchange("RETR f", "425 Failed to establish connection.");
-        s.exchange("TYPE I", "200 ok");
-        s.exchange("SIZE f", "213 12");
-        s.expect("PASV");
-        s.send(s.offerPassive());
-        s.exchange("REST 0", "350 Restart position accepted (0).");
-        s.exchange("RETR f", "150 Opening BINARY mode data connection.");
-        s.acceptPassive();
-        s.sendData(content);
-        s.closeData();
-        s.send("226 Transfer complete.");
-    });
-    const QString local = localPath(QStringLiteral("f"));
-    ASSERT_TRUE(client.TransferFile(QStringLiteral("f"), local, false, true, QString()))
-        << client.replyLine.toStdString();
-    QFile file(local);
-    ASSERT_TRUE(file.open(QIODevice::ReadOnly));
-    EXPECT_EQ(file.readAll(), content);
     expectScriptDone();
 }
 
