@@ -18,6 +18,11 @@ const QString workPathSection = QStringLiteral("WorkPath");
 const QString workPathKey = QStringLiteral("WorkPath");
 const QString updateSection = QStringLiteral("UPdata");
 const QString updateModeKey = QStringLiteral("mode");
+const QString transferSection = QStringLiteral("Transfer");
+
+// A typing slip must not turn a retry into hours of waiting or endless tries.
+constexpr int maxRetries = 10;
+constexpr int maxRetryDelaySeconds = 3600;
 
 // A damaged "Count" must not make start-up read and list millions of entries.
 constexpr int maxListedAddresses = 10000;
@@ -64,7 +69,56 @@ bool isRemembered(const Profile& profile, const QString& host)
     });
 }
 
+DataConnectionMode parseDataMode(const QString& text)
+{
+    const QString mode = text.trimmed().toLower();
+    if (mode == QLatin1String("active"))
+        return DataConnectionMode::Active;
+    if (mode == QLatin1String("passive"))
+        return DataConnectionMode::Passive;
+    return DataConnectionMode::Automatic;
+}
+
+// Fractions are allowed ("0.5"), so short waits can be chosen too. Anything unreadable keeps
+// the defaults.
+std::vector<std::chrono::milliseconds> parseDelays(const QString& text,
+                                                   std::vector<std::chrono::milliseconds> delays)
+{
+    std::vector<std::chrono::milliseconds> parsed;
+    for (const QString& part : text.split(u',', Qt::SkipEmptyParts)) {
+        bool ok = false;
+        const double seconds = part.trimmed().toDouble(&ok);
+        if (!ok || seconds < 0 || seconds > maxRetryDelaySeconds)
+            return delays;
+        parsed.emplace_back(static_cast<long long>(seconds * 1000));
+    }
+    return parsed.empty() ? delays : parsed;
+}
+
 } // namespace
+
+std::chrono::milliseconds TransferSettings::retryDelay(int retry) const
+{
+    if (retryDelays.empty())
+        return std::chrono::milliseconds(0);
+    const auto index = std::min<std::size_t>(std::max(retry, 0), retryDelays.size() - 1);
+    return retryDelays[index];
+}
+
+TransferSettings ReadTransferSettings(const QString& configPath)
+{
+    TransferSettings settings;
+    const Profile profile(configPath);
+    settings.dataMode =
+        parseDataMode(profile.readString(transferSection, QStringLiteral("DataMode"), QString()));
+    settings.retries =
+        std::clamp(profile.readInt(transferSection, QStringLiteral("Retries"), settings.retries), 0,
+                   maxRetries);
+    settings.retryDelays =
+        parseDelays(profile.readString(transferSection, QStringLiteral("RetryDelays"), QString()),
+                    settings.retryDelays);
+    return settings;
+}
 
 Configuration LoadConfiguration(const QString& documentsFolder)
 {

@@ -1,7 +1,12 @@
 #pragma once
 
+#include "ftp/DataConnectionMode.h"
+
 #include <QString>
 #include <QStringList>
+
+#include <chrono>
+#include <vector>
 
 // What the program reads from ftp.ini in its work folder at start-up.
 struct Configuration {
@@ -28,3 +33,16 @@ void RememberServer(Configuration& config, const QString& host);
 // unchanged, when ftp.ini cannot take it: a path that does not come back from the file would
 // send the accounts and the queue to another folder at the next start.
 bool StoreWorkPath(Configuration& config, const QString& folder);
+
+// The "Transfer" section of ftp.ini. Sessions and transfers read it when they start, so an
+// edit takes effect without a restart.
+struct TransferSettings {
+    DataConnectionMode dataMode = DataConnectionMode::Automatic; // "DataMode": auto/active/passive
+    int retries = 3;                                             // "Retries": 0 to 10
+    // "RetryDelays": seconds before each retry, comma separated; the last one repeats.
+    std::vector<std::chrono::milliseconds> retryDelays{
+        std::chrono::seconds(5), std::chrono::seconds(10), std::chrono::seconds(20)};
+    std::chrono::milliseconds retryDelay(int retry) const;
+};
+
+TransferSettings ReadTransferSettings(const QString& configPath);

@@ -11,8 +11,10 @@
 #include <QFile>
 #include <QStringList>
 
+#include <algorithm>
 #include <array>
 #include <optional>
+#include <utility>
 
 namespace {
 
@@ -245,6 +247,7 @@ struct FtpClient::DataChannel {
     bool passive = false;
     TcpListener listener;
     TcpSocket socket;
+    bool replySeen = false;   // a reply to the transfer command has been read
     bool closingSeen = false; // the server's closing reply has been read
     QString closingReply;
 };
@@ -338,11 +341,17 @@ bool FtpClient::fail(const QString& text)
     return false;
 }
 
+bool FtpClient::failNetwork(const QString& text)
+{
+    networkFailure = true;
+    return fail(text);
+}
+
 bool FtpClient::failConnection(const QString& fault)
 {
     if (connectionFault_.isEmpty())
         connectionFault_ = fault;
-    return fail(errorText(ErrorText::Network));
+    return failNetwork(errorText(ErrorText::Network));
 }
 
 bool FtpClient::SendCommand(const QString& text)
@@ -540,7 +549,11 @@ bool FtpClient::openActiveChannel(DataChannel& channel)
     const QString argument = ipv6 ? address.toEprtArgument() : address.toPortArgument();
     if (argument.isEmpty())
         return false;
-    return Command((ipv6 ? QStringLiteral("EPRT ") : QStringLiteral("PORT ")) + argument);
+    if (!exchange((ipv6 ? QStringLiteral("EPRT ") : QStringLiteral("PORT ")) + argument))
+        return false;
+    if (isRefusal(replyClass))
+        activeFailure_ = ActiveFailure::Refused;
+    return replyClass == 2 || replyClass == 3;
 }
 
 // Only the port of the reply is used: the data connection goes to the server the control
@@ -558,7 +571,7 @@ bool FtpClient::openPassiveChannel(DataChannel& channel)
     if (!address)
         return false;
     if (!channel.socket.connect(controlSocket_->peerAddress(), address->port, timeout_))
-        return fail(errorText(ErrorText::Network));
+        return failNetwork(errorText(ErrorText::Network));
     return true;
 }
 
@@ -574,35 +587,89 @@ bool FtpClient::acceptFromServer(DataChannel& channel)
     return true;
 }
 
-bool FtpClient::acceptDataConnection(DataChannel& channel)
+bool FtpClient::passiveInUse() const
 {
+    return dataMode_ == DataConnectionMode::Passive ||
+           (dataMode_ == DataConnectionMode::Automatic && turnedPassive_);
+}
+
+std::chrono::steady_clock::time_point
+FtpClient::dataConnectionDeadline(const DataChannel& channel) const
+{
+    const bool mayTurnPassive = !channel.passive && dataMode_ == DataConnectionMode::Automatic;
+    return steady_clock::now() + (mayTurnPassive ? std::min(timeout_, activeWait_) : timeout_);
+}
+
+void FtpClient::noteActiveRefusal(const DataChannel& channel)
+{
+    if (!channel.passive &&
+        (replyLine.startsWith(QLatin1String("425")) || replyLine.startsWith(QLatin1String("426"))))
+        activeFailure_ = ActiveFailure::Refused;
+}
+
+// Behind NAT the server cannot reach our listener; passive mode is the way out. The client
+// stays passive, so the failed attempt and its wait are paid only once.
+bool FtpClient::turnPassiveAfterActiveFailure()
+{
+    const ActiveFailure failure = std::exchange(activeFailure_, ActiveFailure::None);
+    if (failure == ActiveFailure::None || dataMode_ != DataConnectionMode::Automatic)
+        return false;
+    if (failure == ActiveFailure::TimedOut && !settleAbandonedCommand())
+        return false;
+    turnedPassive_ = true;
+    networkFailure = false;
+    if (logSink_)
+        logSink_(QStringLiteral("主动模式数据连接失败,改用被动模式\r\n"));
+    return true;
+}
+
+// The server may still be trying to reach the closed listener: ABOR ends that, and the answers
+// to the abandoned command and to ABOR are read so that neither is taken for a later reply.
+bool FtpClient::settleAbandonedCommand()
+{
+    if (!SendCommand(QStringLiteral("ABOR")))
+        return false;
     const auto deadline = steady_clock::now() + timeout_;
-    while (socketsupport::waitFor(channel.listener.descriptor(), POLLIN, deadline) ==
-           socketsupport::WaitResult::Ready) {
-        if (acceptFromServer(channel))
+    for (int read = 0; read < maxForeignReplies; ++read) {
+        if (waitForControl(deadline, false) != Wakeup::Control)
+            return failNetwork(errorText(ErrorText::Network));
+        if (!ReadReply())
+            return false;
+        if (replyLine.startsWith(QLatin1String("225")) ||
+            replyLine.startsWith(QLatin1String("226")) || replyClass == 5)
             return true;
-        if (channel.listener.error() == TcpSocket::Error::Io)
-            break;
     }
-    return fail(errorText(ErrorText::Network));
+    return failNetwork(errorText(ErrorText::Network));
 }
 
 bool FtpClient::List(const QString& argument)
 {
+    networkFailure = false;
+    if (listOnce(argument, passiveInUse()))
+        return true;
+    return turnPassiveAfterActiveFailure() && listOnce(argument, true);
+}
+
+// The first reply to LIST is read here; the closing one is left to the caller.
+bool FtpClient::listOnce(const QString& argument, bool passive)
+{
     listBuffer.clear();
+    activeFailure_ = ActiveFailure::None;
+    discardStaleReplies();
     if (!Command(QStringLiteral("TYPE I")))
         return false;
     DataChannel channel;
     const ChannelWatch watch(*this, channel);
-    if (!openActiveChannel(channel))
+    if (!openDataChannel(passive, channel) || !SendCommand(QStringLiteral("LIST ") + argument))
         return false;
-    if (!SendCommand(QStringLiteral("LIST ") + argument) || !ReadReply())
+    const Phase phase = awaitDataConnection(channel);
+    if (phase == Phase::Aborted)
+        return fail(errorText(ErrorText::Network));
+    if (phase == Phase::Failed || (!channel.replySeen && !ReadReply()))
         return false;
-    // A refused listing opens no data connection: waiting for one would only run into the
-    // time-out.
     if (isRefusal(replyClass))
         return false;
-    return acceptDataConnection(channel) && receiveListing(channel.socket);
+    return receiveListing(channel.socket);
 }
 
 bool FtpClient::receiveListing(TcpSocket& socket)
@@ -620,7 +687,7 @@ bool FtpClient::receiveListing(TcpSocket& socket)
         if (count == 0)
             return true;
         if (count < 0)
-            return fail(dataIoError(socket));
+            return failNetwork(dataIoError(socket));
     }
 }
 
@@ -634,7 +701,11 @@ bool FtpClient::NextListLine(qsizetype& position)
     QByteArrayView line(listBuffer.constData() + position, end - position);
     if (line.endsWith('\r'))
         line.chop(1);
-    listLine = codec_.decode(line.toByteArray());
+    // Most lines are plain ASCII, which reads the same in every encoding: only the others pay
+    // for a conversion, which costs far more than the line itself.
+    const bool ascii = std::all_of(line.begin(), line.end(),
+                                   [](char byte) { return static_cast<uchar>(byte) < 0x80; });
+    listLine = ascii ? QString::fromLatin1(line) : codec_.decode(line.toByteArray());
     position = end + 1;
     return true;
 }
@@ -651,6 +722,16 @@ bool FtpClient::TransferFile(const QString& remote, const QString& local, bool p
     abortRequested = 0;
     transferDone = 0;
     transferActive = 1;
+    networkFailure = false;
+    if (transferOnce(remote, local, passive || passiveInUse(), download))
+        return true;
+    return turnPassiveAfterActiveFailure() && transferOnce(remote, local, true, download);
+}
+
+bool FtpClient::transferOnce(const QString& remote, const QString& local, bool passive,
+                             bool download)
+{
+    activeFailure_ = ActiveFailure::None;
     discardStaleReplies();
     // Binary mode first: several servers answer SIZE only in binary mode, and without the size
     // neither a resume nor a completeness check is possible.
@@ -746,6 +827,7 @@ bool FtpClient::takeTransferReply(DataChannel& channel)
 {
     if (!ReadReply())
         return false;
+    channel.replySeen = true;
     if (replyClass == 1)
         return true;
     if (replyClass != 2)
@@ -759,7 +841,7 @@ bool FtpClient::takeTransferReply(DataChannel& channel)
 // transfer fails at once with the server's reply instead of running into the time-out.
 FtpClient::Phase FtpClient::awaitDataConnection(DataChannel& channel)
 {
-    const auto deadline = steady_clock::now() + timeout_;
+    const auto deadline = dataConnectionDeadline(channel);
     for (;;) {
         const int data =
             channel.passive ? channel.socket.descriptor() : channel.listener.descriptor();
@@ -768,11 +850,15 @@ FtpClient::Phase FtpClient::awaitDataConnection(DataChannel& channel)
         case Wakeup::Aborted:
             return Phase::Aborted;
         case Wakeup::TimedOut:
-            fail(errorText(ErrorText::Network));
+            if (!channel.passive)
+                activeFailure_ = ActiveFailure::TimedOut;
+            failNetwork(errorText(ErrorText::Network));
             return Phase::Failed;
         case Wakeup::Control:
-            if (!takeTransferReply(channel))
+            if (!takeTransferReply(channel)) {
+                noteActiveRefusal(channel);
                 return Phase::Failed;
+            }
             if (channel.passive)
                 return Phase::Done;
             break;
@@ -780,7 +866,7 @@ FtpClient::Phase FtpClient::awaitDataConnection(DataChannel& channel)
             if (channel.passive || acceptFromServer(channel))
                 return Phase::Done;
             if (channel.listener.error() == TcpSocket::Error::Io) {
-                fail(errorText(ErrorText::Network));
+                failNetwork(errorText(ErrorText::Network));
                 return Phase::Failed;
             }
             break;
@@ -815,7 +901,7 @@ FtpClient::Phase FtpClient::awaitClosingReply(DataChannel& channel)
         if (wakeup == Wakeup::Aborted)
             return Phase::Aborted;
         if (wakeup == Wakeup::TimedOut || read > maxPreliminaryReplies) {
-            fail(errorText(ErrorText::Network));
+            failNetwork(errorText(ErrorText::Network));
             return Phase::Failed;
         }
         if (!takeTransferReply(channel))
@@ -838,7 +924,7 @@ FtpClient::Phase FtpClient::failDataTransfer(const QString& text)
         if (replyClass != 1)
             break;
     }
-    fail(text);
+    failNetwork(text);
     return Phase::Failed;
 }
 
@@ -896,7 +982,7 @@ bool FtpClient::downloadInto(const QString& remote, const QString& local, DataCh
     // A server that dies mid-file may still close the data connection in order; the size it
     // reported tells.
     if (remoteSizeKnown_ && bytesDone != totalBytes)
-        return fail(errorText(ErrorText::Network));
+        return failNetwork(errorText(ErrorText::Network));
     finishTransfer(bytesDone);
     return true;
 }
@@ -1027,7 +1113,7 @@ bool FtpClient::uploadIsWhole(const QString& remote, quint64 length)
     if (!askSize(remote, size))
         return false;
     if (size && *size != length)
-        return fail(errorText(ErrorText::Network));
+        return failNetwork(errorText(ErrorText::Network));
     replyLine = closing;
     return true;
 }

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "ftp/DataConnectionMode.h"
 #include "ftp/LogonInfo.h"
 #include "platform/TextCodec.h"
 
@@ -8,6 +9,7 @@
 
 #include <atomic>
 #include <chrono>
+#include <functional>
 #include <memory>
 #include <mutex>
 #include <optional>
@@ -54,6 +56,16 @@ public:
     bool TransferFile(const QString& remote, const QString& local, bool passive, bool download,
                       const QString& extra);
 
+    // A passive flag given to TransferFile always wins; otherwise listings and transfers follow
+    // the mode. In automatic mode an active connection that fails (PORT/EPRT refused, 425/426,
+    // or the server's connection not arriving within activeWait) is followed by the same
+    // command once more in passive mode, and the client stays passive from then on.
+    void setDataMode(DataConnectionMode mode) { dataMode_ = mode; }
+    void setActiveWait(std::chrono::milliseconds wait) { activeWait_ = wait; }
+    bool passiveInUse() const;
+    // Receives the engine's own log lines (the turn to passive mode), on the calling thread.
+    void setLogSink(std::function<void(const QString&)> sink) { logSink_ = std::move(sink); }
+
     bool isConnected() const;
     // From any thread: ends the running call's network waits at once and makes every later
     // call fail, so the owner can be stopped without waiting out a time-out.
@@ -71,6 +83,10 @@ public:
     QString connectionFault() const { return connectionFault_; }
 
     QString replyLine;
+    // Set when the last List or TransferFile failed on the network (reset, refused, time-out,
+    // end of stream without the closing reply) rather than on the server's refusal or a local
+    // file: only such a failure is worth trying again on a new connection.
+    bool networkFailure = false;
     QString replyText;
     QString logonLog;
     QByteArray listBuffer;
@@ -103,9 +119,19 @@ private:
     // How a stage of a transfer ended; a failure has its text in replyLine.
     enum class Phase { Done, Failed, Aborted };
     enum class Wakeup { Control, Data, TimedOut, Aborted };
+    // Why the active data connection of the running attempt failed. A time-out leaves the
+    // command unanswered on the server.
+    enum class ActiveFailure { None, Refused, TimedOut };
 
     bool exchange(const QString& text);
     bool fail(const QString& text);
+    bool failNetwork(const QString& text);
+    bool listOnce(const QString& argument, bool passive);
+    bool transferOnce(const QString& remote, const QString& local, bool passive, bool download);
+    bool turnPassiveAfterActiveFailure();
+    bool settleAbandonedCommand();
+    void noteActiveRefusal(const DataChannel& channel);
+    std::chrono::steady_clock::time_point dataConnectionDeadline(const DataChannel& channel) const;
     bool failConnection(const QString& fault);
     LogonResult logOnOnce(const LogonInfo& info, TextCodec::Encoding encoding);
     LogonResult runLogonTable(const LogonInfo& info, const QString& hostText);
@@ -115,7 +141,6 @@ private:
     bool openDataChannel(bool passive, DataChannel& channel);
     bool openActiveChannel(DataChannel& channel);
     bool openPassiveChannel(DataChannel& channel);
-    bool acceptDataConnection(DataChannel& channel);
     bool receiveListing(TcpSocket& socket);
 
     Wakeup waitForReadable(bool watchControl, int dataDescriptor,
@@ -147,7 +172,12 @@ private:
     TextCodec codec_;
     QString connectionFault_;
     bool remoteSizeKnown_ = false; // the server answered SIZE for the running transfer
-    std::mutex interruptMutex_;    // guards controlSocket_'s release, activeChannel_, interrupted_
+    DataConnectionMode dataMode_ = DataConnectionMode::Automatic;
+    std::chrono::milliseconds activeWait_{5000};
+    bool turnedPassive_ = false;
+    ActiveFailure activeFailure_ = ActiveFailure::None;
+    std::function<void(const QString&)> logSink_;
+    std::mutex interruptMutex_; // guards controlSocket_'s release, activeChannel_, interrupted_
     std::unique_ptr<TcpSocket> controlSocket_;
     DataChannel* activeChannel_ = nullptr;
     bool interrupted_ = false;

@@ -1,5 +1,6 @@
 #include "queue/TransferWorker.h"
 
+#include "app/Configuration.h"
 #include "ftp/FtpClient.h"
 #include "platform/Prompt.h"
 #include "queue/StopAllTransfers.h"
@@ -21,10 +22,31 @@ using std::chrono::milliseconds;
 using std::chrono::steady_clock;
 
 constexpr milliseconds mailWait{100};
+// How often a retry's wait looks for a pause or a removal of its entry.
+constexpr milliseconds stopPollInterval{50};
 
 QString overwriteQuestion(const QString& path)
 {
     return path + QStringLiteral("已存在是否覆盖");
+}
+
+QString retryLine(const TransferJob& job, int retry, int retries, milliseconds delay)
+{
+    const QString& source = job.download ? job.remotePath : job.localPath;
+    return source + QStringLiteral("网络中断,%1秒后重试(%2/%3)\r\n")
+                        .arg(QString::number(delay.count() / 1000.0))
+                        .arg(retry)
+                        .arg(retries);
+}
+
+LogonInfo logonInfo(const LogonRecord& logon)
+{
+    LogonInfo info;
+    info.host = logon.host;
+    info.port = logon.port;
+    info.user = logon.user;
+    info.password = logon.password;
+    return info;
 }
 
 } // namespace
@@ -49,6 +71,8 @@ void TransferWorker::start()
     client_ = std::make_shared<FtpClient>(env_.prompt);
     client_->setTimeout(env_.networkTimeout);
     client_->workerFinished = 0;
+    client_->setDataMode(ReadTransferSettings(env_.configPath).dataMode);
+    client_->setLogSink(env_.log);
     context_->attachClient(client_);
     thread_ = std::thread([this] { run(); });
 }
@@ -102,13 +126,9 @@ bool TransferWorker::handle(Mail& mail)
 void TransferWorker::logOn(const LogonRecord& logon)
 {
     logonArrived_ = true;
-    LogonInfo info;
-    info.host = logon.host;
-    info.port = logon.port;
-    info.user = logon.user;
-    info.password = logon.password;
+    logon_ = logon;
     if (!context_->stopRequested())
-        client_->Logon(info);
+        client_->Logon(logonInfo(logon));
     if (!encodings_) {
         encodings_ = std::make_shared<RemoteNameEncodings>();
         encodings_->setFallback(client_->codec().encoding());
@@ -141,7 +161,7 @@ void TransferWorker::carryOut(const TransferJob& job)
         return;
     }
     postToMonitor(QM_STARTED);
-    context_->transferOk = move(job, remote);
+    context_->transferOk = moveWithRetries(job, remote, remoteFolder);
     if (!env_.stopAll->isRaised())
         client_->workerFinished = 1;
 }
@@ -186,6 +206,50 @@ bool TransferWorker::move(const TransferJob& job, RemoteOperations& remote)
             return moveFile(download, remotePath, localPath);
         },
         stopRequested, env_.log, encodings_);
+}
+
+// Each retry resumes from the temporary file. A folder is not walked again: its files that
+// arrived would be met as existing targets.
+bool TransferWorker::moveWithRetries(const TransferJob& job, RemoteOperations& remote,
+                                     const QString& remoteFolder)
+{
+    const TransferSettings settings = ReadTransferSettings(env_.configPath);
+    bool moved = move(job, remote);
+    for (int retry = 0; !moved && !job.folder && retry < settings.retries && failedOnTheNetwork();
+         ++retry) {
+        const milliseconds delay = settings.retryDelay(retry);
+        env_.log(retryLine(job, retry + 1, settings.retries, delay));
+        if (!waitUnlessStopped(delay))
+            return false;
+        if (reconnect(remoteFolder))
+            moved = move(job, remote);
+    }
+    return moved;
+}
+
+// The server's refusals (4xx/5xx to the transfer, 530 at logon) and local file errors are final.
+bool TransferWorker::failedOnTheNetwork() const
+{
+    return !context_->stopRequested() &&
+           (client_->networkFailure || !client_->connectionFault().isEmpty());
+}
+
+bool TransferWorker::waitUnlessStopped(milliseconds delay) const
+{
+    const auto end = steady_clock::now() + delay;
+    while (!context_->stopRequested() && steady_clock::now() < end)
+        std::this_thread::sleep_for(std::min(stopPollInterval, delay));
+    return !context_->stopRequested();
+}
+
+bool TransferWorker::reconnect(const QString& remoteFolder)
+{
+    client_->Disconnect();
+    client_->networkFailure = false;
+    if (!logon_ || !client_->Logon(logonInfo(*logon_)))
+        return false;
+    client_->Command(QStringLiteral("CWD ") + remoteFolder);
+    return true;
 }
 
 void TransferWorker::postToMonitor(int message, std::unique_ptr<MailPayload> payload)

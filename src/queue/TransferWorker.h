@@ -2,22 +2,25 @@
 
 #include "platform/Mailbox.h"
 #include "queue/TransferEnvironment.h"
+#include "view/LogonRecord.h"
 
 #include <atomic>
+#include <chrono>
 #include <memory>
+#include <optional>
 #include <thread>
 
 class FtpClient;
 class RemoteNameEncodings;
 class RemoteOperations;
 class TransferContext;
-struct LogonRecord;
 struct TransferJob;
 
 // The thread that moves one entry's bytes: it logs on with an engine of its own when its
 // session sends the logon parameters, reports the engine to its monitor, carries out the job
 // the monitor hands it, and ends, giving the transfer slot back and closing its connection.
-// It also ends, the same way, when told to quit before a job came.
+// It also ends, the same way, when told to quit before a job came. A file that fails on the
+// network is tried again on a new connection, as often and as late as ftp.ini says.
 class TransferWorker {
 public:
     TransferWorker(const TransferEnvironment& environment,
@@ -40,6 +43,11 @@ private:
     void carryOut(const TransferJob& job);
     bool overwriteAllowed(const TransferJob& job, RemoteOperations& remote);
     bool move(const TransferJob& job, RemoteOperations& remote);
+    bool moveWithRetries(const TransferJob& job, RemoteOperations& remote,
+                         const QString& remoteFolder);
+    bool failedOnTheNetwork() const;
+    bool waitUnlessStopped(std::chrono::milliseconds delay) const;
+    bool reconnect(const QString& remoteFolder);
     void postToMonitor(int message, std::unique_ptr<MailPayload> payload = {});
     void end();
 
@@ -51,6 +59,7 @@ private:
     std::shared_ptr<FtpClient> client_;
     bool engineReportPending_ = false;
     bool logonArrived_ = false;
+    std::optional<LogonRecord> logon_; // kept for the retries' new connections
     // The encodings the session's folders were listed in; a record of its own until the logon
     // brings the session's.
     std::shared_ptr<RemoteNameEncodings> encodings_;

@@ -1,5 +1,6 @@
 #include "view/SessionThread.h"
 
+#include "app/Configuration.h"
 #include "ftp/FtpClient.h"
 #include "platform/NamedMutex.h"
 #include "view/RemoteBrowserState.h"
@@ -21,6 +22,8 @@ SessionThread::SessionThread(LogonRecord logon, SessionEnvironment environment, 
       client_(std::make_unique<FtpClient>(environment.prompt))
 {
     client_->setTimeout(env_.networkTimeout);
+    client_->setDataMode(ReadTransferSettings(env_.configPath).dataMode);
+    client_->setLogSink([this](const QString& text) { Q_EMIT logAppended(text); });
     remoteOps_ = std::make_unique<RemoteOperations>(
         *client_, *env_.remote, *encodings_, *env_.engineLock, *env_.prompt,
         RemoteOperations::Output{

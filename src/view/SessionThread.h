@@ -30,6 +30,7 @@ struct SessionEnvironment {
     Prompt* prompt = nullptr;
     std::chrono::milliseconds keepAliveInterval{10000};
     std::chrono::milliseconds networkTimeout{30000};
+    QString configPath; // ftp.ini, for the data connection mode
 };
 
 // One connection tab's worker: logs on with its own FtpClient, then serves the requests posted

@@ -46,6 +46,8 @@ protected:
     explicit FakeServerFixture(const QString& address = QStringLiteral("127.0.0.1"))
         : server(address)
     {
+        // Scripts name every command; the passive fallback has tests of its own.
+        client.setDataMode(DataConnectionMode::Active);
     }
 
     void startLoggedOn(std::function<void(FakeFtpSession&)> body, bool utf8 = false)

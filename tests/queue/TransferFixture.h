@@ -58,6 +58,8 @@ protected:
             localRoot = local.path();
         }
         ASSERT_TRUE(QDir().mkpath(workPath()));
+        // A failed entry ends "err" at once unless a test asks for retries.
+        writeConfiguration("[Transfer]\r\nRetries=0\r\n");
         connectSession();
         handler = std::make_unique<QueueStartHandler>(environment());
         scheduler = std::make_unique<QueueScheduler>(queue, [this](int row) {
@@ -85,6 +87,7 @@ protected:
         env.prompt = &prompt;
         env.engineLock = &engineLock;
         env.networkTimeout = std::chrono::milliseconds(5000);
+        env.configPath = configPath();
         env.log = [this](const QString& text) {
             std::lock_guard<std::mutex> hold(logMutex);
             logLines << text;
@@ -185,6 +188,14 @@ protected:
     QString remoteFile(const QString& name) const { return server.pubPath() + u'/' + name; }
     QString localFile(const QString& name) const { return localRoot + u'/' + name; }
     QString workPath() const { return localFile(QStringLiteral("work/")); }
+    QString configPath() const { return workPath() + QStringLiteral("ftp.ini"); }
+
+    void writeConfiguration(const QByteArray& text) const
+    {
+        QFile file(configPath());
+        ASSERT_TRUE(file.open(QIODevice::WriteOnly | QIODevice::Truncate));
+        ASSERT_EQ(file.write(text), text.size());
+    }
 
     // A file of random bytes, owned by the server's user when it lies in the server's tree.
     static QByteArray makeFile(const QString& path, qint64 size)

@@ -156,7 +156,6 @@ bool VsftpdServer::writeConfiguration(quint16 passiveStart)
                       "anon_umask=022\n"
                       "pasv_enable=YES\n"
                       "pasv_address=127.0.0.1\n"
-                      "port_enable=YES\n"
                       "connect_from_port_20=NO\n"
                       "seccomp_sandbox=NO\n";
     text += "listen_port=" + QByteArray::number(port_) + "\n";
@@ -165,6 +164,7 @@ bool VsftpdServer::writeConfiguration(quint16 passiveStart)
         "secure_chroot_dir=" + QFile::encodeName(folder_->filePath(QStringLiteral("empty"))) + "\n";
     text += "pasv_min_port=" + QByteArray::number(passiveStart) + "\n";
     text += "pasv_max_port=" + QByteArray::number(passiveStart + passivePorts - 1) + "\n";
+    text += options_.portEnable ? "port_enable=YES\n" : "port_enable=NO\n";
     if (options_.utf8Filesystem)
         text += "utf8_filesystem=YES\n";
     if (options_.maxRate > 0)

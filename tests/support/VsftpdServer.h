@@ -17,6 +17,8 @@ struct VsftpdOptions {
     qint64 maxRate = 0;
     // log_ftp_protocol into a file that protocolLog() reads (every command and reply).
     bool protocolLog = false;
+    // port_enable=NO: the server refuses PORT and EPRT, as one behind a strict firewall does.
+    bool portEnable = true;
 };
 
 // A real vsftpd (/usr/sbin/vsftpd, run as root) for integration tests, listening on 127.0.0.1
