@@ -173,6 +173,7 @@ void SessionController::startSession(const LogonRecord& logon)
     environment.prompt = &prompt_;
     environment.keepAliveInterval = keepAlive_;
     environment.networkTimeout = networkTimeout_;
+    environment.configPath = view_.configuration().configPath;
     auto session = std::make_unique<SessionThread>(logon, environment);
     SessionThread* raw = session.get();
     const int id = raw->id();
