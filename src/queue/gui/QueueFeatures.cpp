@@ -31,6 +31,10 @@ QueueFeatures::QueueFeatures(CftpView& view, Prompt& prompt, const QString& work
       })
 {
     view.setQueueModel(&model_);
+    view.remoteList()->setDropUploader(
+        [this](const QString& localPath, const QString& remoteTarget, const QString& size) {
+            commands_.AddUploadFromPath(localPath, remoteTarget, size);
+        });
     reportRefusals(view);
     attachTransfers(view, prompt, sessions, localPane);
     addStartupSteps(view);
