@@ -9,47 +9,44 @@
 
 #include <memory>
 
-// Drags and drops as Qt delivers them to a list's viewport: entering, moving to a point and,
-// unless only hovering, dropping there. Answers whether the list took the drop.
+// Drags and drops as Qt delivers them to a list's viewport.
 namespace dropevents {
 
 inline std::unique_ptr<QMimeData> rowsOf(int sourceControlId)
 {
-    auto data = std::make_unique<QMimeData>();
-    data->setData(QLatin1String(CMyListCtrl::RowsMimeType), QByteArray::number(sourceControlId));
-    return data;
+    auto mime = std::make_unique<QMimeData>();
+    mime->setData(QLatin1String(CMyListCtrl::RowsMimeType), QByteArray::number(sourceControlId));
+    return mime;
 }
 
 inline std::unique_ptr<QMimeData> filesFromFileManager(const QStringList& paths)
 {
-    auto data = std::make_unique<QMimeData>();
+    auto mime = std::make_unique<QMimeData>();
     QList<QUrl> urls;
     for (const QString& path : paths)
         urls << QUrl::fromLocalFile(path);
-    data->setUrls(urls);
-    return data;
+    mime->setUrls(urls);
+    return mime;
 }
 
-inline bool hover(CMyListCtrl* list, const QMimeData& data, const QPoint& at)
+// Enters the list and moves to at; with drop set, drops there too. Answers whether the list
+// took every step.
+inline bool drop(CMyListCtrl* list, const QMimeData& mime, const QPoint& at, bool dropped = true)
 {
-    QDragEnterEvent enter(at, Qt::CopyAction, &data, Qt::LeftButton, {});
-    QCoreApplication::sendEvent(list->viewport(), &enter);
-    QDragMoveEvent move(at, Qt::CopyAction, &data, Qt::LeftButton, {});
-    QCoreApplication::sendEvent(list->viewport(), &move);
-    return enter.isAccepted() && move.isAccepted();
-}
-
-inline bool drop(CMyListCtrl* list, const QMimeData& data, const QPoint& at)
-{
-    if (!hover(list, data, at))
-        return false;
-    QDropEvent dropped(QPointF(at), Qt::CopyAction, &data, Qt::LeftButton, {});
-    QCoreApplication::sendEvent(list->viewport(), &dropped);
-    for (int round = 0; round < 3; ++round) {
-        QCoreApplication::sendPostedEvents();
-        QCoreApplication::processEvents();
+    QDragEnterEvent enter(at, Qt::CopyAction, &mime, Qt::LeftButton, {});
+    QDragMoveEvent move(at, Qt::CopyAction, &mime, Qt::LeftButton, {});
+    QDropEvent release(QPointF(at), Qt::CopyAction, &mime, Qt::LeftButton, {});
+    QEvent* const steps[] = {&enter, &move, &release};
+    for (QEvent* event : steps) {
+        if (event == &release && !dropped)
+            break;
+        QCoreApplication::sendEvent(list->viewport(), event);
+        if (!event->isAccepted())
+            return false;
     }
-    return dropped.isAccepted();
+    QCoreApplication::sendPostedEvents();
+    QCoreApplication::processEvents();
+    return true;
 }
 
 } // namespace dropevents
