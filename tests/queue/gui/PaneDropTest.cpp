@@ -46,7 +46,10 @@ protected:
         return list->visualRect(files->index(found, 0)).center();
     }
 
-    QString onServer(const char* name) const { return server.pubPath() + u'/' + QString::fromUtf8(name); }
+    QString onServer(const char* name) const
+    {
+        return server.pubPath() + u'/' + QString::fromUtf8(name);
+    }
     QString onDesktop(const char* name) const
     {
         return homeFolder() + QStringLiteral("/Desktop/") + QString::fromUtf8(name);
