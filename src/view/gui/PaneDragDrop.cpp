@@ -47,15 +47,26 @@ PaneDragDrop::PaneDragDrop(CftpView& view, LocalPaneController& localPane,
 void PaneDragDrop::watch(CMyListCtrl* list)
 {
     list->takePartInDragAndDrop();
-    connect(
-        list, &CMyListCtrl::rowsDropped, this,
-        [this, list](int sourceId, int dropRow) {
-            DropBetweenLists(listWithId(sourceId), list, dropRow);
-        },
-        Qt::QueuedConnection);
+    connect(list, &CMyListCtrl::rowsDropped, this, [this, list](int sourceId, int dropRow) {
+        // A listing that arrives before the drop is handled may put another row, or none,
+        // where the drop was: then the drop is dropped rather than aimed at the wrong folder.
+        const QString dropName = nameAt(list, dropRow);
+        QMetaObject::invokeMethod(
+            this,
+            [this, list, sourceId, dropRow, dropName] {
+                if (nameAt(list, dropRow) == dropName)
+                    DropBetweenLists(listWithId(sourceId), list, dropRow);
+            },
+            Qt::QueuedConnection);
+    });
     connect(
         list, &CMyListCtrl::pathDropped, this,
         [this, list](const QString& path) { dropPath(list, path); }, Qt::QueuedConnection);
+}
+
+QString PaneDragDrop::nameAt(const CMyListCtrl* list, int row)
+{
+    return list->model()->index(row, 0).data().toString();
 }
 
 CMyListCtrl* PaneDragDrop::listWithId(int controlId) const
@@ -71,6 +82,8 @@ void PaneDragDrop::DropBetweenLists(CMyListCtrl* source, CMyListCtrl* target, in
 {
     CMyListCtrl* local = view_.localList();
     CMyListCtrl* remote = view_.remoteList();
+    if (target == nullptr || dropRow >= target->model()->rowCount())
+        return;
     if (source == local && target == remote)
         view_.commands().dispatch(CommandId::Upload);
     else if (source == remote && target == local)

@@ -30,6 +30,7 @@ public:
 private:
     void watch(CMyListCtrl* list);
     CMyListCtrl* listWithId(int controlId) const;
+    static QString nameAt(const CMyListCtrl* list, int row);
     void moveLocalRows(int dropRow);
     void moveRemoteRows(int dropRow);
     void copyIntoLocalFolder(const QString& path);

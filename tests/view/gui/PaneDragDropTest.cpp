@@ -51,6 +51,18 @@ TEST_F(PaneDragDropTest, LocalRowsMoveIntoAFolderRowButNotOntoAFileRow)
     EXPECT_FALSE(shownNames().contains(QStringLiteral("one.txt")));
 }
 
+TEST_F(PaneDragDropTest, ADropOnARowThatALaterListingReplacedMovesNothing)
+{
+    makeFolder(QStringLiteral("box"));
+    writeFile(QStringLiteral("one.txt"));
+    QObject::connect(view.localList(), &CMyListCtrl::rowsDropped, view.localFiles(),
+                     [this] { view.localFiles()->setRows({}); });
+
+    ASSERT_TRUE(dragLocalRows({QStringLiteral("one.txt")}, QStringLiteral("box")));
+
+    EXPECT_EQ(sizeOf("one.txt"), 1);
+}
+
 TEST_F(PaneDragDropTest, AnEntryInTheFolderIsReplacedOnlyWhenTheUserAgrees)
 {
     makeFolder(QStringLiteral("box"));
