@@ -8,6 +8,8 @@
 #include "view/gui/CftpView.h"
 #include "view/gui/SessionController.h"
 
+#include <QPointer>
+
 namespace {
 
 // A refused path is shown with its line breaks and NULs spelled out, so the log line stays one.
@@ -31,6 +33,13 @@ QueueFeatures::QueueFeatures(CftpView& view, Prompt& prompt, const QString& work
       })
 {
     view.setQueueModel(&model_);
+    // The view outlives these features: a drop after they are gone queues nothing.
+    view.remoteList()->setDropUploader(
+        [commands = QPointer<QueueCommands>(&commands_)](
+            const QString& localPath, const QString& remoteTarget, const QString& size) {
+            if (commands)
+                commands->AddUploadFromPath(localPath, remoteTarget, size);
+        });
     reportRefusals(view);
     attachTransfers(view, prompt, sessions, localPane);
     addStartupSteps(view);

@@ -1,13 +1,26 @@
 #include "view/gui/CMyListCtrl.h"
 
-#include <QKeyEvent>
+#include "view/gui/ControlIds.h"
 
 #include <QContextMenuEvent>
+#include <QDrag>
+#include <QDropEvent>
 #include <QEvent>
 #include <QHeaderView>
+#include <QKeyEvent>
 #include <QMenu>
+#include <QMimeData>
+#include <QUrl>
 
 #include <algorithm>
+
+const char* const CMyListCtrl::RowsMimeType = "application/x-kevra-rows";
+
+namespace {
+// Where the cursor holds the drag image.
+const QPoint dragHotSpot(10, 10);
+constexpr int dragImageMaxWidth = 320;
+} // namespace
 
 CMyListCtrl::CMyListCtrl(int widthMargin, QWidget* parent)
     : QTreeView(parent), widthMargin_(widthMargin)
@@ -105,4 +118,113 @@ void CMyListCtrl::keyPressEvent(QKeyEvent* event)
         return;
     }
     QTreeView::keyPressEvent(event);
+}
+
+void CMyListCtrl::takePartInDragAndDrop()
+{
+    dropsWanted_ = true;
+    setDragEnabled(true);
+    setAcceptDrops(true);
+    viewport()->setAcceptDrops(true);
+}
+
+void CMyListCtrl::uploadDropped(const QString& localPath, const QString& remoteTarget,
+                                const QString& size) const
+{
+    if (uploader_)
+        uploader_(localPath, remoteTarget, size);
+}
+
+void CMyListCtrl::startDrag(Qt::DropActions)
+{
+    const int row = currentIndex().row();
+    if (row < 0)
+        return;
+    auto* mime = new QMimeData;
+    mime->setData(QLatin1String(RowsMimeType),
+                  QByteArray::number(property(ControlId::Property).toInt()));
+    auto* drag = new QDrag(this);
+    drag->setMimeData(mime);
+    drag->setPixmap(dragImageOf(row));
+    drag->setHotSpot(dragHotSpot);
+    drag->exec(Qt::CopyAction | Qt::MoveAction, Qt::CopyAction);
+    setDropRow(-1);
+}
+
+QPixmap CMyListCtrl::dragImageOf(int row) const
+{
+    const QRect cell = visualRect(model()->index(row, 0));
+    const QRect strip(0, cell.top(), qMin(viewport()->width(), dragImageMaxWidth), cell.height());
+    return viewport()->grab(strip);
+}
+
+bool CMyListCtrl::wantsDrop(const QMimeData* mime) const
+{
+    return dropsWanted_ && mime != nullptr &&
+           (mime->hasFormat(QLatin1String(RowsMimeType)) || mime->hasUrls());
+}
+
+void CMyListCtrl::dragEnterEvent(QDragEnterEvent* event)
+{
+    if (!wantsDrop(event->mimeData())) {
+        event->ignore();
+        return;
+    }
+    event->acceptProposedAction();
+}
+
+void CMyListCtrl::dragMoveEvent(QDragMoveEvent* event)
+{
+    if (!wantsDrop(event->mimeData())) {
+        event->ignore();
+        return;
+    }
+    setDropRow(indexAt(event->position().toPoint()).row());
+    event->acceptProposedAction();
+}
+
+void CMyListCtrl::dragLeaveEvent(QDragLeaveEvent* event)
+{
+    setDropRow(-1);
+    event->accept();
+}
+
+void CMyListCtrl::dropEvent(QDropEvent* event)
+{
+    const QMimeData* mime = event->mimeData();
+    setDropRow(-1);
+    if (!wantsDrop(mime)) {
+        event->ignore();
+        return;
+    }
+    event->acceptProposedAction();
+    const QByteArray rows = mime->data(QLatin1String(RowsMimeType));
+    if (!rows.isEmpty()) {
+        Q_EMIT rowsDropped(rows.toInt(), indexAt(event->position().toPoint()).row());
+        return;
+    }
+    for (const QUrl& url : mime->urls()) {
+        if (url.isLocalFile())
+            Q_EMIT pathDropped(url.toLocalFile());
+    }
+}
+
+void CMyListCtrl::setDropRow(int row)
+{
+    if (row == dropRow_)
+        return;
+    dropRow_ = row;
+    viewport()->update();
+}
+
+void CMyListCtrl::drawRow(QPainter* painter, const QStyleOptionViewItem& option,
+                          const QModelIndex& index) const
+{
+    if (index.row() != dropRow_ || dropRow_ < 0) {
+        QTreeView::drawRow(painter, option, index);
+        return;
+    }
+    QStyleOptionViewItem highlighted(option);
+    highlighted.state |= QStyle::State_Selected;
+    QTreeView::drawRow(painter, highlighted, index);
 }

@@ -59,7 +59,8 @@ bool FileListModel::isEditableName(const QModelIndex& index) const
 
 Qt::ItemFlags FileListModel::flags(const QModelIndex& index) const
 {
-    const Qt::ItemFlags base = TextRowsModel::flags(index);
+    // Rows are dragged between and within the two file lists.
+    const Qt::ItemFlags base = TextRowsModel::flags(index) | Qt::ItemIsDragEnabled;
     return isEditableName(index) ? base | Qt::ItemIsEditable : base;
 }
 

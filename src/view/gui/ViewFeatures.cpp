@@ -6,6 +6,7 @@
 #include "view/gui/CommandIds.h"
 #include "view/gui/LocalFileCommands.h"
 #include "view/gui/LocalPaneController.h"
+#include "view/gui/PaneDragDrop.h"
 #include "view/gui/RemoteFileCommands.h"
 #include "view/gui/SessionController.h"
 #include "view/gui/SharedListBehaviour.h"
@@ -16,7 +17,8 @@ ViewFeatures::ViewFeatures(CftpView& view, Prompt& prompt, const QString& workFo
       lists_(std::make_unique<SharedListBehaviour>(view)),
       localPane_(std::make_unique<LocalPaneController>(view, prompt)),
       localCommands_(std::make_unique<LocalFileCommands>(view, *localPane_, prompt)),
-      remoteCommands_(std::make_unique<RemoteFileCommands>(view, *sessions_, prompt))
+      remoteCommands_(std::make_unique<RemoteFileCommands>(view, *sessions_, prompt)),
+      dragDrop_(std::make_unique<PaneDragDrop>(view, *localPane_, *sessions_, prompt))
 {
     // One delete command serves both panes: the local selection when there is one.
     localCommands_->setRemoteDelete([this] { remoteCommands_->deleteSelected(); });

@@ -8,6 +8,7 @@ class AccountController;
 class CftpView;
 class LocalFileCommands;
 class LocalPaneController;
+class PaneDragDrop;
 class Prompt;
 class RemoteFileCommands;
 class SessionController;
@@ -31,6 +32,7 @@ private:
     std::unique_ptr<AccountController> accounts_; // uses sessions_: declared after it
     std::unique_ptr<SharedListBehaviour> lists_;
     std::unique_ptr<LocalPaneController> localPane_;
-    std::unique_ptr<LocalFileCommands> localCommands_; // uses localPane_: declared after it
+    std::unique_ptr<LocalFileCommands> localCommands_;   // uses localPane_: declared after it
     std::unique_ptr<RemoteFileCommands> remoteCommands_; // uses sessions_
+    std::unique_ptr<PaneDragDrop> dragDrop_;             // uses localPane_ and sessions_
 };

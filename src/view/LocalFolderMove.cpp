@@ -1,0 +1,66 @@
+#include "view/LocalFolderMove.h"
+
+#include "platform/Prompt.h"
+#include "view/LocalBrowser.h"
+#include "view/LocalOperations.h"
+#include "view/LocalTreeCopy.h"
+
+#include <QFile>
+#include <QFileInfo>
+
+namespace {
+
+bool existsOrIsLink(const QFileInfo& info)
+{
+    return info.exists() || info.isSymLink();
+}
+
+} // namespace
+
+LocalFolderMove::LocalFolderMove(Prompt& prompt, Log log) : prompt_(prompt), log_(std::move(log)) {}
+
+int LocalFolderMove::moveInto(const QString& folder, const QStringList& names,
+                              const QString& targetName)
+{
+    const QString target = LocalBrowser::join(folder, targetName);
+    if (!QFileInfo(target).isDir())
+        return 0;
+    int moved = 0;
+    for (const QString& name : names) {
+        if (name == targetName || name.isEmpty() || name.contains(QLatin1Char('/')))
+            continue;
+        const QString source = LocalBrowser::join(folder, name);
+        if (moveOne(source, LocalBrowser::join(target, name)))
+            ++moved;
+    }
+    return moved;
+}
+
+bool LocalFolderMove::moveOne(const QString& source, const QString& destination)
+{
+    const QFileInfo from(source);
+    if (!existsOrIsLink(from))
+        return false;
+    if (from.isDir() && !from.isSymLink() && LocalTreeCopy::isWithin(destination, source)) {
+        prompt_.tell(QStringLiteral("不能将文件夹") + from.fileName() +
+                     QStringLiteral("移动到它自己的子文件夹中"));
+        return false;
+    }
+    if (!makeRoomFor(destination))
+        return false;
+    return QFile::rename(source, destination);
+}
+
+// The entry already at destination goes only when the user agrees to replace it.
+bool LocalFolderMove::makeRoomFor(const QString& destination)
+{
+    const QFileInfo existing(destination);
+    if (!existsOrIsLink(existing))
+        return true;
+    if (!prompt_.confirm(destination + QStringLiteral("已存在是否覆盖"),
+                         QStringLiteral("发现同名文件")))
+        return false;
+    if (existing.isDir() && !existing.isSymLink())
+        return LocalOperations::DeleteLocalTree(destination, log_);
+    return QFile::remove(destination);
+}
