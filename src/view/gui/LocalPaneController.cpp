@@ -10,6 +10,7 @@
 #include <QDir>
 #include <QFileInfo>
 #include <QKeyEvent>
+#include <QPointer>
 #include <QSignalBlocker>
 
 #include <algorithm>
@@ -30,7 +31,10 @@ LocalPaneController::LocalPaneController(CftpView& view, Prompt& prompt, QObject
     : QObject(parent), view_(view), prompt_(prompt)
 {
     view_.localFiles()->setIconSource(
-        [this](const QString& name, bool folder) { return icons_.iconFor(name, folder); });
+        // The view may outlive this object: its list then gets no icon instead of a dangling one.
+        [self = QPointer<LocalPaneController>(this)](const QString& name, bool folder) {
+            return self ? self->icons_.iconFor(name, folder) : QIcon();
+        });
     // Completing a typed path inline would enter folders the user never typed.
     view_.localPathBox()->setCompleter(nullptr);
     connect(view_.localPathBox(), &QComboBox::editTextChanged, this,

@@ -10,6 +10,7 @@
 #include "view/gui/SessionController.h"
 
 #include <QItemSelectionModel>
+#include <QPointer>
 
 #include <algorithm>
 
@@ -29,7 +30,10 @@ RemoteFileCommands::RemoteFileCommands(CftpView& view, SessionController& sessio
     registerCommands();
     allowRenamingInPlace();
     view_.remoteFiles()->setIconSource(
-        [this](const QString& name, bool folder) { return icons_.iconFor(name, folder); });
+        // The view may outlive this object: its list then gets no icon instead of a dangling one.
+        [self = QPointer<RemoteFileCommands>(this)](const QString& name, bool folder) {
+            return self ? self->icons_.iconFor(name, folder) : QIcon();
+        });
 }
 
 void RemoteFileCommands::allowRenamingInPlace()

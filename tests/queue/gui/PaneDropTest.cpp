@@ -17,27 +17,16 @@ QByteArray contentOf(const QString& path)
 }
 
 // Drops on the file lists with a real server behind the remote pane, showing "/pub".
-class PaneDropTest : public QueueFixture {
+class PaneDropTest : public ConnectedQueueFixture {
 protected:
     void SetUp() override
     {
-        QueueFixture::SetUp();
-        ASSERT_TRUE(server.start()) << server.errorText().toStdString();
-        connectTo(server);
+        ConnectedQueueFixture::SetUp();
         viewFeatures->sessions().remote().setPathBoxText(QStringLiteral("/pub"));
         viewFeatures->sessions().postToCurrent(QM_NAVIGATE);
         ASSERT_TRUE(waitFor([this] {
             return viewFeatures->sessions().remote().currentFolder() == QStringLiteral("/pub");
         }));
-    }
-
-    // The panes' icon sources belong to the features, which go first: rows left shown would
-    // ask them for icons while the view closes.
-    void TearDown() override
-    {
-        QueueFixture::TearDown();
-        view.remoteFiles()->setRows({});
-        view.localFiles()->setRows({});
     }
 
     // Selects the row of name alone, once a listing shows it; answers its centre.
@@ -63,8 +52,6 @@ protected:
     {
         return homeFolder() + QStringLiteral("/Desktop/") + QString::fromUtf8(name);
     }
-
-    VsftpdServer server;
 };
 
 TEST_F(PaneDropTest, RemoteFileDroppedOnARemoteFolderRowMovesThereOnTheServer)
