@@ -26,6 +26,17 @@ inline QByteArray randomBytes(qsizetype size)
     return bytes;
 }
 
+// An anonymous logon to a test server.
+inline LogonInfo anonymousLogon(const QString& host, quint16 port)
+{
+    LogonInfo info;
+    info.host = host;
+    info.port = port;
+    info.user = QStringLiteral("anonymous");
+    info.password = QStringLiteral("guest");
+    return info;
+}
+
 inline bool writeFile(const QString& path, const QByteArray& bytes)
 {
     QFile file(path);

@@ -130,11 +130,8 @@ protected:
 
     void logOn(const QString& host, quint16 port)
     {
-        LogonInfo info;
-        info.host = host;
-        info.port = port;
-        info.user = QStringLiteral("anonymous");
-        ASSERT_TRUE(client.Logon(info)) << client.replyLine.toStdString();
+        ASSERT_TRUE(client.Logon(integration::anonymousLogon(host, port)))
+            << client.replyLine.toStdString();
     }
 
     void startVsftpd()

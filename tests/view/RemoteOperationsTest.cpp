@@ -5,6 +5,7 @@
 #include "view/RemoteOperations.h"
 
 #include "ftp/FtpClient.h"
+#include "ftp/IntegrationSupport.h"
 #include "platform/NamedMutex.h"
 #include "support/FakeFtpServer.h"
 #include "support/ScriptedPrompt.h"
@@ -70,12 +71,8 @@ protected:
 
     void logOn(const QString& host, quint16 port)
     {
-        LogonInfo info;
-        info.host = host;
-        info.port = port;
-        info.user = QStringLiteral("anonymous");
-        info.password = QStringLiteral("guest");
-        ASSERT_TRUE(client.Logon(info)) << client.replyLine.toStdString();
+        ASSERT_TRUE(client.Logon(integration::anonymousLogon(host, port)))
+            << client.replyLine.toStdString();
     }
 
     RemoteOperations operations()
