@@ -2,6 +2,7 @@
 
 #include "accounts/AccountCommands.h"
 #include "accounts/AccountRecord.h"
+#include "accounts/gui/DialogButtons.h"
 #include "accounts/gui/TagControl.h"
 #include "platform/Prompt.h"
 
@@ -31,13 +32,7 @@ CIDDlg::CIDDlg(Prompt& prompt, QWidget* parent)
     setWindowTitle(QStringLiteral("账号信息"));
     passwordEdit_->setEchoMode(QLineEdit::Password);
 
-    auto* ok = new QPushButton(QStringLiteral("确定"), this);
-    auto* cancel = new QPushButton(QStringLiteral("取消"), this);
-    TagControl(ok, OkButtonId);
-    TagControl(cancel, CancelButtonId);
-    ok->setDefault(true);
-    connect(ok, &QPushButton::clicked, this, &CIDDlg::accept);
-    connect(cancel, &QPushButton::clicked, this, &CIDDlg::reject);
+    const auto [ok, cancel] = AddDialogButtons(this, OkButtonId, CancelButtonId);
 
     auto* grid = new QGridLayout(this);
     grid->addWidget(new QLabel(QStringLiteral("服务器:"), this), 0, 0);

@@ -1,5 +1,6 @@
 #include "update/gui/Cupdata.h"
 
+#include "accounts/gui/DialogButtons.h"
 #include "accounts/gui/TagControl.h"
 #include "update/UpdateSettings.h"
 
@@ -22,13 +23,7 @@ Cupdata::Cupdata(QString configPath, QWidget* parent)
       never_(addChoice(NeverId, QStringLiteral("不进行自动检测")))
 {
     setWindowTitle(QStringLiteral("更新设置"));
-    auto* ok = new QPushButton(QStringLiteral("确定"), this);
-    auto* cancel = new QPushButton(QStringLiteral("取消"), this);
-    TagControl(ok, OkButtonId);
-    TagControl(cancel, CancelButtonId);
-    ok->setDefault(true);
-    connect(ok, &QPushButton::clicked, this, &Cupdata::accept);
-    connect(cancel, &QPushButton::clicked, this, &Cupdata::reject);
+    const auto [ok, cancel] = AddDialogButtons(this, OkButtonId, CancelButtonId);
 
     auto* buttons = new QHBoxLayout;
     buttons->addWidget(ok);

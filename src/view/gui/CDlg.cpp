@@ -1,5 +1,6 @@
 #include "view/gui/CDlg.h"
 
+#include "accounts/gui/DialogButtons.h"
 #include "accounts/gui/TagControl.h"
 
 #include <QGridLayout>
@@ -20,14 +21,8 @@ CDlg::CDlg(QWidget* parent) : QDialog(parent), edit_(new QLineEdit(this))
     TagControl(edit_, EditId);
     edit_->setMinimumWidth(EditMinimumWidth);
 
-    auto* ok = new QPushButton(QStringLiteral("确定"), this);
-    auto* cancel = new QPushButton(QStringLiteral("取消"), this);
-    TagControl(ok, OkButtonId);
-    TagControl(cancel, CancelButtonId);
-    ok->setDefault(true);
+    const auto [ok, cancel] = AddDialogButtons(this, OkButtonId, CancelButtonId);
     cancel->setAutoDefault(false);
-    connect(ok, &QPushButton::clicked, this, &CDlg::accept);
-    connect(cancel, &QPushButton::clicked, this, &CDlg::reject);
 
     auto* grid = new QGridLayout(this);
     grid->addWidget(edit_, 0, 0, 1, 2);
