@@ -93,6 +93,11 @@ TEST_F(PaneDropTest, FilesFromTheFileManagerAndRowsOfTheOtherPaneArriveIntact)
     viewFeatures->sessions().postToCurrent(QM_REFRESH);
     select(view.remoteList(), view.remoteFiles(), QStringLiteral("down.txt"));
     ASSERT_TRUE(drop(view.localList(), *rowsOf(ControlId::RemoteList), QPoint(5, 5)));
+    // The finished download refreshes the local list, which would take away a selection made
+    // before it.
+    ASSERT_TRUE(waitFor(
+        [&] { return queue().text(2, TransferQueue::StateColumn) == QueueState::Downloaded; }));
+    settle();
     viewFeatures->localPane().RefreshLocalList();
     select(view.localList(), view.localFiles(), QStringLiteral("up.txt"));
     ASSERT_TRUE(drop(view.remoteList(), *rowsOf(ControlId::LocalList), QPoint(5, 5)));
