@@ -6,6 +6,7 @@
 
 #include "queue/FolderTransfer.h"
 
+#include "BenchLogon.h"
 #include "ftp/FtpClient.h"
 #include "platform/NamedMutex.h"
 #include "platform/Prompt.h"
@@ -53,11 +54,7 @@ int main(int argc, char** argv)
     const QString& local = arguments.at(5);
 
     FtpClient client;
-    LogonInfo logon;
-    logon.host = arguments.at(2);
-    logon.port = arguments.at(3).toInt();
-    logon.user = QStringLiteral("anonymous");
-    if (!client.Logon(logon))
+    if (!logOnFromArguments(client, arguments))
         return fail("logon", client.replyLine);
     auto log = [](const QString& line) { std::fputs(line.toLocal8Bit().constData(), stderr); };
     RemoteBrowserState browser;

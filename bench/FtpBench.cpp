@@ -4,6 +4,7 @@
 // The time runs from the logon to the end of TransferFile, which has then read the server's
 // closing reply (and, after an upload, its size of the file), as a command-line client does.
 
+#include "BenchLogon.h"
 #include "ftp/FtpClient.h"
 
 #include <QCoreApplication>
@@ -37,11 +38,7 @@ int main(int argc, char** argv)
 
     const auto started = std::chrono::steady_clock::now();
     FtpClient client;
-    LogonInfo logon;
-    logon.host = arguments.at(2);
-    logon.port = arguments.at(3).toInt();
-    logon.user = QStringLiteral("anonymous");
-    if (!client.Logon(logon))
+    if (!logOnFromArguments(client, arguments))
         return fail("logon", client.replyLine);
     if (!client.TransferFile(arguments.at(4), arguments.at(5), passive, download, QString()))
         return fail("transfer", client.replyLine);
