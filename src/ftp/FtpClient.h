@@ -14,6 +14,7 @@
 #include <mutex>
 #include <optional>
 
+class CertificateJudge;
 class Prompt;
 class QFile;
 class TcpSocket;
@@ -65,6 +66,10 @@ public:
     bool passiveInUse() const;
     // Receives the engine's own log lines (the turn to passive mode), on the calling thread.
     void setLogSink(std::function<void(const QString&)> sink) { logSink_ = std::move(sink); }
+
+    // Asked about a server certificate that fails verification; without a judge such a
+    // certificate is refused. Shared with the other connections of the same logon.
+    void setCertificateJudge(std::shared_ptr<CertificateJudge> judge) { judge_ = std::move(judge); }
 
     bool isConnected() const;
     // From any thread: ends the running call's network waits at once and makes every later
@@ -177,6 +182,7 @@ private:
     bool turnedPassive_ = false;
     ActiveFailure activeFailure_ = ActiveFailure::None;
     std::function<void(const QString&)> logSink_;
+    std::shared_ptr<CertificateJudge> judge_;
     std::mutex interruptMutex_; // guards controlSocket_'s release, activeChannel_, interrupted_
     std::unique_ptr<TcpSocket> controlSocket_;
     DataChannel* activeChannel_ = nullptr;

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "ftp/TlsMode.h"
+
 #include <QString>
 
 // The arguments of FtpClient::Logon. Every caller in the program uses logon type 0; the other
@@ -15,4 +17,5 @@ struct LogonInfo {
     QString firewallPassword;
     int firewallPort = 1080;
     int logonType = 0;
+    TlsMode tlsMode = TlsMode::Plain;
 };

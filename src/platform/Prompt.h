@@ -2,8 +2,9 @@
 
 #include <QString>
 
-enum class PromptButtons { Ok, YesNo };
-enum class PromptAnswer { Ok, Yes, No };
+// TrustChoice offers "trust always" (TrustAlways), "this time" (TrustOnce) and "refuse" (No).
+enum class PromptButtons { Ok, YesNo, TrustChoice };
+enum class PromptAnswer { Ok, Yes, No, TrustAlways, TrustOnce };
 
 // Every question or notice for the user goes through this interface. The GUI shows a message
 // box on its own thread (blocking the asking thread until answered); tests script the answers.

@@ -1,0 +1,14 @@
+#pragma once
+
+#include "platform/TlsCertificate.h"
+
+#include <QString>
+
+// Decides on a server certificate that failed verification. One judge serves a session and
+// its transfer workers, on their own threads, so implementations are thread-safe.
+class CertificateJudge {
+public:
+    virtual ~CertificateJudge() = default;
+    virtual bool acceptCertificate(const QString& host, int port,
+                                   const TlsCertificate& certificate) = 0;
+};
