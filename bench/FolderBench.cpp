@@ -54,6 +54,10 @@ int main(int argc, char** argv)
     const QString& local = arguments.at(5);
 
     FtpClient client;
+    if (qEnvironmentVariable("KEVRA_DATA_MODE") == QStringLiteral("passive"))
+        client.setDataMode(DataConnectionMode::Passive);
+    if (qEnvironmentVariable("KEVRA_DATA_MODE") == QStringLiteral("active"))
+        client.setDataMode(DataConnectionMode::Active);
     if (!logOnFromArguments(client, arguments))
         return fail("logon", client.replyLine);
     auto log = [](const QString& line) { std::fputs(line.toLocal8Bit().constData(), stderr); };
@@ -66,6 +70,7 @@ int main(int argc, char** argv)
         RemoteOperations::Output{[](const QVector<CListItem>&) {}, log, [](const QString&) {}});
     TransferOneFile moveFile(
         client, remoteOps, [] { return false; }, log, QString());
+    moveFile.setTargetsChecked(true);
     FolderTransfer folder(
         client,
         [&moveFile](bool fetch, const QString& remotePath, const QString& localPath) {

@@ -62,6 +62,7 @@ public:
     // or the server's connection not arriving within activeWait) is followed by the same
     // command once more in passive mode, and the client stays passive from then on.
     void setDataMode(DataConnectionMode mode) { dataMode_ = mode; }
+    DataConnectionMode dataMode() const { return dataMode_; }
     void setActiveWait(std::chrono::milliseconds wait) { activeWait_ = wait; }
     bool passiveInUse() const;
     // Receives the engine's own log lines (the turn to passive mode), on the calling thread.

@@ -63,16 +63,22 @@ struct FolderTransfer::LocalFolder {
 FolderTransfer::FolderTransfer(FtpClient& client, FileMover moveFile, StopTest stopRequested,
                                std::function<void(const QString&)> log,
                                std::shared_ptr<RemoteNameEncodings> encodings)
-    : client_(client), moveFile_(std::move(moveFile)), stopRequested_(std::move(stopRequested)),
-      log_(std::move(log)), encodings_(std::move(encodings))
+    : client_(client), clientMode_(client.dataMode()), moveFile_(std::move(moveFile)),
+      stopRequested_(std::move(stopRequested)), log_(std::move(log)),
+      encodings_(std::move(encodings))
 {
+    if (clientMode_ == DataConnectionMode::Automatic)
+        client_.setDataMode(DataConnectionMode::Passive);
     if (!encodings_) {
         encodings_ = std::make_shared<RemoteNameEncodings>();
         encodings_->setFallback(client_.codec().encoding());
     }
 }
 
-FolderTransfer::~FolderTransfer() = default;
+FolderTransfer::~FolderTransfer()
+{
+    client_.setDataMode(clientMode_);
+}
 
 bool FolderTransfer::stopNow()
 {

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "ftp/DataConnectionMode.h"
+
 #include <QSet>
 #include <QString>
 #include <QStringList>
@@ -17,6 +19,11 @@ class RemoteNameEncodings;
 // file to the single-file routine. Inside a folder its files go first, then its sub-folders in
 // the order found. A file already at the destination is left alone and counted as done, so a
 // walk started again moves only what is missing. Runs on the worker thread only.
+// A walk opens a data connection for every file and folder. In active mode each of them is a
+// connection from the server to a fresh port of ours, and thousands in a row leave so many
+// finished connections waiting (TIME_WAIT) that every new one has to search past them; passive
+// connections go to the server's few listening ports. So the walks go passive, unless the
+// user chose active mode, and the client gets its mode back afterwards.
 class FolderTransfer {
 public:
     // Moves one file through the ".td" routine (TransferOneFile); false when the transfer failed.
@@ -60,6 +67,7 @@ private:
                         bool listingComplete);
 
     FtpClient& client_;
+    const DataConnectionMode clientMode_;
     FileMover moveFile_;
     StopTest stopRequested_;
     std::function<void(const QString&)> log_;

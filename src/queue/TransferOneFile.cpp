@@ -29,7 +29,7 @@ bool TransferOneFile::operator()(bool download, const QString& remotePath, const
     const bool ended = client_.TransferFile(remoteFile, localFile, false, download, configPath_);
     if (stopRequested_())
         return false;
-    if (!ended || !complete(download, remoteFile, localFile)) {
+    if (!ended || !complete(download, localFile)) {
         log_(QStringLiteral("err.....\r\n"));
         dropOverlongPart(download, remoteFile, localFile);
         return false;
@@ -40,7 +40,7 @@ bool TransferOneFile::operator()(bool download, const QString& remotePath, const
 
 // The engine's true means only that its loop ended; a server that closed the connection early
 // or refused the transfer at its end leaves a part, which must keep its temporary name.
-bool TransferOneFile::complete(bool download, const QString& remoteFile, const QString& localFile)
+bool TransferOneFile::complete(bool download, const QString& localFile)
 {
     if (client_.abortRequested || !closingReplyPositive())
         return false;
@@ -48,11 +48,9 @@ bool TransferOneFile::complete(bool download, const QString& remoteFile, const Q
         const quint64 expected = client_.totalBytes;
         return expected == 0 || static_cast<quint64>(QFileInfo(localFile).size()) == expected;
     }
-    // The server may have kept more than was sent this time: after an interrupted upload it
-    // goes on storing what was already on its way, and a resume started meanwhile appends
-    // behind that. Only the server's own size tells.
-    const auto length = static_cast<quint64>(QFileInfo(localFile).size());
-    return client_.bytesDone == length && client_.QuerySize(remoteFile) == QString::number(length);
+    // The engine has compared the server's own size with the local file where the server
+    // answers SIZE.
+    return client_.bytesDone == static_cast<quint64>(QFileInfo(localFile).size());
 }
 
 // A part longer than the whole file is not a part of it (the file changed, or an upload resumed
@@ -94,5 +92,6 @@ void TransferOneFile::giveFinalName(bool download, const QString& remotePath,
         QFile::rename(temporaryName(localPath), localPath);
     else
         remote_.RenameRemote(temporaryName(remotePath), remotePath,
-                             RemoteOperations::RenameOrigin::InPlaceOrMove);
+                             targetsChecked_ ? RemoteOperations::RenameOrigin::CheckedTarget
+                                             : RemoteOperations::RenameOrigin::InPlaceOrMove);
 }

@@ -24,10 +24,14 @@ public:
     // is also logged with "err.....". The temporary file stays in both cases.
     bool operator()(bool download, const QString& remotePath, const QString& localPath);
 
+    // The folder walks move only files whose target they found missing: the final rename then
+    // does not ask the server about the target once more.
+    void setTargetsChecked(bool checked) { targetsChecked_ = checked; }
+
     static QString temporaryName(const QString& path);
 
 private:
-    bool complete(bool download, const QString& remoteFile, const QString& localFile);
+    bool complete(bool download, const QString& localFile);
     bool closingReplyPositive();
     void dropOverlongPart(bool download, const QString& remoteFile, const QString& localFile);
     void giveFinalName(bool download, const QString& remotePath, const QString& localPath);
@@ -37,4 +41,5 @@ private:
     std::function<bool()> stopRequested_;
     Log log_;
     QString configPath_;
+    bool targetsChecked_ = false;
 };

@@ -196,6 +196,7 @@ bool TransferWorker::move(const TransferJob& job, RemoteOperations& remote)
     TransferOneFile moveFile(*client_, remote, stopRequested, env_.log, env_.configPath);
     if (!job.folder)
         return moveFile(job.download != 0, job.remotePath, job.localPath);
+    moveFile.setTargetsChecked(true);
     if (!env_.moveFolder) {
         env_.log(QStringLiteral("err\r\n"));
         return false;

@@ -270,8 +270,9 @@ void RemoteOperations::RenameRemote(const QString& from, const QString& to, Rena
     // Onto itself the rename would first delete its own source as the existing target.
     if (source == target)
         return;
+    const bool targetFound = origin != RenameOrigin::CheckedTarget && ProbeRemote(to) > 0;
     const RenameTarget kind =
-        ProbeRemote(to) > 0 ? renameTargetKind(source, target) : RenameTarget::SourceItself;
+        targetFound ? renameTargetKind(source, target) : RenameTarget::SourceItself;
     if (kind != RenameTarget::SourceItself) {
         if (origin == RenameOrigin::Dialog &&
             !confirmOverwrite(QStringLiteral("文件") + to + QStringLiteral("已存在是否覆盖")))

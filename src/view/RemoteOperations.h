@@ -26,7 +26,9 @@ public:
     };
 
     // The rename dialog asks a question of its own before the one every rename asks.
-    enum class RenameOrigin { InPlaceOrMove, Dialog };
+    // CheckedTarget: the caller has just found the final name missing (a folder walk), so the
+    // server is not asked again.
+    enum class RenameOrigin { InPlaceOrMove, Dialog, CheckedTarget };
 
     RemoteOperations(FtpClient& client, RemoteBrowserState& remote, RemoteNameEncodings& encodings,
                      NamedMutex& engineLock, Prompt& prompt, Output output);

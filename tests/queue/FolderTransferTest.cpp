@@ -42,8 +42,8 @@ QByteArray folderLine(const char* name)
     return QByteArray("drwxr-xr-x 2 ftp ftp 4096 Jan 01 00:00 ") + name + "\r\n";
 }
 
-// A Unix-style server: LIST answers from the table (a path not in it is refused), MKD and
-// everything else is accepted, SIZE is refused. Ends at QUIT.
+// A Unix-style server, active or passive: LIST answers from the table (a path not in it is
+// refused), MKD and everything else is accepted, SIZE is refused. Ends at QUIT.
 void serveListings(FakeFtpSession& s, const Listings& listings)
 {
     s.send("220 fake server ready");
@@ -60,9 +60,15 @@ void serveListings(FakeFtpSession& s, const Listings& listings)
         if (command.startsWith("PORT ")) {
             portCommand = command;
             s.send("200 PORT command successful.");
+        } else if (command == "PASV") {
+            portCommand.clear();
+            s.send(s.offerPassive());
         } else if (command.startsWith("LIST ") && found != listings.end()) {
             s.send("150 Here comes the directory listing.");
-            s.connectActive(portCommand);
+            if (portCommand.isEmpty())
+                s.acceptPassive();
+            else
+                s.connectActive(portCommand);
             s.sendData(found->second);
             s.closeData();
             s.send("226 Directory send OK.");
@@ -134,9 +140,9 @@ protected:
             << client.replyLine.toStdString();
     }
 
-    void startVsftpd()
+    void startVsftpd(VsftpdOptions options = {})
     {
-        vsftpd = std::make_unique<VsftpdServer>();
+        vsftpd = std::make_unique<VsftpdServer>(options);
         ASSERT_TRUE(vsftpd->start()) << vsftpd->errorText().toStdString();
         logOn(vsftpd->host(), vsftpd->port());
     }
@@ -226,6 +232,29 @@ TEST_F(FolderTransferTest, SmallTreeGoesUpAndComesBackIdentical)
     EXPECT_EQ(client.folderDoneBytes, bytesOf(smallTree));
     EXPECT_EQ(readTree(localPath("down")), smallTree);
     EXPECT_TRUE(QFileInfo(localPath("down/empty")).isDir());
+    EXPECT_TRUE(logLines.isEmpty()) << logLines.join(QString()).toStdString();
+}
+
+// The server refuses active mode: a walk that went active would fail or log the turn to passive.
+TEST_F(FolderTransferTest, WalksGoPassiveUnlessActiveWasChosenAndGiveTheModeBack)
+{
+    VsftpdOptions noActiveMode;
+    noActiveMode.portEnable = false;
+    startVsftpd(noActiveMode);
+    client.setLogSink([this](const QString& line) { logLines.append(line); });
+    ASSERT_TRUE(writeTree(localPath("up"), smallTree));
+    for (const DataConnectionMode mode :
+         {DataConnectionMode::Automatic, DataConnectionMode::Active}) {
+        client.setDataMode(mode);
+        const bool automatic = mode == DataConnectionMode::Automatic;
+        const QString remote = automatic ? QStringLiteral("/pub/auto") : QStringLiteral("/pub/act");
+        EXPECT_EQ(FolderTransfer(client, FolderTransferMover(client), [] { return false; }, {})
+                      .UploadFolder(remote, localPath("up")),
+                  automatic);
+        EXPECT_EQ(client.dataMode(), mode);
+    }
+    EXPECT_EQ(readTree(vsftpd->pubPath() + QStringLiteral("/auto")), smallTree);
+    EXPECT_FALSE(client.passiveInUse());
     EXPECT_TRUE(logLines.isEmpty()) << logLines.join(QString()).toStdString();
 }
 
