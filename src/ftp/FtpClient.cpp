@@ -1109,12 +1109,14 @@ FtpClient::Phase FtpClient::sendBlock(DataChannel& channel, const char* data, qi
 bool FtpClient::uploadIsWhole(const QString& remote, quint64 length)
 {
     const QString closing = replyLine;
+    const int closingClass = replyClass;
     std::optional<quint64> size;
     if (!askSize(remote, size))
         return false;
     if (size && *size != length)
         return failNetwork(errorText(ErrorText::Network));
     replyLine = closing;
+    replyClass = closingClass;
     return true;
 }
 

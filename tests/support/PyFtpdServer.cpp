@@ -22,12 +22,14 @@ from pyftpdlib.handlers import DTPHandler, FTPHandler, ThrottledDTPHandler
 from pyftpdlib.ioloop import RetryError
 from pyftpdlib.servers import FTPServer
 user, password, home, permissions, port_file = sys.argv[1:6]
-rate, keep = int(sys.argv[6]), int(sys.argv[7])
+rate, keep, size = int(sys.argv[6]), int(sys.argv[7]), int(sys.argv[8])
 authorizer = DummyAuthorizer()
 authorizer.add_user(user, password, home, perm=permissions)
 handler = FTPHandler
 handler.authorizer = authorizer
 handler.auth_failed_timeout = 0
+if not size:
+    handler.proto_cmds = {k: v for k, v in handler.proto_cmds.items() if k != "SIZE"}
 dtp = DTPHandler
 if rate:
     dtp = ThrottledDTPHandler
@@ -94,7 +96,8 @@ bool PyFtpdServer::start()
                                 options_.permissions,
                                 folder_->filePath(QStringLiteral("port")),
                                 QString::number(options_.rateLimit),
-                                QString::number(options_.firstUploadKeeps)};
+                                QString::number(options_.firstUploadKeeps),
+                                QString::number(options_.sizeCommand ? 1 : 0)};
     if (!process_.start(QStringLiteral("/usr/bin/python3"), arguments,
                         folder_->filePath(QStringLiteral("server.log")))) {
         error_ = QStringLiteral("cannot start /usr/bin/python3");

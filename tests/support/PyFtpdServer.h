@@ -20,6 +20,8 @@ struct PyFtpdOptions {
     // drops the rest while still answering "226 Transfer complete.", as pyftpdlib does for an
     // upload whose data connection was reset.
     int firstUploadKeeps = 0;
+    // false: SIZE is an unknown command ("500"), as on servers that never learnt it.
+    bool sizeCommand = true;
 };
 
 // pyftpdlib (/usr/bin/python3, Debian's python3-pyftpdlib) on 127.0.0.1 at a port it picks
