@@ -309,6 +309,7 @@ bool FtpClient::Connect(const QString& hostName, int portNumber)
 
 void FtpClient::Disconnect()
 {
+    binaryMode_ = false;
     reader_.reset();
     std::lock_guard<std::mutex> hold(interruptMutex_);
     controlSocket_.reset();
@@ -357,6 +358,8 @@ bool FtpClient::failConnection(const QString& fault)
 bool FtpClient::SendCommand(const QString& text)
 {
     replyLine = errorText(ErrorText::Network);
+    if (text.startsWith(QLatin1String("TYPE"), Qt::CaseInsensitive))
+        binaryMode_ = false;
     if (!reader_)
         return failConnection(QStringLiteral("没有与服务器的连接"));
     if (!reader_->writeLine(codec_.encode(text), timeout_))
@@ -656,7 +659,7 @@ bool FtpClient::listOnce(const QString& argument, bool passive)
     listBuffer.clear();
     activeFailure_ = ActiveFailure::None;
     discardStaleReplies();
-    if (!Command(QStringLiteral("TYPE I")))
+    if (!enterBinaryMode())
         return false;
     DataChannel channel;
     const ChannelWatch watch(*this, channel);
@@ -735,7 +738,7 @@ bool FtpClient::transferOnce(const QString& remote, const QString& local, bool p
     discardStaleReplies();
     // Binary mode first: several servers answer SIZE only in binary mode, and without the size
     // neither a resume nor a completeness check is possible.
-    if (!Command(QStringLiteral("TYPE I")))
+    if (!enterBinaryMode())
         return false;
     std::optional<quint64> remoteSize;
     if (!askSize(remote, remoteSize))
@@ -762,6 +765,15 @@ bool FtpClient::transferOnce(const QString& remote, const QString& local, bool p
 // SIZE inside a transfer, where no foreign reply is pending: its first reply is its answer,
 // and any refusal (550, or 502 from a server without the command) means no size. False only
 // when the connection failed.
+// The mode lasts as long as the connection, so it is asked for once; any TYPE command sent
+// meanwhile makes it unknown again.
+bool FtpClient::enterBinaryMode()
+{
+    if (!binaryMode_ && Command(QStringLiteral("TYPE I")))
+        binaryMode_ = true;
+    return binaryMode_;
+}
+
 bool FtpClient::askSize(const QString& name, std::optional<quint64>& size)
 {
     if (!exchange(QStringLiteral("SIZE ") + trimSpaces(name)))

@@ -167,6 +167,7 @@ private:
     Phase receiveFile(QFile& file, DataChannel& channel, quint64 start);
     Phase sendFile(QFile& file, DataChannel& channel, quint64 start, quint64 length);
     Phase sendBlock(DataChannel& channel, const char* data, qint64 size, quint64& position);
+    bool enterBinaryMode();
     bool askSize(const QString& name, std::optional<quint64>& size);
     bool uploadIsWhole(const QString& remote, quint64 length);
     void finishTransfer(quint64 position);
@@ -178,6 +179,7 @@ private:
     TextCodec codec_;
     QString connectionFault_;
     bool remoteSizeKnown_ = false; // the server answered SIZE for the running transfer
+    bool binaryMode_ = false;      // the server accepted TYPE I on this connection
     DataConnectionMode dataMode_ = DataConnectionMode::Automatic;
     std::chrono::milliseconds activeWait_{5000};
     bool turnedPassive_ = false;

@@ -11,10 +11,10 @@ using std::chrono::milliseconds;
 const QByteArray listing = "-rw-r--r-- 1 ftp ftp 12 Jan 01 00:00 a.txt\r\n";
 const QString fallbackLine = QStringLiteral("主动模式数据连接失败,改用被动模式\r\n");
 
-// The passive half every fallback ends in: PASV, LIST, the listing and the closing reply.
+// The passive half every fallback ends in: PASV, LIST, the listing and the closing reply. The
+// binary mode asked for before the active attempt lasts.
 void servePassiveListing(FakeFtpSession& s)
 {
-    s.exchange("TYPE I", "200 Switching to Binary mode.");
     s.expect("PASV");
     s.send(s.offerPassive());
     s.expect("LIST ");
@@ -104,6 +104,28 @@ TEST_F(DataModeTest, ForcedActiveModeDoesNotTurnPassive)
     EXPECT_EQ(client.replyLine, QStringLiteral("500 Illegal PORT command."));
     EXPECT_FALSE(client.networkFailure);
     EXPECT_FALSE(client.passiveInUse());
+    expectScriptDone();
+}
+
+// Binary mode is asked for once per connection, and again after any other TYPE went out.
+TEST_F(DataModeTest, BinaryModeIsAskedForOnceUntilAnotherTypeIsSent)
+{
+    client.setDataMode(DataConnectionMode::Passive);
+    startLoggedOn([](FakeFtpSession& s) {
+        s.exchange("TYPE I", "200 ok");
+        servePassiveListing(s);
+        servePassiveListing(s);
+        s.exchange("TYPE A", "200 ok");
+        s.exchange("TYPE I", "200 ok");
+        servePassiveListing(s);
+    });
+    for (int round = 0; round < 3; ++round) {
+        if (round == 2) {
+            ASSERT_TRUE(client.Command(QStringLiteral("TYPE A")));
+        }
+        ASSERT_TRUE(client.List(QString())) << client.replyLine.toStdString();
+        ASSERT_TRUE(client.Command(QString()));
+    }
     expectScriptDone();
 }
 

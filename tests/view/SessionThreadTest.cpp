@@ -299,9 +299,10 @@ TEST_F(SessionThreadTest, AFailedPwdNeverBecomesAPath)
             s.exchange("PWD", "550 No current directory.");
             s.send("550 Still none.");
         };
-        const auto listNothing = [&s] {
+        const auto listNothing = [&s](bool firstListing) {
             s.exchange("PWD", "550 No current directory.");
-            s.exchange("TYPE I", "200 ok");
+            if (firstListing)
+                s.exchange("TYPE I", "200 ok");
             const QByteArray port = s.expectPrefix("PORT ");
             s.send("200 ok");
             s.exchange("LIST ", "150 listing");
@@ -310,8 +311,8 @@ TEST_F(SessionThreadTest, AFailedPwdNeverBecomesAPath)
             s.send("226 done");
         };
         refusePwd();
-        listNothing();
-        listNothing();
+        listNothing(true);
+        listNothing(false);
         refusePwd();
         s.expect("QUIT");
     });
