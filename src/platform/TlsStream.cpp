@@ -3,6 +3,7 @@
 #include "platform/SocketSupport.h"
 #include "platform/TlsCertificateText.h"
 #include "platform/TlsContext.h"
+#include "platform/TlsSocketBio.h"
 
 #include <arpa/inet.h>
 #include <openssl/err.h>
@@ -46,11 +47,13 @@ TlsStream::TlsStream(const TlsContext& context, TcpSocket& socket) : socket_(soc
 {
     if (!context.isValid() || !setNonBlocking(socket.descriptor(), true))
         return;
-    ssl_ = SSL_new(context.handle());
-    if (ssl_ != nullptr && SSL_set_fd(ssl_, socket.descriptor()) != 1) {
-        SSL_free(ssl_);
-        ssl_ = nullptr;
+    BIO* bio = tlssocketbio::create(socket.descriptor());
+    ssl_ = bio != nullptr ? SSL_new(context.handle()) : nullptr;
+    if (ssl_ == nullptr) {
+        BIO_free(bio);
+        return;
     }
+    SSL_set_bio(ssl_, bio, bio);
 }
 
 TlsStream::~TlsStream()

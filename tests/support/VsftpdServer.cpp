@@ -186,7 +186,6 @@ bool VsftpdServer::writeConfiguration(quint16 passiveStart)
                       "background=NO\n"
                       "anonymous_enable=YES\n"
                       "local_enable=NO\n"
-                      "no_anon_password=YES\n"
                       "write_enable=YES\n"
                       "anon_upload_enable=YES\n"
                       "anon_mkdir_write_enable=YES\n"
@@ -196,6 +195,7 @@ bool VsftpdServer::writeConfiguration(quint16 passiveStart)
                       "pasv_address=127.0.0.1\n"
                       "connect_from_port_20=NO\n"
                       "seccomp_sandbox=NO\n";
+    text += options_.anonymousPassword ? "no_anon_password=NO\n" : "no_anon_password=YES\n";
     text += "listen_port=" + QByteArray::number(port_) + "\n";
     text += "anon_root=" + QFile::encodeName(rootPath()) + "\n";
     text +=

@@ -24,6 +24,8 @@ struct VsftpdOptions {
     bool tls = false;
     // With tls: no logon and no data connection without TLS.
     bool forceTls = false;
+    // no_anon_password=NO: the anonymous logon sends PASS too.
+    bool anonymousPassword = false;
 };
 
 // A real vsftpd (/usr/sbin/vsftpd, run as root) for integration tests, listening on 127.0.0.1
