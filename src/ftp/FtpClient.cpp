@@ -592,8 +592,9 @@ FtpClient::Phase FtpClient::secureDataChannel(DataChannel& channel)
 {
     if (!dataProtected_)
         return Phase::Done;
-    channel.tls = std::make_unique<TlsStream>(*tlsContext_, channel.socket);
-    if (!channel.tls->handshake(peerName_, controlTls_.get(), timeout_))
+    if (!channel.tls && !startDataTls(channel))
+        return Phase::Failed;
+    if (!channel.tls->finishHandshake(timeout_))
         return failDataTransfer(QStringLiteral("数据连接") + channel.tls->errorText());
     if (!channel.tls->sessionReused() && channel.tls->peerCertificate().sha256Fingerprint !=
                                              controlTls_->peerCertificate().sha256Fingerprint) {
@@ -687,7 +688,18 @@ bool FtpClient::openPassiveChannel(DataChannel& channel)
         return false;
     if (!channel.socket.connect(controlSocket_->peerAddress(), address->port, timeout_))
         return failNetwork(errorText(ErrorText::Network));
-    return true;
+    return !dataProtected_ || startDataTls(channel);
+}
+
+// The opening of the handshake goes out at once: some servers answer the transfer command
+// only after the handshake, others only before it, and the wait for the data connection then
+// sees either the reply or the server's side of the handshake.
+bool FtpClient::startDataTls(DataChannel& channel)
+{
+    channel.tls = std::make_unique<TlsStream>(*tlsContext_, channel.socket);
+    if (channel.tls->startHandshake(peerName_, controlTls_.get()))
+        return true;
+    return failNetwork(QStringLiteral("数据连接") + channel.tls->errorText());
 }
 
 // Anyone may connect to an open port: only a connection from the server's own address is
@@ -777,13 +789,14 @@ bool FtpClient::listOnce(const QString& argument, bool passive)
     const ChannelWatch watch(*this, channel);
     if (!openDataChannel(passive, channel) || !SendCommand(QStringLiteral("LIST ") + argument))
         return false;
-    const Phase phase = awaitDataConnection(channel);
+    Phase phase = awaitDataConnection(channel);
     if (phase == Phase::Aborted)
         return fail(errorText(ErrorText::Network));
-    if (phase == Phase::Failed || (!channel.replySeen && !ReadReply()))
+    if (phase == Phase::Done)
+        phase = secureDataChannel(channel);
+    if (phase != Phase::Done || (!channel.replySeen && !ReadReply()))
         return false;
-    if (isRefusal(replyClass) || secureDataChannel(channel) != Phase::Done ||
-        !receiveListing(channel.stream()))
+    if (isRefusal(replyClass) || !receiveListing(channel.stream()))
         return false;
     endDataTls(channel);
     return true;

@@ -155,6 +155,7 @@ private:
     bool startControlTls();
     bool acceptPeerCertificate(const TlsStream& stream);
     bool protectData(TlsMode mode);
+    bool startDataTls(DataChannel& channel);
     Phase secureDataChannel(DataChannel& channel);
     void endDataTls(DataChannel& channel);
     bool readUntilCode(QLatin1String wanted, bool refusalEnds);

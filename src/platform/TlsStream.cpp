@@ -77,6 +77,11 @@ void TlsStream::configurePeerName(const QString& peerName)
 bool TlsStream::handshake(const QString& peerName, const TlsStream* resumeFrom,
                           std::chrono::milliseconds timeout)
 {
+    return startHandshake(peerName, resumeFrom) && finishHandshake(timeout);
+}
+
+bool TlsStream::startHandshake(const QString& peerName, const TlsStream* resumeFrom)
+{
     if (ssl_ == nullptr) {
         error_ = TcpSocket::Error::Create;
         errorText_ = QStringLiteral("无法建立 TLS 连接");
@@ -91,6 +96,17 @@ bool TlsStream::handshake(const QString& peerName, const TlsStream* resumeFrom,
             SSL_SESSION_free(session);
         }
     }
+    ERR_clear_error();
+    const int result = SSL_connect(ssl_);
+    const int code = SSL_get_error(ssl_, result);
+    if (result == 1 || code == SSL_ERROR_WANT_READ || code == SSL_ERROR_WANT_WRITE)
+        return true;
+    awaitRetry(result, Clock::now());
+    return failHandshake();
+}
+
+bool TlsStream::finishHandshake(std::chrono::milliseconds timeout)
+{
     const auto deadline = deadlineAfter(timeout);
     for (;;) {
         ERR_clear_error();
@@ -99,15 +115,20 @@ bool TlsStream::handshake(const QString& peerName, const TlsStream* resumeFrom,
             error_ = TcpSocket::Error::None;
             return true;
         }
-        if (awaitRetry(result, deadline) != Progress::Retry) {
-            const QString reason = errorText_;
-            errorText_ = timedOut()
-                             ? QStringLiteral("TLS 握手超时")
-                             : QStringLiteral("TLS 握手失败") +
-                                   (reason.isEmpty() ? QString() : QStringLiteral(":") + reason);
-            return false;
-        }
+        if (awaitRetry(result, deadline) != Progress::Retry)
+            return failHandshake();
     }
+}
+
+bool TlsStream::failHandshake()
+{
+    const QString reason = errorText_;
+    if (timedOut())
+        errorText_ = QStringLiteral("TLS 握手超时");
+    else
+        errorText_ = QStringLiteral("TLS 握手失败") +
+                     (reason.isEmpty() ? QString() : QStringLiteral(":") + reason);
+    return false;
 }
 
 // After a call that did not complete: waits for what OpenSSL needs (Retry), or tells that the

@@ -28,6 +28,10 @@ public:
     // certificate that fails verification does not fail the handshake (see verified()).
     bool handshake(const QString& peerName, const TlsStream* resumeFrom,
                    std::chrono::milliseconds timeout);
+    // The same in two steps: the first sends the client's opening message without waiting,
+    // so the server's answer can be awaited beside other events; the second completes it.
+    bool startHandshake(const QString& peerName, const TlsStream* resumeFrom);
+    bool finishHandshake(std::chrono::milliseconds timeout);
 
     qint64 receive(char* data, qint64 size, std::chrono::milliseconds timeout) override;
     qint64 sendSome(const char* data, qint64 size, std::chrono::milliseconds timeout) override;
@@ -51,6 +55,7 @@ private:
     enum class Progress { Retry, Ended, Failed };
     Progress awaitRetry(int result, std::chrono::steady_clock::time_point deadline);
     void configurePeerName(const QString& peerName);
+    bool failHandshake();
 
     ssl_st* ssl_ = nullptr;
     TcpSocket& socket_;

@@ -78,11 +78,19 @@ struct TransferCase {
     const char* name;
     DataConnectionMode mode;
     bool forced; // the server refuses anything in clear
+    bool portEnable;
 };
 
 class TlsTransferTest : public ::testing::TestWithParam<TransferCase> {
 protected:
-    TlsTransferTest() : server(tlsServerOptions(GetParam().forced)) {}
+    TlsTransferTest() : server(options()) {}
+
+    static VsftpdOptions options()
+    {
+        VsftpdOptions options = tlsServerOptions(GetParam().forced);
+        options.portEnable = GetParam().portEnable;
+        return options;
+    }
 
     void SetUp() override
     {
@@ -134,16 +142,51 @@ TEST_P(TlsTransferTest, ListsDownloadsAndUploadsOverTls)
     EXPECT_TRUE(client.replyLine.startsWith(QStringLiteral("226")))
         << client.replyLine.toStdString();
     EXPECT_EQ(sha256Of(server.pubPath() + QStringLiteral("/up.bin")), sha256Of(source));
-    EXPECT_FALSE(client.passiveInUse() && !passive()) << "no fall-back to passive mode";
+    EXPECT_EQ(client.passiveInUse(), GetParam().mode != DataConnectionMode::Active);
 }
 
 INSTANTIATE_TEST_SUITE_P(
     DataModes, TlsTransferTest,
-    ::testing::Values(TransferCase{"Active", DataConnectionMode::Active, false},
-                      TransferCase{"Passive", DataConnectionMode::Passive, false},
-                      TransferCase{"ActiveForced", DataConnectionMode::Active, true},
-                      TransferCase{"PassiveForced", DataConnectionMode::Passive, true}),
+    ::testing::Values(TransferCase{"Active", DataConnectionMode::Active, false, true},
+                      TransferCase{"Passive", DataConnectionMode::Passive, false, true},
+                      TransferCase{"ActiveForced", DataConnectionMode::Active, true, true},
+                      TransferCase{"PassiveForced", DataConnectionMode::Passive, true, true},
+                      TransferCase{"PassiveAfterRefusedPort", DataConnectionMode::Automatic, true,
+                                   false}),
     caseName);
+
+// A pause cuts the TLS data connection without close_notify; the same logon then resumes.
+TEST(TlsPauseTest, APausedDownloadResumesOnTheSameConnection)
+{
+    VsftpdOptions options = tlsServerOptions(true);
+    options.maxRate = 2 * 1024 * 1024;
+    VsftpdServer server(options);
+    ASSERT_TRUE(server.start()) << server.errorText().toStdString();
+    QTemporaryDir local;
+    const QString remote = server.pubPath() + QStringLiteral("/slow.bin");
+    ASSERT_TRUE(VsftpdServer::writeServerFile(remote, randomBytes(1024 * 1024 + 3)));
+    FtpClient client;
+    client.setCertificateJudge(std::make_shared<TestJudge>(true));
+    ASSERT_TRUE(client.Logon(tlsLogon(server, TlsMode::Required)))
+        << client.replyLine.toStdString();
+    std::thread monitor([&client] {
+        for (int i = 0; i < 2000 && client.bytesDone < 100 * 1024; ++i)
+            std::this_thread::sleep_for(milliseconds(5));
+        client.abortRequested = 1;
+    });
+    const QString part = local.filePath(QStringLiteral("slow.td"));
+    const bool paused =
+        client.TransferFile(QStringLiteral("pub/slow.bin"), part, true, true, QString());
+    monitor.join();
+    ASSERT_TRUE(paused) << client.replyLine.toStdString();
+    EXPECT_EQ(client.abortRequested, 1);
+    EXPECT_LT(QFile(part).size(), QFile(remote).size());
+
+    ASSERT_TRUE(client.TransferFile(QStringLiteral("pub/slow.bin"), part, true, true, QString()))
+        << client.replyLine.toStdString();
+    EXPECT_EQ(client.abortRequested, 0);
+    EXPECT_EQ(sha256Of(part), sha256Of(remote));
+}
 
 // What crosses the network in clear, seen by a relay between the client and vsftpd.
 struct ModeCase {
