@@ -564,8 +564,15 @@ bool FtpClient::acceptPeerCertificate(const TlsStream& stream)
     if (stream.verified())
         return true;
     const TlsCertificate certificate = stream.peerCertificate();
-    if (judge_ && judge_->acceptCertificate(peerName_, peerPort_, certificate))
+    // A reconnection (or the logon's second try) to the same server is not asked about again.
+    const QString judged =
+        QStringLiteral("%1:%2 %3").arg(peerName_).arg(peerPort_).arg(certificate.sha256Fingerprint);
+    if (judged == acceptedCertificate_)
         return true;
+    if (judge_ && judge_->acceptCertificate(peerName_, peerPort_, certificate)) {
+        acceptedCertificate_ = judged;
+        return true;
+    }
     return fail(QStringLiteral("服务器证书未通过验证,已拒绝连接:") + certificate.verifyError);
 }
 

@@ -202,6 +202,8 @@ private:
     std::shared_ptr<CertificateJudge> judge_;
     QString peerName_; // the host the control connection went to, as given to Connect
     int peerPort_ = 0;
+    // "host:port fingerprint" of the certificate the judge accepted last.
+    QString acceptedCertificate_;
     std::unique_ptr<TlsContext> tlsContext_;
     bool dataProtected_ = false; // PROT P accepted: data connections run over TLS
     std::mutex interruptMutex_;  // guards controlSocket_'s release, activeChannel_, interrupted_

@@ -173,8 +173,7 @@ qint64 TlsStream::receive(char* data, qint64 size, std::chrono::milliseconds tim
         const bool wouldWait = SSL_get_error(ssl_, result) == SSL_ERROR_WANT_READ;
         if (total > 0 && wouldWait)
             break;
-        const Progress progress =
-            awaitRetry(result, total > 0 ? Clock::time_point::min() : deadline);
+        const Progress progress = awaitRetry(result, total > 0 ? Clock::now() : deadline);
         if (progress == Progress::Ended)
             return total;
         if (progress == Progress::Failed)

@@ -285,8 +285,10 @@ TEST_F(TlsCertificateTest, TheJudgeSeesTheCertificateOnceAndItsAcceptanceHolds)
     ASSERT_TRUE(logOn()) << client.replyLine.toStdString();
     ASSERT_TRUE(client.List(QString())) << client.replyLine.toStdString();
     ASSERT_TRUE(client.Command(QString()));
+    client.Disconnect();
+    ASSERT_TRUE(logOn()) << client.replyLine.toStdString();
 
-    ASSERT_EQ(judge->certificates.size(), 1u) << "data connections do not ask again";
+    ASSERT_EQ(judge->certificates.size(), 1u) << "neither data connections nor a reconnection ask";
     const TlsCertificate& seen = judge->certificates.front();
     EXPECT_EQ(judge->hosts, QStringList{QStringLiteral("127.0.0.1:%1").arg(server.port())});
     EXPECT_EQ(seen.sha256Fingerprint, opensslFingerprint(server.certificatePath()));
