@@ -71,6 +71,15 @@ EOF
 
 now() { date +%s.%N; }
 
+# Flushes pending writes (a whole file of them must not slow the next run) and, where
+# permitted, drops the page cache and reads the given files back in.
+settle() {
+  sync
+  if echo 3 2>/dev/null >/proc/sys/vm/drop_caches; then
+    cat "$@" >/dev/null
+  fi
+}
+
 # Median, minimum and maximum of the numbers on standard input, one line "median min max".
 summary() {
   sort -n | awk '{ v[NR] = $1 }

@@ -38,18 +38,11 @@ clients=(kevra curl)
 download_kevra() { "$bench" download 127.0.0.1 "$port" pub/source.bin "$1" passive tls; }
 download_curl() { curl -sS --ssl-reqd -k -o "$1" "ftp://127.0.0.1:$port/pub/source.bin"; }
 
-settle() {
-  sync
-  if echo 3 2>/dev/null >/proc/sys/vm/drop_caches; then
-    cat "$work/root/pub/source.bin" >/dev/null
-  fi
-}
-
 # One download; appends "client MB/s" to the results, or stops the benchmark.
 run_one() {
   local client=$1 round=$2
   local result="$work/local/$client-$round.bin" started ended digest
-  settle
+  settle "$work/root/pub/source.bin"
   started=$(now)
   if ! "download_$client" "$result" >"$work/run.log" 2>&1; then
     echo "FAILED: download with $client, round $round:" >&2
