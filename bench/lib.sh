@@ -1,9 +1,11 @@
 #!/usr/bin/env bash
 # Shared by the benchmark scripts: a scratch folder, a vsftpd on loopback serving it, timing.
-# Sourcing scripts call start_server; files under $work/root/pub are served as /pub.
+# Sourcing scripts call start_server; files under $work/root/pub are served as /pub. Lines in
+# $server_extra are added to the server's configuration.
 
 work=$(mktemp -d /tmp/kevra-bench-XXXXXX)
 server_pid=""
+server_extra=${server_extra:-}
 cleanup() {
   if [ -n "$server_pid" ]; then
     kill "$server_pid" 2>/dev/null || true
@@ -49,6 +51,7 @@ connect_from_port_20=NO
 secure_chroot_dir=$work/empty
 seccomp_sandbox=NO
 xferlog_enable=NO
+$server_extra
 EOF
   chmod 600 "$work/vsftpd.conf"
   /usr/sbin/vsftpd "$work/vsftpd.conf" 0>>"$work/vsftpd.log" >>"$work/vsftpd.log" 2>&1 &
@@ -67,6 +70,15 @@ EOF
 }
 
 now() { date +%s.%N; }
+
+# Flushes pending writes (a whole file of them must not slow the next run) and, where
+# permitted, drops the page cache and reads the given files back in.
+settle() {
+  sync
+  if echo 3 2>/dev/null >/proc/sys/vm/drop_caches; then
+    cat "$@" >/dev/null
+  fi
+}
 
 # Median, minimum and maximum of the numbers on standard input, one line "median min max".
 summary() {

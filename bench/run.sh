@@ -51,14 +51,6 @@ upload_curl() {
 }
 upload_lftp() { lftp_run "$1" "put $work/local/source.bin -o pub/$2"; }
 
-# Pending writes of the previous run (a whole file of them) must not slow the next one.
-settle() {
-  sync
-  if echo 3 2>/dev/null >/proc/sys/vm/drop_caches; then
-    cat "$work/root/pub/source.bin" "$work/local/source.bin" >/dev/null
-  fi
-}
-
 # One transfer; appends "direction client mode MB/s" to the results, or stops the benchmark.
 run_one() {
   local direction=$1 client=$2 mode=$3 round=$4
@@ -66,7 +58,7 @@ run_one() {
   if [ "$direction" = download ]; then result="$work/local/$name"; else result="$work/root/pub/$name"; fi
   local target=$name
   [ "$direction" = download ] && target=$result
-  settle
+  settle "$work/root/pub/source.bin" "$work/local/source.bin"
   started=$(now)
   if ! "${direction}_$client" "$mode" "$target" >"$work/run.log" 2>&1; then
     echo "FAILED: $direction with $client ($mode), round $round:" >&2

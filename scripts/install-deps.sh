@@ -5,7 +5,7 @@ set -euo pipefail
 packages=(
   build-essential cmake ninja-build pkg-config
   qt6-base-dev qt6-base-dev-tools libqt6svg6 qt6-translations-l10n
-  libminizip-dev zlib1g-dev libcurl4-openssl-dev
+  libminizip-dev zlib1g-dev libcurl4-openssl-dev libssl-dev openssl
   googletest libgtest-dev libgmock-dev
   vsftpd python3-pyftpdlib
   xvfb xauth imagemagick fonts-wqy-microhei

@@ -1,11 +1,14 @@
 #include "ftp/FtpClient.h"
 
+#include "ftp/CertificateJudge.h"
 #include "ftp/DataAddress.h"
 #include "platform/LineReader.h"
 #include "platform/Prompt.h"
 #include "platform/SocketSupport.h"
 #include "platform/TcpListener.h"
 #include "platform/TcpSocket.h"
+#include "platform/TlsContext.h"
+#include "platform/TlsStream.h"
 
 #include <QByteArrayView>
 #include <QFile>
@@ -71,6 +74,8 @@ constexpr milliseconds abortPollInterval{100};
 constexpr milliseconds serverReasonWait{250};
 // How long an interrupted transfer waits for the server's answer to it.
 constexpr milliseconds interruptedReplyWait{500};
+// How long the end of a TLS data connection waits for the server's close_notify.
+constexpr milliseconds tlsCloseWait{2000};
 
 // The logon sequences, one row per logon type. A row is a list of steps of three numbers:
 // command code, next step after a 2xx reply, next step after a 3xx reply. A step is addressed
@@ -198,9 +203,9 @@ bool hasNonAsciiCredentials(const LogonInfo& info)
 
 // A data connection that went quiet is the network's fault; one that broke is reported as a
 // file error.
-QString dataIoError(const TcpSocket& socket)
+QString dataIoError(const ByteStream& stream)
 {
-    return errorText(socket.timedOut() ? ErrorText::Network : ErrorText::File);
+    return errorText(stream.timedOut() ? ErrorText::Network : ErrorText::File);
 }
 
 QString socketFault(TcpSocket::Error error, milliseconds timeout)
@@ -247,9 +252,18 @@ struct FtpClient::DataChannel {
     bool passive = false;
     TcpListener listener;
     TcpSocket socket;
-    bool replySeen = false;   // a reply to the transfer command has been read
-    bool closingSeen = false; // the server's closing reply has been read
+    std::unique_ptr<TlsStream> tls; // over socket, released before it
+    bool replySeen = false;         // a reply to the transfer command has been read
+    bool closingSeen = false;       // the server's closing reply has been read
     QString closingReply;
+
+    ByteStream& stream() { return tls ? static_cast<ByteStream&>(*tls) : socket; }
+    void close()
+    {
+        tls.reset();
+        socket.close();
+        listener.close();
+    }
 };
 
 // Makes a data channel reachable by Interrupt for as long as the call that owns it runs.
@@ -304,6 +318,8 @@ bool FtpClient::Connect(const QString& hostName, int portNumber)
         return fail(errorText(ErrorText::CannotConnect));
     controlSocket_ = std::move(socket);
     reader_ = std::make_unique<LineReader>(*controlSocket_);
+    peerName_ = hostName;
+    peerPort_ = portNumber;
     return true;
 }
 
@@ -311,6 +327,8 @@ void FtpClient::Disconnect()
 {
     binaryMode_ = false;
     reader_.reset();
+    controlTls_.reset();
+    dataProtected_ = false;
     std::lock_guard<std::mutex> hold(interruptMutex_);
     controlSocket_.reset();
 }
@@ -446,6 +464,8 @@ FtpClient::LogonResult FtpClient::logOnOnce(const LogonInfo& info, TextCodec::En
     if (replyText.contains(QLatin1String("Serv-U")))
         serverKind = 2;
     logonLog += replyText;
+    if (info.tlsMode != TlsMode::Plain && !negotiateTls(info.tlsMode))
+        return LogonResult::Failed;
     QString hostText = info.host;
     if (info.port != 21)
         hostText += QStringLiteral(":%1").arg(info.port);
@@ -496,6 +516,109 @@ bool FtpClient::negotiateEncoding()
     replyText = logonText;
     replyClass = logonClass;
     return true;
+}
+
+QString FtpClient::tlsDescription() const
+{
+    return controlTls_ ? controlTls_->description() : QString();
+}
+
+// AUTH TLS comes before the logon, so that no password crosses in clear. In opportunistic
+// mode a server that refuses it is used in clear; in required mode there is no logon.
+bool FtpClient::negotiateTls(TlsMode mode)
+{
+    if (!exchange(QStringLiteral("AUTH TLS")))
+        return false;
+    if (!replyLine.startsWith(QLatin1String("234"))) {
+        if (mode == TlsMode::Required)
+            return fail(QStringLiteral("服务器不支持 TLS 加密,未登录"));
+        logonLog += QStringLiteral("未加密连接(服务器不支持 TLS)\r\n");
+        return true;
+    }
+    if (!startControlTls())
+        return false;
+    logonLog +=
+        QStringLiteral("已启用 TLS 加密:") + controlTls_->description() + QStringLiteral("\r\n");
+    return protectData(mode);
+}
+
+bool FtpClient::startControlTls()
+{
+    // Bytes that came after the 234 were sent in clear by anyone on the way: read later, they
+    // would pass for the server's protected replies.
+    if (reader_->hasBufferedData())
+        return failConnection(QStringLiteral("服务器在 TLS 握手之前发来了多余的数据"));
+    if (!tlsContext_)
+        tlsContext_ = std::make_unique<TlsContext>();
+    auto stream = std::make_unique<TlsStream>(*tlsContext_, *controlSocket_);
+    if (!stream->handshake(peerName_, nullptr, timeout_))
+        return failConnection(stream->errorText());
+    if (!acceptPeerCertificate(*stream))
+        return false;
+    controlTls_ = std::move(stream);
+    reader_ = std::make_unique<LineReader>(*controlTls_);
+    return true;
+}
+
+// A certificate the system does not vouch for is the judge's call. The judge may ask the user
+// and wait; the handshake is over by then, so its time-out does not run meanwhile.
+bool FtpClient::acceptPeerCertificate(const TlsStream& stream)
+{
+    if (stream.verified())
+        return true;
+    const TlsCertificate certificate = stream.peerCertificate();
+    // A reconnection (or the logon's second try) to the same server is not asked about again.
+    const QString judged =
+        QStringLiteral("%1:%2 %3").arg(peerName_).arg(peerPort_).arg(certificate.sha256Fingerprint);
+    if (judged == acceptedCertificate_)
+        return true;
+    if (judge_ && judge_->acceptCertificate(peerName_, peerPort_, certificate)) {
+        acceptedCertificate_ = judged;
+        return true;
+    }
+    return fail(QStringLiteral("服务器证书未通过验证,已拒绝连接:") + certificate.verifyError);
+}
+
+// A server that keeps the data connections in clear is refused in required mode; in
+// opportunistic mode the logon at least stays protected.
+bool FtpClient::protectData(TlsMode mode)
+{
+    if (!exchange(QStringLiteral("PBSZ 0")) || !exchange(QStringLiteral("PROT P")))
+        return false;
+    if (replyClass == 2) {
+        dataProtected_ = true;
+        return true;
+    }
+    if (mode == TlsMode::Required)
+        return fail(QStringLiteral("服务器拒绝加密数据连接(PROT P),未登录"));
+    logonLog += QStringLiteral("数据连接未加密(服务器拒绝 PROT P)\r\n");
+    return true;
+}
+
+// The data connection resumes the control connection's TLS session, which shows the server
+// that both come from the same client. One that does not resume must at least present the
+// certificate accepted at logon.
+FtpClient::Phase FtpClient::secureDataChannel(DataChannel& channel)
+{
+    if (!dataProtected_)
+        return Phase::Done;
+    if (!channel.tls && !startDataTls(channel))
+        return Phase::Failed;
+    if (!channel.tls->finishHandshake(timeout_))
+        return failDataTransfer(QStringLiteral("数据连接") + channel.tls->errorText());
+    if (!channel.tls->sessionReused() && channel.tls->peerCertificate().sha256Fingerprint !=
+                                             controlTls_->peerCertificate().sha256Fingerprint) {
+        fail(QStringLiteral("数据连接的服务器证书与控制连接的不同,已中止"));
+        return Phase::Failed;
+    }
+    return Phase::Done;
+}
+
+// The server takes a TLS data connection that ends without close_notify for a cut one.
+void FtpClient::endDataTls(DataChannel& channel)
+{
+    if (channel.tls)
+        channel.tls->shutdown(std::min(timeout_, tlsCloseWait));
 }
 
 // Reads replies until one carries the wanted code, skipping replies of earlier commands that
@@ -575,7 +698,18 @@ bool FtpClient::openPassiveChannel(DataChannel& channel)
         return false;
     if (!channel.socket.connect(controlSocket_->peerAddress(), address->port, timeout_))
         return failNetwork(errorText(ErrorText::Network));
-    return true;
+    return !dataProtected_ || startDataTls(channel);
+}
+
+// The opening of the handshake goes out at once: some servers answer the transfer command
+// only after the handshake, others only before it, and the wait for the data connection then
+// sees either the reply or the server's side of the handshake.
+bool FtpClient::startDataTls(DataChannel& channel)
+{
+    channel.tls = std::make_unique<TlsStream>(*tlsContext_, channel.socket);
+    if (channel.tls->startHandshake(peerName_, controlTls_.get()))
+        return true;
+    return failNetwork(QStringLiteral("数据连接") + channel.tls->errorText());
 }
 
 // Anyone may connect to an open port: only a connection from the server's own address is
@@ -665,17 +799,20 @@ bool FtpClient::listOnce(const QString& argument, bool passive)
     const ChannelWatch watch(*this, channel);
     if (!openDataChannel(passive, channel) || !SendCommand(QStringLiteral("LIST ") + argument))
         return false;
-    const Phase phase = awaitDataConnection(channel);
+    Phase phase = awaitDataConnection(channel);
     if (phase == Phase::Aborted)
         return fail(errorText(ErrorText::Network));
-    if (phase == Phase::Failed || (!channel.replySeen && !ReadReply()))
+    if (phase == Phase::Done)
+        phase = secureDataChannel(channel);
+    if (phase != Phase::Done || (!channel.replySeen && !ReadReply()))
         return false;
-    if (isRefusal(replyClass))
+    if (isRefusal(replyClass) || !receiveListing(channel.stream()))
         return false;
-    return receiveListing(channel.socket);
+    endDataTls(channel);
+    return true;
 }
 
-bool FtpClient::receiveListing(TcpSocket& socket)
+bool FtpClient::receiveListing(ByteStream& stream)
 {
     for (;;) {
         const qsizetype received = listBuffer.size();
@@ -685,12 +822,12 @@ bool FtpClient::receiveListing(TcpSocket& socket)
         }
         const qint64 room = std::min<qint64>(listingBlockSize, maxListingBytes + 1 - received);
         listBuffer.resize(received + room);
-        const qint64 count = socket.receive(listBuffer.data() + received, room, timeout_);
+        const qint64 count = stream.receive(listBuffer.data() + received, room, timeout_);
         listBuffer.resize(received + std::max<qint64>(count, 0));
         if (count == 0)
             return true;
         if (count < 0)
-            return failNetwork(dataIoError(socket));
+            return failNetwork(dataIoError(stream));
     }
 }
 
@@ -900,8 +1037,9 @@ bool FtpClient::watchControlWhileIdle(DataChannel& channel)
 // closing reply is awaited.
 FtpClient::Phase FtpClient::closeDataPhase(Phase phase, DataChannel& channel)
 {
-    channel.socket.close();
-    channel.listener.close();
+    if (phase == Phase::Done)
+        endDataTls(channel);
+    channel.close();
     return phase == Phase::Done ? awaitClosingReply(channel) : phase;
 }
 
@@ -940,9 +1078,9 @@ FtpClient::Phase FtpClient::failDataTransfer(const QString& text)
     return Phase::Failed;
 }
 
-FtpClient::Phase FtpClient::failDataIo(const TcpSocket& socket)
+FtpClient::Phase FtpClient::failDataIo(const ByteStream& stream)
 {
-    return failDataTransfer(dataIoError(socket));
+    return failDataTransfer(dataIoError(stream));
 }
 
 // The server still answers an interrupted transfer (426, or 226 for an upload). Collecting
@@ -950,8 +1088,7 @@ FtpClient::Phase FtpClient::failDataIo(const TcpSocket& socket)
 // so that the interruption stays prompt.
 bool FtpClient::endInterrupted(DataChannel& channel)
 {
-    channel.socket.close();
-    channel.listener.close();
+    channel.close();
     const auto deadline = steady_clock::now() + interruptedReplyWait;
     for (int read = 0; !channel.closingSeen && read <= maxPreliminaryReplies; ++read) {
         if (waitForControl(deadline, false) != Wakeup::Control || !ReadReply() || replyClass != 1)
@@ -984,6 +1121,8 @@ bool FtpClient::downloadInto(const QString& remote, const QString& local, DataCh
         return false;
     Phase phase = awaitDataConnection(channel);
     if (phase == Phase::Done)
+        phase = secureDataChannel(channel);
+    if (phase == Phase::Done)
         phase = receiveFile(file, channel, start);
     file.close();
     phase = closeDataPhase(phase, channel);
@@ -1001,7 +1140,7 @@ bool FtpClient::downloadInto(const QString& remote, const QString& local, DataCh
 
 FtpClient::Phase FtpClient::receiveFile(QFile& file, DataChannel& channel, quint64 start)
 {
-    TcpSocket& socket = channel.socket;
+    ByteStream& stream = channel.stream();
     const auto block = std::make_unique<char[]>(transferBlockSize);
     const milliseconds slice = std::min(abortPollInterval, timeout_);
     quint64 position = start;
@@ -1012,14 +1151,14 @@ FtpClient::Phase FtpClient::receiveFile(QFile& file, DataChannel& channel, quint
             phase = Phase::Aborted;
             break;
         }
-        const qint64 count = socket.receive(block.get(), transferBlockSize, slice);
+        const qint64 count = stream.receive(block.get(), transferBlockSize, slice);
         if (count == 0)
             break;
-        if (count < 0 && !socket.timedOut())
-            return failDataIo(socket);
+        if (count < 0 && !stream.timedOut())
+            return failDataIo(stream);
         if (count < 0) {
             if (steady_clock::now() - lastData >= timeout_)
-                return failDataIo(socket);
+                return failDataIo(stream);
             if (!watchControlWhileIdle(channel))
                 return Phase::Failed;
             continue;
@@ -1054,6 +1193,8 @@ bool FtpClient::uploadFrom(const QString& remote, const QString& local, DataChan
     if (!SendCommand(QStringLiteral("APPE ") + remote))
         return false;
     Phase phase = awaitDataConnection(channel);
+    if (phase == Phase::Done)
+        phase = secureDataChannel(channel);
     if (phase == Phase::Done)
         phase = sendFile(file, channel, start, length);
     file.close();
@@ -1091,11 +1232,11 @@ FtpClient::Phase FtpClient::sendFile(QFile& file, DataChannel& channel, quint64 
 FtpClient::Phase FtpClient::sendBlock(DataChannel& channel, const char* data, qint64 size,
                                       quint64& position)
 {
-    TcpSocket& socket = channel.socket;
+    ByteStream& stream = channel.stream();
     const milliseconds slice = std::min(abortPollInterval, timeout_);
     auto lastProgress = steady_clock::now();
     for (qint64 offset = 0; offset < size;) {
-        const qint64 sent = socket.sendSome(data + offset, size - offset, slice);
+        const qint64 sent = stream.sendSome(data + offset, size - offset, slice);
         if (sent < 0)
             return failDataTransfer(errorText(ErrorText::Network));
         if (sent > 0) {

@@ -14,10 +14,13 @@
 #include <mutex>
 #include <optional>
 
+class ByteStream;
 class CertificateJudge;
 class Prompt;
 class QFile;
 class TcpSocket;
+class TlsContext;
+class TlsStream;
 class LineReader;
 
 // The FTP engine: one object per control connection. Calls block the calling thread and are
@@ -71,6 +74,13 @@ public:
     // Asked about a server certificate that fails verification; without a judge such a
     // certificate is refused. Shared with the other connections of the same logon.
     void setCertificateJudge(std::shared_ptr<CertificateJudge> judge) { judge_ = std::move(judge); }
+    // The control connection runs over TLS (and so do the data connections, unless the server
+    // refused PROT P).
+    bool tlsInUse() const { return controlTls_ != nullptr; }
+    bool dataProtected() const { return dataProtected_; }
+    // Protocol and cipher of the control connection, e.g. "TLSv1.3, TLS_AES_256_GCM_SHA384";
+    // "" without TLS.
+    QString tlsDescription() const;
 
     bool isConnected() const;
     // From any thread: ends the running call's network waits at once and makes every later
@@ -142,12 +152,19 @@ private:
     LogonResult logOnOnce(const LogonInfo& info, TextCodec::Encoding encoding);
     LogonResult runLogonTable(const LogonInfo& info, const QString& hostText);
     bool negotiateEncoding();
+    bool negotiateTls(TlsMode mode);
+    bool startControlTls();
+    bool acceptPeerCertificate(const TlsStream& stream);
+    bool protectData(TlsMode mode);
+    bool startDataTls(DataChannel& channel);
+    Phase secureDataChannel(DataChannel& channel);
+    void endDataTls(DataChannel& channel);
     bool readUntilCode(QLatin1String wanted, bool refusalEnds);
 
     bool openDataChannel(bool passive, DataChannel& channel);
     bool openActiveChannel(DataChannel& channel);
     bool openPassiveChannel(DataChannel& channel);
-    bool receiveListing(TcpSocket& socket);
+    bool receiveListing(ByteStream& stream);
 
     Wakeup waitForReadable(bool watchControl, int dataDescriptor,
                            std::chrono::steady_clock::time_point deadline, bool abortable);
@@ -171,7 +188,7 @@ private:
     bool askSize(const QString& name, std::optional<quint64>& size);
     bool uploadIsWhole(const QString& remote, quint64 length);
     void finishTransfer(quint64 position);
-    Phase failDataIo(const TcpSocket& socket);
+    Phase failDataIo(const ByteStream& stream);
     void tellCannotAccess(const QString& local);
 
     Prompt* prompt_;
@@ -186,9 +203,16 @@ private:
     ActiveFailure activeFailure_ = ActiveFailure::None;
     std::function<void(const QString&)> logSink_;
     std::shared_ptr<CertificateJudge> judge_;
-    std::mutex interruptMutex_; // guards controlSocket_'s release, activeChannel_, interrupted_
+    QString peerName_; // the host the control connection went to, as given to Connect
+    int peerPort_ = 0;
+    // "host:port fingerprint" of the certificate the judge accepted last.
+    QString acceptedCertificate_;
+    std::unique_ptr<TlsContext> tlsContext_;
+    bool dataProtected_ = false; // PROT P accepted: data connections run over TLS
+    std::mutex interruptMutex_;  // guards controlSocket_'s release, activeChannel_, interrupted_
     std::unique_ptr<TcpSocket> controlSocket_;
     DataChannel* activeChannel_ = nullptr;
     bool interrupted_ = false;
+    std::unique_ptr<TlsStream> controlTls_; // over controlSocket_, released before it
     std::unique_ptr<LineReader> reader_;
 };

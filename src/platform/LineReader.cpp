@@ -1,6 +1,6 @@
 #include "platform/LineReader.h"
 
-#include "platform/TcpSocket.h"
+#include "platform/ByteStream.h"
 
 LineReader::Status LineReader::readLine(QByteArray& line, std::chrono::milliseconds timeout)
 {
@@ -15,11 +15,11 @@ LineReader::Status LineReader::readLine(QByteArray& line, std::chrono::milliseco
             deadline - std::chrono::steady_clock::now());
         char block[receiveBlock];
         const qint64 count =
-            socket_.receive(block, receiveBlock, std::max(left, std::chrono::milliseconds(0)));
+            stream_.receive(block, receiveBlock, std::max(left, std::chrono::milliseconds(0)));
         if (count == 0)
             return Status::Closed;
         if (count < 0)
-            return socket_.timedOut() ? Status::TimedOut : Status::Failed;
+            return stream_.timedOut() ? Status::TimedOut : Status::Failed;
         buffer_.append(block, count);
     }
     if (line.size() > maxLineLength) {
@@ -48,5 +48,10 @@ bool LineReader::writeLine(const QByteArray& text, std::chrono::milliseconds tim
     QByteArray output;
     output.reserve(text.size() + 2);
     output.append(text).append("\r\n", 2);
-    return socket_.sendAll(output.constData(), output.size(), timeout);
+    return stream_.sendAll(output.constData(), output.size(), timeout);
+}
+
+bool LineReader::hasBufferedData() const
+{
+    return !buffer_.isEmpty() || stream_.hasPendingData();
 }

@@ -4,10 +4,10 @@
 
 #include <chrono>
 
-class TcpSocket;
+class ByteStream;
 
-// Buffered line reading and command writing on a control connection. A line ends at LF; a CR
-// just before the LF is dropped too, so CRLF and bare-LF peers read alike.
+// Buffered line reading and command writing on a control connection (plain or TLS). A line ends at
+// LF; a CR just before the LF is dropped too, so CRLF and bare-LF peers read alike.
 //
 // A line longer than maxLineLength is a failure (Status::TooLong), not truncated: the bytes
 // buffered so far are dropped, so a hostile peer cannot make the reader hold more than about
@@ -20,19 +20,19 @@ public:
     static constexpr qsizetype maxLineLength = 64 * 1024;
     static constexpr qsizetype receiveBlock = 4096;
 
-    explicit LineReader(TcpSocket& socket) : socket_(socket) {}
+    explicit LineReader(ByteStream& stream) : stream_(stream) {}
 
     // The time-out bounds the whole line, so a peer dribbling bytes cannot stretch it.
     Status readLine(QByteArray& line, std::chrono::milliseconds timeout);
     // Bytes already received and not yet taken: a wait on the socket would not see them.
-    bool hasBufferedData() const { return !buffer_.isEmpty(); }
+    bool hasBufferedData() const;
     // Sends the text followed by CR LF in one write.
     bool writeLine(const QByteArray& text, std::chrono::milliseconds timeout);
 
 private:
     bool takeLine(QByteArray& line);
 
-    TcpSocket& socket_;
+    ByteStream& stream_;
     QByteArray buffer_;
     qsizetype scanned_ = 0; // bytes of buffer_ already known to hold no LF
 };

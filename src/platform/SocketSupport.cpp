@@ -4,6 +4,7 @@
 #include <cerrno>
 #include <climits>
 #include <cstring>
+#include <fcntl.h>
 #include <netdb.h>
 #include <netinet/in.h>
 #include <poll.h>
@@ -34,6 +35,15 @@ std::vector<ResolvedAddress> resolve(const QString& host, int port, bool forList
     }
     freeaddrinfo(list);
     return result;
+}
+
+bool setNonBlocking(int descriptor, bool enabled)
+{
+    const int flags = ::fcntl(descriptor, F_GETFL);
+    if (flags < 0)
+        return false;
+    const int wanted = enabled ? (flags | O_NONBLOCK) : (flags & ~O_NONBLOCK);
+    return ::fcntl(descriptor, F_SETFL, wanted) == 0;
 }
 
 Clock::time_point deadlineAfter(std::chrono::milliseconds timeout)

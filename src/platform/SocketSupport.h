@@ -31,6 +31,9 @@ WaitResult waitFor(int descriptor, short events, Clock::time_point deadline);
 // with a negative descriptor are left out.
 WaitResult waitForAny(pollfd* entries, nfds_t count, Clock::time_point deadline);
 
+// O_NONBLOCK on or off; false when the descriptor refuses.
+bool setNonBlocking(int descriptor, bool enabled);
+
 Clock::time_point deadlineAfter(std::chrono::milliseconds timeout);
 
 // Numeric host text of an address; an IPv4-mapped IPv6 address is given as plain IPv4.

@@ -3,7 +3,6 @@
 #include "platform/SocketSupport.h"
 
 #include <cerrno>
-#include <fcntl.h>
 #include <netinet/in.h>
 #include <netinet/tcp.h>
 #include <poll.h>
@@ -40,15 +39,6 @@ bool bindSource(int descriptor, int family, const QString& sourceAddress)
             return true;
     }
     return false;
-}
-
-bool setNonBlocking(int descriptor, bool enabled)
-{
-    const int flags = ::fcntl(descriptor, F_GETFL);
-    if (flags < 0)
-        return false;
-    const int wanted = enabled ? (flags | O_NONBLOCK) : (flags & ~O_NONBLOCK);
-    return ::fcntl(descriptor, F_SETFL, wanted) == 0;
 }
 
 } // namespace
@@ -116,19 +106,6 @@ qint64 TcpSocket::receive(char* data, qint64 size, std::chrono::milliseconds tim
             return -1;
         }
     }
-}
-
-bool TcpSocket::sendAll(const char* data, qint64 size, std::chrono::milliseconds timeout)
-{
-    qint64 sent = 0;
-    while (sent < size) {
-        const qint64 count = sendSome(data + sent, size - sent, timeout);
-        if (count <= 0)
-            return false;
-        sent += count;
-    }
-    error_ = Error::None;
-    return true;
 }
 
 qint64 TcpSocket::sendSome(const char* data, qint64 size, std::chrono::milliseconds timeout)

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "platform/ByteStream.h"
 #include "platform/FileDescriptor.h"
 
 #include <QString>
@@ -10,14 +11,14 @@
 // stays in blocking mode; every wait (connect, receive, send) is bounded by the time-out given
 // to the call, so no call can hang for ever. Names are resolved with getaddrinfo, IPv4 and
 // IPv6 alike. Move-only. Not synchronised: one thread uses a socket at a time.
-class TcpSocket {
+class TcpSocket : public ByteStream {
 public:
     enum class Error { None, Resolve, Create, Connect, TimedOut, Closed, Io };
 
     TcpSocket() = default;
     // Adopts a connected descriptor (from TcpListener::accept).
     explicit TcpSocket(int descriptor) : descriptor_(descriptor) {}
-    ~TcpSocket() = default;
+    ~TcpSocket() override = default;
     TcpSocket(TcpSocket&& other) noexcept = default;
     TcpSocket& operator=(TcpSocket&& other) noexcept = default;
     TcpSocket(const TcpSocket&) = delete;
@@ -30,12 +31,10 @@ public:
 
     // Up to size bytes: the count, 0 when the peer closed its side, -1 on failure or when
     // nothing arrived within the time-out (error() tells which).
-    qint64 receive(char* data, qint64 size, std::chrono::milliseconds timeout);
-    // Sends every byte; the time-out bounds each wait for room in the send buffer.
-    bool sendAll(const char* data, qint64 size, std::chrono::milliseconds timeout);
+    qint64 receive(char* data, qint64 size, std::chrono::milliseconds timeout) override;
     // Sends what the send buffer takes: the count, 0 when no room came within the time-out
     // (error() says TimedOut), -1 on failure.
-    qint64 sendSome(const char* data, qint64 size, std::chrono::milliseconds timeout);
+    qint64 sendSome(const char* data, qint64 size, std::chrono::milliseconds timeout) override;
     bool waitReadable(std::chrono::milliseconds timeout);
 
     void setNoDelay(bool enabled);
@@ -50,7 +49,7 @@ public:
     bool isOpen() const { return descriptor_.isOpen(); }
     int descriptor() const { return descriptor_.get(); }
     Error error() const { return error_; }
-    bool timedOut() const { return error_ == Error::TimedOut; }
+    bool timedOut() const override { return error_ == Error::TimedOut; }
 
     // Numeric addresses; an IPv4-mapped IPv6 address is given in its IPv4 form.
     QString localAddress() const;

@@ -3,6 +3,7 @@
 #include "platform/LineReader.h"
 #include "platform/TcpSocket.h"
 #include "support/FreePorts.h"
+#include "support/RunProgram.h"
 
 #include <QDir>
 #include <QFile>
@@ -88,6 +89,11 @@ QString VsftpdServer::protocolLog() const
                    : QString();
 }
 
+QString VsftpdServer::certificatePath() const
+{
+    return folder_ ? folder_->filePath(QStringLiteral("server.pem")) : QString();
+}
+
 bool VsftpdServer::giveToServerUser(const QString& path)
 {
     const passwd* account = ::getpwnam("ftp");
@@ -111,6 +117,8 @@ bool VsftpdServer::start()
         error_ = QStringLiteral("cannot prepare the server folders");
         return false;
     }
+    if (options_.tls && !makeCertificate())
+        return false;
     // A port found free may be taken before vsftpd binds it: try again with other ports.
     for (int attempt = 0; attempt < startAttempts; ++attempt) {
         port_ = freeports::freeTcpPort();
@@ -140,6 +148,36 @@ bool VsftpdServer::prepareFolders()
            makeFolder(folder_->filePath(QStringLiteral("empty")), 0755);
 }
 
+// An EC key is made in a few milliseconds, an RSA key of useful size takes far longer.
+bool VsftpdServer::makeCertificate()
+{
+    const ProgramRun run =
+        runProgram(QStringLiteral("openssl"),
+                   {QStringLiteral("req"), QStringLiteral("-x509"), QStringLiteral("-newkey"),
+                    QStringLiteral("ec"), QStringLiteral("-pkeyopt"),
+                    QStringLiteral("ec_paramgen_curve:prime256v1"), QStringLiteral("-nodes"),
+                    QStringLiteral("-days"), QStringLiteral("2"), QStringLiteral("-subj"),
+                    QStringLiteral("/CN=127.0.0.1"), QStringLiteral("-addext"),
+                    QStringLiteral("subjectAltName=IP:127.0.0.1"), QStringLiteral("-keyout"),
+                    certificatePath(), QStringLiteral("-out"), certificatePath()});
+    if (run.exitCode != 0)
+        error_ = QStringLiteral("openssl req failed: ") + QString::fromLocal8Bit(run.errors);
+    return run.exitCode == 0;
+}
+
+QByteArray VsftpdServer::tlsConfiguration() const
+{
+    QByteArray text = "ssl_enable=YES\nallow_anon_ssl=YES\nrequire_ssl_reuse=YES\n"
+                      "ssl_ciphers=HIGH\n";
+    text += "rsa_cert_file=" + QFile::encodeName(certificatePath()) + "\n";
+    text += "rsa_private_key_file=" + QFile::encodeName(certificatePath()) + "\n";
+    const QByteArray force = options_.forceTls ? "YES\n" : "NO\n";
+    for (const char* key : {"force_anon_logins_ssl=", "force_anon_data_ssl=",
+                            "force_local_logins_ssl=", "force_local_data_ssl="})
+        text += key + force;
+    return text;
+}
+
 bool VsftpdServer::writeConfiguration(quint16 passiveStart)
 {
     QByteArray text = "listen=YES\n"
@@ -148,7 +186,6 @@ bool VsftpdServer::writeConfiguration(quint16 passiveStart)
                       "background=NO\n"
                       "anonymous_enable=YES\n"
                       "local_enable=NO\n"
-                      "no_anon_password=YES\n"
                       "write_enable=YES\n"
                       "anon_upload_enable=YES\n"
                       "anon_mkdir_write_enable=YES\n"
@@ -158,6 +195,7 @@ bool VsftpdServer::writeConfiguration(quint16 passiveStart)
                       "pasv_address=127.0.0.1\n"
                       "connect_from_port_20=NO\n"
                       "seccomp_sandbox=NO\n";
+    text += options_.anonymousPassword ? "no_anon_password=NO\n" : "no_anon_password=YES\n";
     text += "listen_port=" + QByteArray::number(port_) + "\n";
     text += "anon_root=" + QFile::encodeName(rootPath()) + "\n";
     text +=
@@ -169,6 +207,8 @@ bool VsftpdServer::writeConfiguration(quint16 passiveStart)
         text += "utf8_filesystem=YES\n";
     if (options_.maxRate > 0)
         text += "anon_max_rate=" + QByteArray::number(options_.maxRate) + "\n";
+    if (options_.tls)
+        text += tlsConfiguration();
     if (options_.protocolLog) {
         text += "xferlog_enable=YES\nxferlog_std_format=NO\nlog_ftp_protocol=YES\n";
         text += "vsftpd_log_file=" +

@@ -19,6 +19,13 @@ struct VsftpdOptions {
     bool protocolLog = false;
     // port_enable=NO: the server refuses PORT and EPRT, as one behind a strict firewall does.
     bool portEnable = true;
+    // ssl_enable=YES with a self-signed certificate for 127.0.0.1 made at start (see
+    // certificatePath()); data connections must resume the control connection's TLS session.
+    bool tls = false;
+    // With tls: no logon and no data connection without TLS.
+    bool forceTls = false;
+    // no_anon_password=NO: the anonymous logon sends PASS too.
+    bool anonymousPassword = false;
 };
 
 // A real vsftpd (/usr/sbin/vsftpd, run as root) for integration tests, listening on 127.0.0.1
@@ -48,6 +55,8 @@ public:
     QString rootPath() const;
     QString pubPath() const;
     QString protocolLog() const;
+    // The server's certificate (PEM) when it runs with tls.
+    QString certificatePath() const;
 
     // The server dies as if killed: the listener and every session are gone at once, the
     // files and the port stay for revive().
@@ -63,6 +72,8 @@ public:
 
 private:
     bool prepareFolders();
+    bool makeCertificate();
+    QByteArray tlsConfiguration() const;
     bool writeConfiguration(quint16 passiveStart);
     bool waitForGreeting();
     void stopSessions();
