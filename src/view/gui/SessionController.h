@@ -39,6 +39,8 @@ public:
     // The browsing state of the current session (an empty one when there is none).
     RemoteBrowserState& remote();
     NamedMutex& engineLock() { return engineLock_; }
+    // The judge of the certificates that fail verification, shared by sessions and workers.
+    CertificateTrust& certificateTrust() { return *certificateTrust_; }
     // The session requests go to; null when there is none.
     SessionThread* currentSession() const;
     // Posts a request to the current session; false when there is none.
