@@ -13,7 +13,7 @@ namespace {
 const QString trustFileName = QStringLiteral("trust.dat");
 const QString questionCaption = QStringLiteral("证书验证失败");
 const QString warningCaption = QStringLiteral("证书已改变");
-// Far more servers than anyone trusts by hand; a larger file is not ours and is not read.
+// Far more servers than anyone trusts by hand; a larger file is damaged and read as empty.
 constexpr qint64 largestTrustFile = 1 << 20;
 
 // Host names are compared as DNS compares them; the tab separates the fields of a line.

@@ -52,9 +52,15 @@ bool isHostCharacter(QChar c)
            !QStringLiteral("/\\@?#[]").contains(c);
 }
 
+bool isAsciiDigit(QChar c)
+{
+    return c >= u'0' && c <= u'9';
+}
+
 bool isIpv6Character(QChar c)
 {
-    return c.isDigit() || (c.toLower() >= u'a' && c.toLower() <= u'f') || c == u':' || c == u'.';
+    return isAsciiDigit(c) || (c.toLower() >= u'a' && c.toLower() <= u'f') || c == u':' ||
+           c == u'.';
 }
 
 bool allOf(const QString& text, bool (*test)(QChar))
@@ -66,7 +72,7 @@ std::optional<int> portFrom(const QString& text)
 {
     bool ok = false;
     const int port = text.toInt(&ok);
-    if (!ok || !allOf(text, [](QChar c) { return c.isDigit(); }) || port < 1 || port > 65535)
+    if (!ok || !allOf(text, isAsciiDigit) || port < 1 || port > 65535)
         return std::nullopt;
     return port;
 }

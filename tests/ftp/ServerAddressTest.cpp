@@ -97,6 +97,7 @@ INSTANTIATE_TEST_SUITE_P(
                       JunkCase{"NotIpv6InBrackets", QStringLiteral("[example.com]"), "IPv6"},
                       JunkCase{"EmptyBrackets", QStringLiteral("[]:21"), "IPv6"},
                       JunkCase{"BareIpv6Junk", QStringLiteral("fe80::zz"), "IPv6"},
+                      JunkCase{"ArabicDigitsInIpv6", QStringLiteral("[::١]"), "IPv6"},
                       JunkCase{"BlankInside", QStringLiteral("ex ample.com"), "字符"},
                       JunkCase{"CommandInjection", QStringLiteral("h\r\nDELE x"), "字符"},
                       JunkCase{"NulInside", QStringLiteral("h") + QChar(0) + QStringLiteral("x"),
