@@ -24,7 +24,8 @@ public:
     // The trust file of a work path that ends with "/"; empty (nothing remembered) for none.
     static QString pathIn(const QString& workPath);
 
-    // log receives a line (ending in CR LF) for each refusal; it is called on the asking thread.
+    // log receives a line (ending in CR LF) when a changed certificate is refused or a trusted
+    // one cannot be saved; it is called on the asking thread.
     CertificateTrust(Prompt& prompt, QString trustFile,
                      std::function<void(const QString&)> log = {});
 
