@@ -42,8 +42,9 @@ CommandLine CommandLine::parse(const QStringList& arguments)
 
 QString CommandLine::usage()
 {
-    return QStringLiteral("用法: kevra [ftp://[用户[:密码]@]服务器[:端口][/路径]]\n"
+    return QStringLiteral("用法: kevra [ftp[es]://[用户[:密码]@]服务器[:端口][/路径]]\n"
                           "  启动 KEVRA;给出地址时启动后即连接该服务器并打开该路径。\n"
+                          "  ftpes:// 要求以 TLS 加密连接,ftp:// 不加密。\n"
                           "  --help     显示本说明并退出\n"
                           "  --version  显示版本并退出\n");
 }

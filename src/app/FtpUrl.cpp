@@ -1,5 +1,7 @@
 #include "app/FtpUrl.h"
 
+#include "ftp/ServerAddress.h"
+
 #include <QUrl>
 
 namespace {
@@ -30,11 +32,13 @@ QString folderPath(const QUrl& url)
 std::optional<FtpUrl> FtpUrl::parse(const QString& text, QString& error)
 {
     const QUrl url(text, QUrl::StrictMode);
-    if (!url.isValid() || url.scheme() != QLatin1String("ftp")) {
-        error = QStringLiteral("不是有效的 ftp:// 地址");
+    const bool secure = url.scheme() == QLatin1String("ftpes");
+    if (!url.isValid() || (url.scheme() != QLatin1String("ftp") && !secure)) {
+        error = QStringLiteral("不是有效的 ftp:// 或 ftpes:// 地址");
         return std::nullopt;
     }
     FtpUrl result;
+    result.tlsMode = secure ? TlsMode::Required : TlsMode::Plain;
     result.host = url.host(QUrl::FullyDecoded);
     result.port = url.port(DefaultPort);
     result.user = url.userName(QUrl::FullyDecoded);
@@ -59,4 +63,9 @@ std::optional<FtpUrl> FtpUrl::parse(const QString& text, QString& error)
             result.password = anonymousPassword;
     }
     return result;
+}
+
+QString FtpUrl::server() const
+{
+    return ServerAddress{tlsMode, host, std::nullopt}.text();
 }

@@ -1,11 +1,14 @@
 #pragma once
 
+#include "ftp/TlsMode.h"
+
 #include <QString>
 
 #include <optional>
 
-// An ftp:// address given on the command line or handed over by a second start:
-// ftp://[user[:password]@]host[:port][/path], percent-escapes decoded, IPv6 hosts in brackets.
+// An ftp:// or ftpes:// address given on the command line or handed over by a second start:
+// ftp[es]://[user[:password]@]host[:port][/path], percent-escapes decoded, IPv6 hosts in
+// brackets. ftp:// stays plain, ftpes:// requires TLS.
 struct FtpUrl {
     static constexpr int DefaultPort = 21;
 
@@ -14,8 +17,12 @@ struct FtpUrl {
     QString user;
     QString password;
     QString path; // the folder to open once logged on; empty for the home folder
+    TlsMode tlsMode = TlsMode::Plain;
 
-    // Empty, with a one-line reason in error, when text is not a usable ftp:// address. The
+    // The server as the server box holds it, the scheme kept: "ftpes://example.com".
+    QString server() const;
+
+    // Empty, with a one-line reason in error, when text is not a usable address. The
     // reason never repeats the text, which may hold a password.
     static std::optional<FtpUrl> parse(const QString& text, QString& error);
 };

@@ -39,16 +39,6 @@ QString retryLine(const TransferJob& job, int retry, int retries, milliseconds d
                         .arg(retries);
 }
 
-LogonInfo logonInfo(const LogonRecord& logon)
-{
-    LogonInfo info;
-    info.host = logon.host;
-    info.port = logon.port;
-    info.user = logon.user;
-    info.password = logon.password;
-    return info;
-}
-
 } // namespace
 
 TransferWorker::TransferWorker(const TransferEnvironment& environment,
@@ -103,6 +93,7 @@ bool TransferWorker::handle(Mail& mail)
         if (auto* logon = dynamic_cast<LogonPayload*>(mail.payload.get());
             logon && !logonArrived_) {
             encodings_ = logon->encodings;
+            client_->setCertificateJudge(logon->judge);
             logOn(logon->record);
         }
         return true;
@@ -128,7 +119,7 @@ void TransferWorker::logOn(const LogonRecord& logon)
     logonArrived_ = true;
     logon_ = logon;
     if (!context_->stopRequested())
-        client_->Logon(logonInfo(logon));
+        client_->Logon(logon.logonInfo());
     if (!encodings_) {
         encodings_ = std::make_shared<RemoteNameEncodings>();
         encodings_->setFallback(client_->codec().encoding());
@@ -247,7 +238,7 @@ bool TransferWorker::reconnect(const QString& remoteFolder)
 {
     client_->Disconnect();
     client_->networkFailure = false;
-    if (!logon_ || !client_->Logon(logonInfo(*logon_)))
+    if (!logon_ || !client_->Logon(logon_->logonInfo()))
         return false;
     client_->Command(QStringLiteral("CWD ") + remoteFolder);
     return true;

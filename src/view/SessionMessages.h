@@ -8,6 +8,8 @@
 
 #include <memory>
 
+class CertificateJudge;
+
 // Requests a session thread takes from its mailbox.
 enum SessionMessage : int {
     QM_RENAME = 0x46C,
@@ -51,12 +53,17 @@ struct LogonRequest : MailPayload {
 // its FtpClient to encodings->ofEntry(remotePath) before each command about a remote entry, so
 // names go back in the bytes the session listed them in, even after the session ended; a
 // folder walk settles each listing it reads with encodings->settleListing(folder, listBuffer).
+// The judge is the session's too, so a certificate the user trusted for the session is not
+// asked about again for the worker's connection.
 struct LogonPayload : MailPayload {
     explicit LogonPayload(LogonRecord logon,
-                          std::shared_ptr<RemoteNameEncodings> nameEncodings = {})
-        : record(std::move(logon)), encodings(std::move(nameEncodings))
+                          std::shared_ptr<RemoteNameEncodings> nameEncodings = {},
+                          std::shared_ptr<CertificateJudge> certificateJudge = {})
+        : record(std::move(logon)), encodings(std::move(nameEncodings)),
+          judge(std::move(certificateJudge))
     {
     }
     LogonRecord record;
     std::shared_ptr<RemoteNameEncodings> encodings;
+    std::shared_ptr<CertificateJudge> judge;
 };

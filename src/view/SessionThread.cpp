@@ -24,6 +24,7 @@ SessionThread::SessionThread(LogonRecord logon, SessionEnvironment environment, 
     client_->setTimeout(env_.networkTimeout);
     client_->setDataMode(ReadTransferSettings(env_.configPath).dataMode);
     client_->setLogSink([this](const QString& text) { Q_EMIT logAppended(text); });
+    client_->setCertificateJudge(env_.certificateJudge);
     remoteOps_ = std::make_unique<RemoteOperations>(
         *client_, *env_.remote, *encodings_, *env_.engineLock, *env_.prompt,
         RemoteOperations::Output{
@@ -89,12 +90,7 @@ bool SessionThread::logOn()
 // server's own reply.
 bool SessionThread::logOnToServer()
 {
-    LogonInfo info;
-    info.host = logon_.host;
-    info.port = logon_.port;
-    info.user = logon_.user;
-    info.password = logon_.password;
-    if (!client_->Logon(info)) {
+    if (!client_->Logon(logon_.logonInfo())) {
         const QString fault = client_->connectionFault();
         Q_EMIT logAppended(QStringLiteral("连接失败,请检查用户/密码是否正确\r\n"));
         Q_EMIT logAppended(QStringLiteral("原因:") +
@@ -277,7 +273,8 @@ void SessionThread::answerLogonRequest(MailPayload* payload)
     if (!request)
         return;
     if (auto worker = request->replyTo.lock())
-        worker->post(QM_LOGON, std::make_unique<LogonPayload>(logon_, encodings_));
+        worker->post(QM_LOGON,
+                     std::make_unique<LogonPayload>(logon_, encodings_, env_.certificateJudge));
 }
 
 void SessionThread::quit()

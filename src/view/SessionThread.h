@@ -14,6 +14,7 @@
 #include <thread>
 
 struct ActionRecord;
+class CertificateJudge;
 class FtpClient;
 class NamedMutex;
 class Prompt;
@@ -31,6 +32,8 @@ struct SessionEnvironment {
     std::chrono::milliseconds keepAliveInterval{10000};
     std::chrono::milliseconds networkTimeout{30000};
     QString configPath; // ftp.ini, for the data connection mode
+    // Judges the certificates that fail verification, for the session and its workers alike.
+    std::shared_ptr<CertificateJudge> certificateJudge;
 };
 
 // One connection tab's worker: logs on with its own FtpClient, then serves the requests posted

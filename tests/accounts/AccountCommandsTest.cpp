@@ -40,6 +40,21 @@ protected:
     QTemporaryDir folder_;
 };
 
+// The scheme chooses TLS, so it is stored with the server as typed: an account with and one
+// without it are two accounts, and a bare server stays bare for older builds to read.
+TEST_F(AccountCommandsTest, TheSchemeStaysWithTheServer)
+{
+    EXPECT_EQ(save("ftpes://example.com", 990, "ann", "secret"), AccountSaveOutcome::Saved);
+    EXPECT_EQ(save("example.com", 21, "ann", "secret"), AccountSaveOutcome::Saved);
+    EXPECT_EQ(save("ftpes://example.com", 990, "ann", "secret"), AccountSaveOutcome::AlreadySaved);
+    EXPECT_EQ(add("ftp://[::1]", 2121, "bob", "pw"), AccountSaveOutcome::Saved);
+    QStringList servers;
+    for (const AccountRecord& record : LoadAccountList(path()))
+        servers << record.server + u'|' + record.port;
+    EXPECT_EQ(servers, (QStringList{text("ftpes://example.com|990"), text("example.com|21"),
+                                    text("ftp://[::1]|2121")}));
+}
+
 TEST_F(AccountCommandsTest, SaveStoresAnAccountOnce)
 {
     EXPECT_EQ(save("ftp.example", 21, "ann", "secret"), AccountSaveOutcome::Saved);

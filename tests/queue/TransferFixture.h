@@ -1,5 +1,6 @@
 #pragma once
 
+#include "ftp/CertificateJudge.h"
 #include "platform/NamedMutex.h"
 #include "queue/QueueEntry.h"
 #include "queue/QueueFile.h"
@@ -120,6 +121,7 @@ protected:
         env.engineLock = &engineLock;
         env.prompt = &prompt;
         env.networkTimeout = std::chrono::milliseconds(5000);
+        env.certificateJudge = judge;
         session =
             std::make_unique<SessionThread>(LogonRecord{server.host(), QStringLiteral("anonymous"),
                                                         serverPort, QStringLiteral("guest")},
@@ -235,6 +237,7 @@ protected:
     SessionRegistry registry;
     RemoteBrowserState remote;
     ScriptedPrompt prompt;
+    std::shared_ptr<CertificateJudge> judge; // the session's, handed to its workers
     TransferQueue queue;
     TransferSlots slots;
     StopAllTransfers stopAll;

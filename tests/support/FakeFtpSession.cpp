@@ -104,16 +104,26 @@ QByteArray FakeFtpSession::receive()
     }
 }
 
+QByteArray FakeFtpSession::receiveFor(const QByteArray& expected)
+{
+    QByteArray line = receive();
+    while (line.startsWith("AUTH ") && !expected.startsWith("AUTH")) {
+        send("530 Please login with USER and PASS.");
+        line = receive();
+    }
+    return line;
+}
+
 void FakeFtpSession::expect(const QByteArray& command)
 {
-    const QByteArray line = receive();
+    const QByteArray line = receiveFor(command);
     if (line != command)
         failScript("expected \"" + command + "\" but received \"" + line + "\"");
 }
 
 QByteArray FakeFtpSession::expectPrefix(const QByteArray& prefix)
 {
-    const QByteArray line = receive();
+    const QByteArray line = receiveFor(prefix);
     if (!line.startsWith(prefix))
         failScript("expected a command starting with \"" + prefix + "\" but received \"" + line +
                    "\"");

@@ -34,7 +34,9 @@ public:
     void sendRaw(const QByteArray& bytes);
     // The next command line (without CR LF); it is recorded in the server's command list.
     QByteArray receive();
-    // The next command must be exactly this line.
+    // The next command must be exactly this line. A client that tries TLS first is answered
+    // "AUTH TLS" as vsftpd without TLS answers it (530), unless the script expects that AUTH
+    // itself; the AUTH line is recorded like any other command.
     void expect(const QByteArray& command);
     // The next command must start with the prefix; gives the whole line.
     QByteArray expectPrefix(const QByteArray& prefix);
@@ -69,6 +71,7 @@ public:
     std::chrono::milliseconds timeout() const { return timeout_; }
 
 private:
+    QByteArray receiveFor(const QByteArray& expected);
     void checkStopping() const;
     static TcpSocket connectTo(const QByteArray& portCommand, const QString& sourceAddress,
                                std::chrono::milliseconds timeout);

@@ -8,8 +8,9 @@
 #include <deque>
 #include <mutex>
 
-// A Prompt for tests: records every question and answers from a script (Yes/Ok when the script
-// has run out, so an unexpected question shows up in asked() rather than hanging a test).
+// A Prompt for tests: records every question and answers from a script (Ok to a notice, No to a
+// certificate question and Yes to any other question when the script has run out, so an
+// unexpected question shows up in asked() rather than hanging a test).
 class ScriptedPrompt : public Prompt {
 public:
     struct Question {
@@ -25,7 +26,7 @@ public:
         std::lock_guard<std::mutex> hold(mutex_);
         asked_.push_back(Question{text, caption, buttons});
         if (answers_.empty())
-            return buttons == PromptButtons::Ok ? PromptAnswer::Ok : PromptAnswer::Yes;
+            return unscripted(buttons);
         const PromptAnswer answer = answers_.front();
         answers_.pop_front();
         return answer;
@@ -53,6 +54,19 @@ public:
     }
 
 private:
+    static PromptAnswer unscripted(PromptButtons buttons)
+    {
+        switch (buttons) {
+        case PromptButtons::Ok:
+            return PromptAnswer::Ok;
+        case PromptButtons::TrustChoice:
+            return PromptAnswer::No;
+        case PromptButtons::YesNo:
+            break;
+        }
+        return PromptAnswer::Yes;
+    }
+
     mutable std::mutex mutex_; // guards answers_ and asked_
     std::deque<PromptAnswer> answers_;
     std::vector<Question> asked_;

@@ -1,5 +1,6 @@
 #include "view/SessionThread.h"
 
+#include "ftp/CertificateJudge.h"
 #include "platform/NamedMutex.h"
 #include "platform/TcpListener.h"
 #include "support/FakeFtpServer.h"
@@ -94,6 +95,7 @@ protected:
         environment.prompt = &prompt;
         environment.keepAliveInterval = keepAlive;
         environment.networkTimeout = std::chrono::milliseconds(5000);
+        environment.certificateJudge = judge;
         auto session = std::make_unique<SessionThread>(logon, environment);
         record(*session);
         return session;
@@ -110,6 +112,7 @@ protected:
     RemoteBrowserState remote;
     NamedMutex engineLock{QStringLiteral("mutex1"), lockFolder.path()};
     ScriptedPrompt prompt;
+    std::shared_ptr<CertificateJudge> judge;
     QObject receiver;
     SessionReports reports;
 };
@@ -329,6 +332,39 @@ TEST_F(SessionThreadTest, AFailedPwdNeverBecomesAPath)
     for (const QByteArray& command : server.commands())
         EXPECT_FALSE(command.startsWith("CWD")) << command.toStdString();
     EXPECT_EQ(reports.lists.size(), 2);
+}
+
+struct RefusingJudge : CertificateJudge {
+    bool acceptCertificate(const QString&, int, const TlsCertificate&) override { return false; }
+};
+
+// The server text names scheme, host and port; a worker's logon brings the session's judge, so
+// a certificate decision made for the session holds for the worker's connection too.
+TEST_F(SessionThreadTest, WorkersGetTheServerTextAndTheJudgeOfTheirSession)
+{
+    VsftpdServer server;
+    ASSERT_TRUE(server.start()) << server.errorText().toStdString();
+    judge = std::make_shared<RefusingJudge>();
+    const LogonRecord logon{QStringLiteral("ftp://%1:%2").arg(server.host()).arg(server.port()),
+                            QStringLiteral("anonymous"), 1, QStringLiteral("guest")};
+    auto session = startSession(logon);
+    session->start();
+    ASSERT_TRUE(waitUntil([this] { return reports.loggedOn == 1; }))
+        << reports.log.join(QString()).toStdString();
+
+    auto worker = std::make_shared<Mailbox>();
+    session->post(QM_LOGON_REQUEST, std::make_unique<LogonRequest>(worker));
+    std::optional<Mail> answer = worker->take(std::chrono::milliseconds(signalWaitMs));
+    ASSERT_TRUE(answer && answer->message == QM_LOGON);
+    const auto* payload = dynamic_cast<const LogonPayload*>(answer->payload.get());
+    ASSERT_NE(payload, nullptr);
+    EXPECT_EQ(payload->judge, judge);
+    EXPECT_EQ(payload->record.host, logon.host);
+    const LogonInfo info = payload->record.logonInfo();
+    EXPECT_EQ(info.host, server.host());
+    EXPECT_EQ(info.port, server.port());
+    EXPECT_EQ(info.tlsMode, TlsMode::Plain);
+    EXPECT_EQ(registry.current(), session->id());
 }
 
 } // namespace

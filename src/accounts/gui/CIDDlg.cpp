@@ -4,6 +4,7 @@
 #include "accounts/AccountRecord.h"
 #include "accounts/gui/DialogButtons.h"
 #include "accounts/gui/TagControl.h"
+#include "ftp/ServerAddress.h"
 #include "platform/Prompt.h"
 
 #include <QGridLayout>
@@ -133,5 +134,9 @@ QString CIDDlg::invalidValueMessage(const QString& server, int port, const QStri
     const AccountRecord record{server, QString::number(port), user, password};
     if (record.hasUnstorableText())
         return UnstorableAccountMessage();
+    // An account whose server text cannot be connected to is of no use saved.
+    QString addressProblem;
+    if (!ServerAddress::parse(server, addressProblem))
+        return addressProblem;
     return {};
 }

@@ -50,6 +50,7 @@ void CftpApp::InitInstance()
     features_ = std::make_unique<ViewFeatures>(*frame_->view(), prompt_, config.workFolder);
     workPath_ = std::make_unique<WorkPathCommand>(*frame_->view(),
                                                   features_->sessions().engineLock(), prompt_);
+    workPath_->setMovedHandler([this] { features_->sessions().followWorkPath(); });
     queue_ = std::make_unique<QueueFeatures>(*frame_->view(), prompt_, config.workFolder,
                                              features_->sessions(), features_->localPane());
     attachArchiveCommands();

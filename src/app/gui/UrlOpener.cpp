@@ -13,7 +13,7 @@ UrlOpener::UrlOpener(QWidget& window, CftpView& view, SessionController& session
 
 void UrlOpener::open(const FtpUrl& url)
 {
-    view_.setHost(url.host);
+    view_.setHost(url.server());
     view_.setPort(url.port);
     view_.setUser(url.user);
     view_.setPassword(url.password);

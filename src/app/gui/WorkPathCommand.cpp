@@ -1,6 +1,7 @@
 #include "app/gui/WorkPathCommand.h"
 
 #include "accounts/AccountFile.h"
+#include "accounts/CertificateTrust.h"
 #include "app/WorkPathChange.h"
 #include "queue/QueueFile.h"
 #include "view/gui/CftpView.h"
@@ -23,8 +24,9 @@ void WorkPathCommand::run()
     if (folder.isEmpty())
         return;
     WorkPathChange change(view_.configuration(), engineLock_, prompt_,
-                          {&AccountListPath, &QueueFile::pathIn});
-    change.apply(folder);
+                          {&AccountListPath, &QueueFile::pathIn, &CertificateTrust::pathIn});
+    if (change.apply(folder) && moved_)
+        moved_();
 }
 
 QString WorkPathCommand::chooseFolder(QWidget* parent, const QString& startFolder)

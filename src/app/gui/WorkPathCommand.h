@@ -10,7 +10,7 @@ class Prompt;
 class QWidget;
 
 // "工作路径(&R)" (32802): the user picks a folder, which becomes the work path of the saved
-// accounts, the queue and the files opened from servers.
+// accounts, the trusted certificates, the queue and the files opened from servers.
 class WorkPathCommand {
 public:
     // Answers the chosen folder, or an empty text when the user cancels.
@@ -20,6 +20,8 @@ public:
                     FolderChooser chooser = chooseFolder);
 
     void run();
+    // Called once the work path has moved.
+    void setMovedHandler(std::function<void()> moved) { moved_ = std::move(moved); }
 
     // Qt's folder chooser, titled "请选择文件夹", showing folders only.
     static QString chooseFolder(QWidget* parent, const QString& startFolder);
@@ -29,4 +31,5 @@ private:
     NamedMutex& engineLock_;
     Prompt& prompt_;
     FolderChooser chooser_;
+    std::function<void()> moved_;
 };

@@ -1,5 +1,6 @@
 #include "archive/gui/RemoteArchiveCommands.h"
 
+#include "ftp/ServerAddress.h"
 #include "view/SessionMessages.h"
 #include "view/gui/CMyListCtrl.h"
 #include "view/gui/CftpView.h"
@@ -75,7 +76,8 @@ bool RemoteArchiveCommands::OnUpdateExtractOnServer() const
 void RemoteArchiveCommands::startWorker(const QString& requestText)
 {
     reapFinished();
-    ArchiveServiceThread::Job job{view_.host(), port_, view_.user(), requestText};
+    ArchiveServiceThread::Job job{ServerAddress::of(view_.host()).host, port_, view_.user(),
+                                  requestText};
     // The workers end before this object, and the view outlives it.
     auto log = [&view = view_](const QString& line) { view.AppendLog(line); };
     // The session is looked up on the GUI thread, when the refresh is due.

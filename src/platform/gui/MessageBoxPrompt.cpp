@@ -2,6 +2,7 @@
 
 #include <QApplication>
 #include <QMessageBox>
+#include <QPushButton>
 #include <QThread>
 
 #include <chrono>
@@ -11,13 +12,37 @@
 
 namespace {
 
+QString captionOrName(const QString& caption)
+{
+    return caption.isEmpty() ? QApplication::applicationDisplayName() : caption;
+}
+
+// Escape, closing the box and Enter all refuse: trusting a certificate takes a deliberate click.
+PromptAnswer showTrustChoice(QWidget* parent, const QString& text, const QString& caption)
+{
+    QMessageBox box(QMessageBox::Warning, captionOrName(caption), text, QMessageBox::NoButton,
+                    parent);
+    const QAbstractButton* always =
+        box.addButton(QStringLiteral("总是信任"), QMessageBox::AcceptRole);
+    const QAbstractButton* once =
+        box.addButton(QStringLiteral("仅此一次"), QMessageBox::AcceptRole);
+    QPushButton* refuse = box.addButton(QStringLiteral("拒绝"), QMessageBox::RejectRole);
+    box.setDefaultButton(refuse);
+    box.setEscapeButton(refuse);
+    box.exec();
+    if (box.clickedButton() == always)
+        return PromptAnswer::TrustAlways;
+    return box.clickedButton() == once ? PromptAnswer::TrustOnce : PromptAnswer::No;
+}
+
 PromptAnswer showBox(QWidget* parent, const QString& text, const QString& caption,
                      PromptButtons buttons)
 {
+    if (buttons == PromptButtons::TrustChoice)
+        return showTrustChoice(parent, text, caption);
     const bool yesNo = buttons == PromptButtons::YesNo;
-    QMessageBox box(yesNo ? QMessageBox::Question : QMessageBox::NoIcon,
-                    caption.isEmpty() ? QApplication::applicationDisplayName() : caption, text,
-                    yesNo ? QMessageBox::Yes | QMessageBox::No : QMessageBox::Ok, parent);
+    QMessageBox box(yesNo ? QMessageBox::Question : QMessageBox::NoIcon, captionOrName(caption),
+                    text, yesNo ? QMessageBox::Yes | QMessageBox::No : QMessageBox::Ok, parent);
     const int result = box.exec();
     if (!yesNo)
         return PromptAnswer::Ok;
@@ -26,7 +51,7 @@ PromptAnswer showBox(QWidget* parent, const QString& text, const QString& captio
 
 PromptAnswer unanswered(PromptButtons buttons)
 {
-    return buttons == PromptButtons::YesNo ? PromptAnswer::No : PromptAnswer::Ok;
+    return buttons == PromptButtons::Ok ? PromptAnswer::Ok : PromptAnswer::No;
 }
 
 // The answer a worker waits for; shared with the queued call, which may outlive the wait.

@@ -1,6 +1,8 @@
 #include "view/gui/SessionController.h"
 
+#include "accounts/CertificateTrust.h"
 #include "app/Configuration.h"
+#include "ftp/ServerAddress.h"
 #include "platform/Prompt.h"
 #include "view/SessionMessages.h"
 #include "view/SessionThread.h"
@@ -41,6 +43,8 @@ QString cutBeforeLastSlash(const QString& folder)
 SessionController::SessionController(CftpView& view, Prompt& prompt, const QString& lockFolder,
                                      QObject* parent)
     : QObject(parent), view_(view), prompt_(prompt),
+      certificateTrust_(std::make_shared<CertificateTrust>(
+          prompt, QString(), [&view](const QString& line) { view.AppendLog(line); })),
       engineLock_(QStringLiteral("mutex1"), lockFolder)
 {
     connect(&view_, &CftpView::connectRequested, this, &SessionController::OnConnect);
@@ -146,21 +150,34 @@ bool SessionController::postToSession(int sessionId, int message,
     return true;
 }
 
+// A port written in the server box ("host:2121") takes the place of the port field's.
 void SessionController::OnConnect()
 {
     const QString host = view_.host();
-    const std::optional<int> port = view_.port();
     if (host.isEmpty()) {
         prompt_.tell(QStringLiteral("请填入服务器地址"));
         return;
     }
+    QString error;
+    const std::optional<ServerAddress> address = ServerAddress::parse(host, error);
+    if (!address) {
+        prompt_.tell(error);
+        return;
+    }
+    const std::optional<int> port = address->port ? address->port : view_.port();
     if (!port) {
         prompt_.tell(QStringLiteral("请输入一个整数。"));
         return;
     }
+    followWorkPath();
     view_.AppendLog(QStringLiteral("连接服务器:") + host + QStringLiteral("\r\n"));
     startSession(LogonRecord{host, view_.user(), *port, view_.password()});
     RememberServer(view_.configuration(), host);
+}
+
+void SessionController::followWorkPath()
+{
+    certificateTrust_->setTrustFile(CertificateTrust::pathIn(view_.configuration().workPath));
 }
 
 void SessionController::startSession(const LogonRecord& logon)
@@ -174,6 +191,7 @@ void SessionController::startSession(const LogonRecord& logon)
     environment.keepAliveInterval = keepAlive_;
     environment.networkTimeout = networkTimeout_;
     environment.configPath = view_.configuration().configPath;
+    environment.certificateJudge = certificateTrust_;
     auto session = std::make_unique<SessionThread>(logon, environment);
     SessionThread* raw = session.get();
     const int id = raw->id();

@@ -14,6 +14,7 @@
 #include <map>
 #include <memory>
 
+class CertificateTrust;
 class CftpView;
 class MailPayload;
 class Prompt;
@@ -38,6 +39,8 @@ public:
     // The browsing state of the current session (an empty one when there is none).
     RemoteBrowserState& remote();
     NamedMutex& engineLock() { return engineLock_; }
+    // The judge of the certificates that fail verification, shared by sessions and workers.
+    CertificateTrust& certificateTrust() { return *certificateTrust_; }
     // The session requests go to; null when there is none.
     SessionThread* currentSession() const;
     // Posts a request to the current session; false when there is none.
@@ -47,6 +50,9 @@ public:
     bool postToSession(int sessionId, int message, std::unique_ptr<MailPayload> payload = {});
 
     void OnConnect();
+    // The trust file of the certificates the user trusts lives in the work path: later
+    // decisions go to the one the configuration names now.
+    void followWorkPath();
     // The folder the next session started by OnConnect opens once it is logged on.
     void openAfterLogon(const QString& path) { pathAfterLogon_ = path; }
     void OnDisconnect();
@@ -78,6 +84,8 @@ private:
 
     CftpView& view_;
     Prompt& prompt_;
+    // Shared with every session and transfer worker, which may still hold it after a tab closed.
+    std::shared_ptr<CertificateTrust> certificateTrust_;
     NamedMutex engineLock_;
     SessionRegistry registry_;
     RemoteBrowserState noSession_;

@@ -1,6 +1,7 @@
 #include "app/gui/WorkPathCommand.h"
 
 #include "accounts/AccountFile.h"
+#include "accounts/CertificateTrust.h"
 #include "accounts/gui/CIDDlg.h"
 #include "app/gui/CMainFrame.h"
 #include "app/gui/CftpApp.h"
@@ -12,6 +13,8 @@
 #include "support/TemporaryFolder.h"
 #include "view/gui/CftpView.h"
 #include "view/gui/CommandIds.h"
+#include "view/gui/SessionController.h"
+#include "view/gui/ViewFeatures.h"
 
 #include <QDir>
 #include <QFileDialog>
@@ -105,6 +108,38 @@ TEST_F(WorkPathCommandTest, AccountsFollowTheNewWorkPath)
     EXPECT_EQ(servers, (QStringList{QStringLiteral("old.example"), QStringLiteral("new.example")}));
     EXPECT_EQ(LoadAccountList(AccountListPath(oldPath())).size(), 1);
     EXPECT_EQ(prompt.texts(), QStringList{QStringLiteral("添加新账号成功")});
+}
+
+// The trusted certificates come along, still private to the user, and the certificate
+// decisions of later connections read them in the new folder.
+TEST_F(WorkPathCommandTest, TrustedCertificatesFollowTheNewWorkPath)
+{
+    CftpApp app(prompt, documents());
+    app.InitInstance();
+    CftpView& view = *app.mainFrame()->view();
+    const QString fingerprint = QStringList(32, QStringLiteral("5A")).join(u':');
+    QFile old(CertificateTrust::pathIn(oldPath()));
+    ASSERT_TRUE(old.open(QIODevice::WriteOnly));
+    old.write("files.example\t21\t" + fingerprint.toLatin1() + '\n');
+    old.close();
+    ASSERT_TRUE(old.setPermissions(QFileDevice::ReadOwner | QFileDevice::WriteOwner));
+    OnNextModal<QFileDialog>([this](QFileDialog& chooser) {
+        chooser.setDirectory(chosen());
+        chooser.selectFile(chosen());
+        static_cast<QDialog&>(chooser).accept();
+    });
+
+    ASSERT_TRUE(view.commands().dispatch(CommandId::WorkPath));
+    ASSERT_EQ(view.configuration().workPath, chosen() + u'/');
+    const QString moved = CertificateTrust::pathIn(chosen() + u'/');
+    EXPECT_EQ(QFile::permissions(moved), QFileDevice::ReadOwner | QFileDevice::WriteOwner |
+                                             QFileDevice::ReadUser | QFileDevice::WriteUser);
+    ASSERT_TRUE(old.remove());
+    TlsCertificate certificate;
+    certificate.sha256Fingerprint = fingerprint;
+    EXPECT_TRUE(app.features()->sessions().certificateTrust().acceptCertificate(
+        QStringLiteral("files.example"), 21, certificate));
+    EXPECT_TRUE(prompt.texts().isEmpty()) << prompt.texts().join(u'|').toStdString();
 }
 
 } // namespace

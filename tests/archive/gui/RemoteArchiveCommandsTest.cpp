@@ -133,4 +133,15 @@ TEST_F(RemoteArchiveCommandsTest, HostileArchiveExtractsNothing)
     EXPECT_FALSE(QFileInfo::exists(QFileInfo(server.rootPath()).path() + QStringLiteral("/evil")));
 }
 
+// The archive service runs on the FTP server's host, whatever scheme and port the server box
+// names for FTP.
+TEST_F(RemoteArchiveCommandsTest, ServiceIsReachedAtTheHostOfASchemedServerText)
+{
+    view.setHost(QStringLiteral("ftpes://%1:%2").arg(server.host()).arg(server.port()));
+    select({QStringLiteral("a.txt")});
+    view.commands().dispatch(CommandId::RemoteCompress);
+    ASSERT_TRUE(waitFor([&] { return names().contains(QStringLiteral("a.txt.zip")); }))
+        << view.logText().toStdString();
+}
+
 } // namespace

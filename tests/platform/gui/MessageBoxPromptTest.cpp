@@ -7,6 +7,7 @@
 #include <QApplication>
 #include <QElapsedTimer>
 #include <QMessageBox>
+#include <QTest>
 #include <QThread>
 #include <QWidget>
 #include <gtest/gtest.h>
@@ -85,6 +86,59 @@ INSTANTIATE_TEST_SUITE_P(Buttons, MessageBoxPromptAnswerTest,
                                          AnswerCase{"No", QMessageBox::No, PromptAnswer::No}),
                          caseName);
 
+struct TrustCase {
+    const char* name;
+    std::function<void(QMessageBox&)> act;
+    PromptAnswer answer;
+};
+
+std::function<void(QMessageBox&)> clickButton(const QString& text)
+{
+    return [text](QMessageBox& box) {
+        for (QAbstractButton* button : box.buttons()) {
+            if (button->text() == text)
+                button->click();
+        }
+    };
+}
+
+std::function<void(QMessageBox&)> pressKey(Qt::Key key)
+{
+    return [key](QMessageBox& box) { QTest::keyClick(&box, key); };
+}
+
+class MessageBoxPromptTrustTest : public testing::TestWithParam<TrustCase> {};
+
+// Only a click on one of the two trusting buttons trusts; every other way out refuses.
+TEST_P(MessageBoxPromptTrustTest, TrustChoiceGivesTheChosenAnswer)
+{
+    QWidget window;
+    MessageBoxPrompt prompt(&window);
+    QStringList shown;
+    OnNextModal<QMessageBox>([&shown](QMessageBox& box) {
+        for (const QAbstractButton* button : box.buttons())
+            shown << button->text();
+        GetParam().act(box);
+    });
+    EXPECT_EQ(prompt.ask(QStringLiteral("证书"), QStringLiteral("证书验证失败"),
+                         PromptButtons::TrustChoice),
+              GetParam().answer);
+    shown.sort();
+    EXPECT_EQ(shown, QStringList({QStringLiteral("仅此一次"), QStringLiteral("总是信任"),
+                                  QStringLiteral("拒绝")}));
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Buttons, MessageBoxPromptTrustTest,
+    testing::Values(
+        TrustCase{"Always", clickButton(QStringLiteral("总是信任")), PromptAnswer::TrustAlways},
+        TrustCase{"Once", clickButton(QStringLiteral("仅此一次")), PromptAnswer::TrustOnce},
+        TrustCase{"Refuse", clickButton(QStringLiteral("拒绝")), PromptAnswer::No},
+        TrustCase{"Escape", pressKey(Qt::Key_Escape), PromptAnswer::No},
+        TrustCase{"Enter", pressKey(Qt::Key_Return), PromptAnswer::No},
+        TrustCase{"Closed", [](QMessageBox& box) { box.close(); }, PromptAnswer::No}),
+    caseName);
+
 TEST(MessageBoxPromptTest, WorkerThreadWaitsForTheAnswerGivenOnTheGuiThread)
 {
     MessageBoxPrompt prompt;
@@ -126,15 +180,18 @@ TEST(MessageBoxPromptTest, WorkerQuestionsAfterTheEventLoopEndedGetNoAtOnce)
     ASSERT_TRUE(QMetaObject::invokeMethod(qApp, "aboutToQuit", Qt::DirectConnection));
     PromptAnswer yesNo = PromptAnswer::Yes;
     PromptAnswer ok = PromptAnswer::No;
+    PromptAnswer trust = PromptAnswer::TrustAlways;
     std::thread worker([&] {
         yesNo = prompt.ask(QStringLiteral("覆盖?"), QString(), PromptButtons::YesNo);
         ok = prompt.ask(QStringLiteral("提示"), QString(), PromptButtons::Ok);
+        trust = prompt.ask(QStringLiteral("证书"), QString(), PromptButtons::TrustChoice);
     });
     worker.join(); // with a live wait for the GUI thread this would never return
     QApplication::processEvents();
     EXPECT_EQ(QApplication::activeModalWidget(), nullptr);
     EXPECT_EQ(yesNo, PromptAnswer::No);
     EXPECT_EQ(ok, PromptAnswer::Ok);
+    EXPECT_EQ(trust, PromptAnswer::No);
 }
 
 } // namespace

@@ -147,6 +147,43 @@ TEST_F(SessionControllerTest, MessagesForAnEmptyServerAndForDisconnectWithoutASe
     EXPECT_TRUE(view.logText().isEmpty());
 }
 
+// A server text that cannot be connected to is refused before any session starts.
+TEST_F(SessionControllerTest, UnusableServerTextIsRefusedWithItsReason)
+{
+    for (const QString& host : {QStringLiteral("sftp://example.com"),
+                                QStringLiteral("example.com:ftp"), QStringLiteral("ftp://a@b")}) {
+        view.setHost(host);
+        controller.OnConnect();
+    }
+    const QStringList told = prompt.texts();
+    ASSERT_EQ(told.size(), 3);
+    EXPECT_TRUE(told[0].contains(QStringLiteral("ftpes://"))) << told[0].toStdString();
+    EXPECT_TRUE(told[1].contains(QStringLiteral("端口"))) << told[1].toStdString();
+    EXPECT_TRUE(told[2].contains(QStringLiteral("用户名"))) << told[2].toStdString();
+    EXPECT_TRUE(view.logText().isEmpty());
+    EXPECT_EQ(controller.currentSession(), nullptr);
+    EXPECT_TRUE(view.configuration().addresses.isEmpty());
+}
+
+// "ftp://host:port" connects to that port whatever the port field says, and keeps its scheme in
+// the tab and among the remembered servers.
+TEST_F(SessionControllerTest, SchemeAndPortTypedWithTheServerAreKept)
+{
+    VsftpdServer server;
+    ASSERT_TRUE(server.start()) << server.errorText().toStdString();
+    const QString typed = QStringLiteral("ftp://%1:%2").arg(server.host()).arg(server.port());
+    view.setHost(typed);
+    view.setPort(1);
+    view.setUser(QStringLiteral("anonymous"));
+    view.setPassword(QStringLiteral("guest"));
+    controller.OnConnect();
+    ASSERT_TRUE(waitFor([&] { return view.sessionTabs()->count() == 1; }))
+        << view.logText().toStdString();
+    EXPECT_EQ(view.sessionTabs()->tabText(0), typed);
+    EXPECT_EQ(view.configuration().addresses.first(), typed);
+    EXPECT_TRUE(prompt.texts().isEmpty()) << prompt.texts().join(u'|').toStdString();
+}
+
 TEST_F(SessionControllerTest, NoopReachesTheServerAfterTheIdleInterval)
 {
     VsftpdOptions options;

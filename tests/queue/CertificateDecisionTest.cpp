@@ -1,0 +1,137 @@
+// Certificate decisions against a real vsftpd with TLS and a self-signed certificate made by the
+// test: a transfer worker reuses its session's decision, a remembered certificate is trusted
+// in the next run without a question, and a changed one is refused.
+
+#include "accounts/CertificateTrust.h"
+#include "ftp/FtpClient.h"
+#include "queue/TransferFixture.h"
+
+#include <type_traits>
+
+namespace {
+
+// VsftpdServer serves TLS once the engine's TLS work is merged; until then these tests skip.
+template <class Options, class = void> struct ServesTls : std::false_type {
+};
+template <class Options>
+struct ServesTls<Options, std::void_t<decltype(Options::tls), decltype(Options::forceTls)>>
+    : std::true_type {
+};
+
+constexpr bool serverSpeaksTls = ServesTls<VsftpdOptions>::value;
+constexpr const char* noTls =
+    "VsftpdServer has no TLS options yet (the engine's TLS is not merged)";
+
+// No logon and no data connection without TLS.
+template <class Options> Options forcedTls(Options options)
+{
+    if constexpr (ServesTls<Options>::value) {
+        options.tls = true;
+        options.forceTls = true;
+    }
+    return options;
+}
+
+int trustQuestions(const ScriptedPrompt& prompt)
+{
+    int count = 0;
+    for (const auto& question : prompt.asked())
+        count += question.buttons == PromptButtons::TrustChoice ? 1 : 0;
+    return count;
+}
+
+class SessionTrustTest : public TransferFixture {
+protected:
+    SessionTrustTest() : TransferFixture(forcedTls(VsftpdOptions{})) {}
+
+    void SetUp() override
+    {
+        if (!serverSpeaksTls)
+            GTEST_SKIP() << noTls;
+        judge = trust;
+        prompt.answerNext(PromptAnswer::TrustOnce);
+        TransferFixture::SetUp();
+    }
+
+    QString trustFile() const { return CertificateTrust::pathIn(local.path() + u'/'); }
+
+    std::shared_ptr<CertificateTrust> trust =
+        std::make_shared<CertificateTrust>(prompt, trustFile());
+};
+
+// The worker opens a connection of its own and meets the same certificate: the user, who
+// trusted it for this session, is not asked again.
+TEST_F(SessionTrustTest, TransferWorkerReusesTheSessionsDecision)
+{
+    ASSERT_EQ(trustQuestions(prompt), 1);
+    const QByteArray data = makeFile(remoteFile(QStringLiteral("tls.bin")), 96 * 1024);
+    const int row = addDownload(QStringLiteral("tls.bin"), QStringLiteral("tls.bin"));
+    ASSERT_TRUE(waitForState(row, QueueState::Downloaded)) << log().join(QString()).toStdString();
+    EXPECT_EQ(sha256(localFile(QStringLiteral("tls.bin"))),
+              QCryptographicHash::hash(data, QCryptographicHash::Sha256).toHex());
+    EXPECT_EQ(trustQuestions(prompt), 1);
+    EXPECT_FALSE(QFile::exists(trustFile()));
+}
+
+class RememberedCertificateTest : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        if (!serverSpeaksTls)
+            GTEST_SKIP() << noTls;
+        ASSERT_TRUE(server.start()) << server.errorText().toStdString();
+    }
+
+    bool logOn(CertificateTrust& trust)
+    {
+        FtpClient client;
+        client.setTimeout(std::chrono::milliseconds(5000));
+        client.setCertificateJudge(std::shared_ptr<CertificateJudge>(&trust, [](auto*) {}));
+        LogonInfo info;
+        info.host = server.host();
+        info.port = server.port();
+        info.user = QStringLiteral("anonymous");
+        info.password = QStringLiteral("guest");
+        info.tlsMode = TlsMode::Required;
+        const bool loggedOn = client.Logon(info);
+        client.Disconnect();
+        return loggedOn;
+    }
+
+    VsftpdServer server{forcedTls(VsftpdOptions{})};
+    TemporaryFolder work{QStringLiteral("remembered")};
+    QString trustFile = CertificateTrust::pathIn(work.path() + u'/');
+};
+
+TEST_F(RememberedCertificateTest, TrustedAlwaysIsTrustedInTheNextRunUnasked)
+{
+    ScriptedPrompt firstRun{{PromptAnswer::TrustAlways}};
+    CertificateTrust firstTrust(firstRun, trustFile);
+    ASSERT_TRUE(logOn(firstTrust));
+    EXPECT_EQ(trustQuestions(firstRun), 1);
+
+    ScriptedPrompt nextRun;
+    CertificateTrust nextTrust(nextRun, trustFile);
+    EXPECT_TRUE(logOn(nextTrust));
+    EXPECT_TRUE(nextRun.asked().empty());
+}
+
+TEST_F(RememberedCertificateTest, ChangedCertificateIsRefusedWithAWarning)
+{
+    QFile file(trustFile);
+    ASSERT_TRUE(file.open(QIODevice::WriteOnly));
+    file.write("127.0.0.1\t" + QByteArray::number(server.port()) + '\t' +
+               QStringList(32, QStringLiteral("00")).join(u':').toLatin1() + '\n');
+    file.close();
+    ScriptedPrompt prompt{{PromptAnswer::Ok, PromptAnswer::TrustAlways}};
+    QStringList log;
+    CertificateTrust trust(prompt, trustFile, [&log](const QString& line) { log << line; });
+
+    EXPECT_FALSE(logOn(trust));
+    const auto asked = prompt.asked();
+    ASSERT_EQ(asked.size(), 1u);
+    EXPECT_EQ(asked.front().caption, QStringLiteral("证书已改变"));
+    EXPECT_EQ(log.size(), 1);
+}
+
+} // namespace
