@@ -6,29 +6,14 @@
 #include "ftp/FtpClient.h"
 #include "queue/TransferFixture.h"
 
-#include <type_traits>
-
 namespace {
 
-// VsftpdServer serves TLS once the engine's TLS work is merged; until then these tests skip.
-template <class Options, class = void> struct ServesTls : std::false_type {
-};
-template <class Options>
-struct ServesTls<Options, std::void_t<decltype(Options::tls), decltype(Options::forceTls)>>
-    : std::true_type {
-};
-
-constexpr bool serverSpeaksTls = ServesTls<VsftpdOptions>::value;
-constexpr const char* noTls =
-    "VsftpdServer has no TLS options yet (the engine's TLS is not merged)";
-
 // No logon and no data connection without TLS.
-template <class Options> Options forcedTls(Options options)
+VsftpdOptions forcedTls()
 {
-    if constexpr (ServesTls<Options>::value) {
-        options.tls = true;
-        options.forceTls = true;
-    }
+    VsftpdOptions options;
+    options.tls = true;
+    options.forceTls = true;
     return options;
 }
 
@@ -42,12 +27,10 @@ int trustQuestions(const ScriptedPrompt& prompt)
 
 class SessionTrustTest : public TransferFixture {
 protected:
-    SessionTrustTest() : TransferFixture(forcedTls(VsftpdOptions{})) {}
+    SessionTrustTest() : TransferFixture(forcedTls()) {}
 
     void SetUp() override
     {
-        if (!serverSpeaksTls)
-            GTEST_SKIP() << noTls;
         judge = trust;
         prompt.answerNext(PromptAnswer::TrustOnce);
         TransferFixture::SetUp();
@@ -75,12 +58,7 @@ TEST_F(SessionTrustTest, TransferWorkerReusesTheSessionsDecision)
 
 class RememberedCertificateTest : public ::testing::Test {
 protected:
-    void SetUp() override
-    {
-        if (!serverSpeaksTls)
-            GTEST_SKIP() << noTls;
-        ASSERT_TRUE(server.start()) << server.errorText().toStdString();
-    }
+    void SetUp() override { ASSERT_TRUE(server.start()) << server.errorText().toStdString(); }
 
     bool logOn(CertificateTrust& trust)
     {
@@ -98,7 +76,7 @@ protected:
         return loggedOn;
     }
 
-    VsftpdServer server{forcedTls(VsftpdOptions{})};
+    VsftpdServer server{forcedTls()};
     TemporaryFolder work{QStringLiteral("remembered")};
     QString trustFile = CertificateTrust::pathIn(work.path() + u'/');
 };
