@@ -90,7 +90,8 @@ bool SessionThread::logOn()
 // server's own reply.
 bool SessionThread::logOnToServer()
 {
-    if (!client_->Logon(logon_.logonInfo())) {
+    const LogonInfo info = logon_.logonInfo();
+    if (!client_->Logon(info)) {
         const QString fault = client_->connectionFault();
         Q_EMIT logAppended(QStringLiteral("连接失败,请检查用户/密码是否正确\r\n"));
         Q_EMIT logAppended(QStringLiteral("原因:") +
@@ -102,6 +103,9 @@ bool SessionThread::logOnToServer()
     serverKind_ = client_->serverKind;
     Q_EMIT logAppended(QStringLiteral("连接成功\r\n"));
     Q_EMIT logAppended(client_->logonLog);
+    // The engine says how TLS went; in clear by the user's choice it was never tried.
+    if (info.tlsMode == TlsMode::Plain)
+        Q_EMIT logAppended(QStringLiteral("未加密连接(地址以 ftp:// 开头)\r\n"));
     return true;
 }
 

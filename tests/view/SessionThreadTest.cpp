@@ -351,6 +351,7 @@ TEST_F(SessionThreadTest, WorkersGetTheServerTextAndTheJudgeOfTheirSession)
     session->start();
     ASSERT_TRUE(waitUntil([this] { return reports.loggedOn == 1; }))
         << reports.log.join(QString()).toStdString();
+    EXPECT_TRUE(reports.log.contains(QStringLiteral("未加密连接(地址以 ftp:// 开头)\r\n")));
 
     auto worker = std::make_shared<Mailbox>();
     session->post(QM_LOGON_REQUEST, std::make_unique<LogonRequest>(worker));
