@@ -14,11 +14,10 @@ folders=${FOLDERS:-10}
 rounds=${ROUNDS:-5}
 source_dir=$(cd "$(dirname "$0")/.." && pwd)
 
-cmake -S "$source_dir" -B "$builddir" -G Ninja -DKEVRA_BENCH=ON >/dev/null
-cmake --build "$builddir" --target kevra_folder_bench >/dev/null
+source "$source_dir/bench/lib.sh"
+build_bench "$builddir" kevra_folder_bench
 bench="$builddir/bench/kevra_folder_bench"
 
-source "$source_dir/bench/lib.sh"
 
 # SHA-256 over every file's path and content, so a missing, extra or damaged file shows.
 tree_sum() {

@@ -15,6 +15,14 @@ cleanup() {
 }
 trap cleanup EXIT
 
+# Configures the build folder with the benchmarks and builds the given targets.
+build_bench() {
+  local builddir=$1
+  shift
+  cmake -S "$source_dir" -B "$builddir" -G Ninja -DKEVRA_BENCH=ON >/dev/null
+  cmake --build "$builddir" --target "$@" >/dev/null
+}
+
 free_port() {
   /usr/bin/python3 -c 'import socket; s=socket.socket(); s.bind(("127.0.0.1",0)); print(s.getsockname()[1])'
 }

@@ -12,11 +12,10 @@ entries=${ENTRIES:-20000}
 reps=${REPS:-5}
 source_dir=$(cd "$(dirname "$0")/.." && pwd)
 
-cmake -S "$source_dir" -B "$builddir" -G Ninja -DKEVRA_BENCH=ON >/dev/null
-cmake --build "$builddir" --target kevra_listing_bench >/dev/null
+source "$source_dir/bench/lib.sh"
+build_bench "$builddir" kevra_listing_bench
 bench="$builddir/bench/kevra_listing_bench"
 
-source "$source_dir/bench/lib.sh"
 
 start_server
 mkdir -p "$work/root/pub/many"

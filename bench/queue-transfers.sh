@@ -14,11 +14,10 @@ count=${COUNT:-5}
 rounds=${ROUNDS:-3}
 source_dir=$(cd "$(dirname "$0")/.." && pwd)
 
-cmake -S "$source_dir" -B "$builddir" -G Ninja -DKEVRA_BENCH=ON >/dev/null
-cmake --build "$builddir" --target kevra_queue_bench >/dev/null
+source "$source_dir/bench/lib.sh"
+build_bench "$builddir" kevra_queue_bench
 bench="$builddir/bench/kevra_queue_bench"
 
-source "$source_dir/bench/lib.sh"
 
 start_server
 declare -a sums

@@ -16,11 +16,10 @@ size_mib=${SIZE_MIB:-1024}
 rounds=${ROUNDS:-5}
 source_dir=$(cd "$(dirname "$0")/.." && pwd)
 
-cmake -S "$source_dir" -B "$builddir" -G Ninja -DKEVRA_BENCH=ON >/dev/null
-cmake --build "$builddir" --target kevra_ftp_bench >/dev/null
+source "$source_dir/bench/lib.sh"
+build_bench "$builddir" kevra_ftp_bench
 bench="$builddir/bench/kevra_ftp_bench"
 
-source "$source_dir/bench/lib.sh"
 
 clients=(kevra curl lftp)
 modes=(active passive)
