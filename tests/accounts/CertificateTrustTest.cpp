@@ -127,16 +127,6 @@ INSTANTIATE_TEST_SUITE_P(
                   0,
                   0,
                   line("example.com", 21, fingerprintA)},
-        TrustCase{"RememberedNameInOtherCase",
-                  line("example.com", 21, fingerprintA),
-                  false,
-                  "Example.COM",
-                  21,
-                  {},
-                  true,
-                  0,
-                  0,
-                  line("example.com", 21, fingerprintA)},
         TrustCase{"RememberedChanged",
                   line("example.com", 21, fingerprintB),
                   false,
@@ -146,16 +136,6 @@ INSTANTIATE_TEST_SUITE_P(
                   false,
                   0,
                   1,
-                  line("example.com", 21, fingerprintB)},
-        TrustCase{"ChangedAfterAcceptedOnceElsewhere",
-                  line("example.com", 21, fingerprintB),
-                  true,
-                  "other.example.com",
-                  21,
-                  {},
-                  true,
-                  0,
-                  0,
                   line("example.com", 21, fingerprintB)},
         TrustCase{"OtherPortIsAnotherServer",
                   line("example.com", 990, fingerprintA),
@@ -189,8 +169,6 @@ INSTANTIATE_TEST_SUITE_P(
                   0,
                   {}},
         TrustCase{"NewRefused", {}, false, "example.com", 21, {PromptAnswer::No}, false, 1, 0, {}},
-        TrustCase{
-            "NewAnsweredOddly", {}, false, "example.com", 21, {PromptAnswer::Yes}, false, 1, 0, {}},
         TrustCase{"AddedBesideOthers",
                   line("a.example.com", 21, fingerprintB),
                   false,
@@ -233,23 +211,6 @@ TEST_F(TrustFixture, TrustedAlwaysSurvivesTheRunInAPrivateFile)
     EXPECT_TRUE(
         nextRun.acceptCertificate(QStringLiteral("example.com"), 21, certificate(fingerprintA)));
     EXPECT_TRUE(nextRunPrompt.asked().empty());
-}
-
-TEST_F(TrustFixture, TrustedOnceOrRefusedIsAskedAgainWhenItCounts)
-{
-    prompt.answerNext(PromptAnswer::TrustOnce);
-    ASSERT_TRUE(trust.acceptCertificate(QStringLiteral("h"), 21, certificate(fingerprintA)));
-    // Another certificate for the same server is a new question, and so is the next run.
-    prompt.answerNext(PromptAnswer::No);
-    EXPECT_FALSE(trust.acceptCertificate(QStringLiteral("h"), 21, certificate(fingerprintB)));
-    prompt.answerNext(PromptAnswer::No);
-    EXPECT_FALSE(trust.acceptCertificate(QStringLiteral("h"), 21, certificate(fingerprintB)));
-    EXPECT_EQ(asked(PromptButtons::TrustChoice), 3);
-
-    ScriptedPrompt nextRunPrompt{{PromptAnswer::No}};
-    CertificateTrust nextRun(nextRunPrompt, trustFile());
-    EXPECT_FALSE(nextRun.acceptCertificate(QStringLiteral("h"), 21, certificate(fingerprintA)));
-    EXPECT_EQ(nextRunPrompt.asked().size(), 1u);
 }
 
 TEST_F(TrustFixture, ChangedCertificateIsRefusedWithAWarningAndALogLine)
