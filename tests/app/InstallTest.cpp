@@ -40,8 +40,9 @@ TEST(InstallTest, InstallsAValidDesktopEntryAndUninstallsEverything)
     QFile entry(desktop);
     ASSERT_TRUE(entry.open(QIODevice::ReadOnly));
     const QStringList lines = QString::fromUtf8(entry.readAll()).split(QLatin1Char('\n'));
-    for (const char* line : {"Exec=kevra %u", "Icon=kevra", "MimeType=x-scheme-handler/ftp;",
-                             "Categories=Network;FileTransfer;"})
+    for (const char* line :
+         {"Exec=kevra %u", "Icon=kevra", "MimeType=x-scheme-handler/ftp;x-scheme-handler/ftpes;",
+          "Categories=Network;FileTransfer;"})
         EXPECT_TRUE(lines.contains(QString::fromUtf8(line))) << line;
 
     // Someone else's file beside ours stays.
