@@ -2,6 +2,8 @@
 
 #include <QLatin1String>
 
+#include <arpa/inet.h>
+
 #include <algorithm>
 
 namespace {
@@ -48,8 +50,9 @@ bool takeScheme(QString& rest, TlsMode& mode)
 
 bool isHostCharacter(QChar c)
 {
-    return c.unicode() > 0x20 && c.unicode() != 0x7F && !c.isSpace() &&
-           !QStringLiteral("/\\@?#[]").contains(c);
+    // Control and invisible format characters (C1 controls, zero-width joiners) have no place
+    // in a host name and would only make one look like another.
+    return c.isPrint() && !c.isSpace() && !QStringLiteral("/\\@?#[]").contains(c);
 }
 
 bool isAsciiDigit(QChar c)
@@ -57,10 +60,12 @@ bool isAsciiDigit(QChar c)
     return c >= u'0' && c <= u'9';
 }
 
-bool isIpv6Character(QChar c)
+bool isIpv6Literal(const QString& text)
 {
-    return isAsciiDigit(c) || (c.toLower() >= u'a' && c.toLower() <= u'f') || c == u':' ||
-           c == u'.';
+    // A NUL would end the text early for inet_pton; other characters outside ASCII become '?'.
+    in6_addr address{};
+    return !text.contains(QChar(u'\0')) &&
+           ::inet_pton(AF_INET6, text.toLatin1().constData(), &address) == 1;
 }
 
 bool allOf(const QString& text, bool (*test)(QChar))
@@ -95,12 +100,11 @@ QString split(const QString& rest, HostAndPort& parts)
             return QStringLiteral("服务器地址无效");
         if (!after.isEmpty())
             parts.portText = after.mid(1);
-        const bool valid = allOf(parts.host, isIpv6Character) && parts.host.contains(u':');
-        return valid ? QString() : QStringLiteral("IPv6 地址无效");
+        return isIpv6Literal(parts.host) ? QString() : QStringLiteral("IPv6 地址无效");
     }
     if (rest.count(u':') > 1) {
         parts.host = rest; // a bare IPv6 literal leaves no room for a port
-        return allOf(rest, isIpv6Character) ? QString() : QStringLiteral("IPv6 地址无效");
+        return isIpv6Literal(rest) ? QString() : QStringLiteral("IPv6 地址无效");
     }
     const int colon = rest.indexOf(u':');
     parts.host = rest.left(colon);
