@@ -3,9 +3,11 @@
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
+#include <QStorageInfo>
 
 #include <minizip/unzip.h>
 
+#include <algorithm>
 #include <memory>
 #include <vector>
 
@@ -17,11 +19,14 @@ struct ZipCloser {
     void operator()(void* zip) const { unzClose(zip); }
 };
 
-QString currentName(unzFile zip, bool& ok)
+// The entry's name; its size as the archive declares it is added to totalBytes (capped rather
+// than wrapped round).
+QString currentName(unzFile zip, bool& ok, quint64& totalBytes)
 {
     unz_file_info64 info{};
     ok = unzGetCurrentFileInfo64(zip, &info, nullptr, 0, nullptr, 0, nullptr, 0) == UNZ_OK &&
          info.size_filename < 4096;
+    totalBytes += std::min<quint64>(info.uncompressed_size, ~quint64(0) - totalBytes);
     if (!ok)
         return QString();
     QByteArray name(static_cast<int>(info.size_filename), '\0');
@@ -32,13 +37,14 @@ QString currentName(unzFile zip, bool& ok)
 }
 } // namespace
 
-QStringList ZipExtractor::entryNames(void* zip, bool& ok)
+QStringList ZipExtractor::entryNames(void* zip, bool& ok, quint64& totalBytes)
 {
     QStringList names;
     int status = unzGoToFirstFile(zip);
     ok = true;
+    totalBytes = 0;
     while (ok && status == UNZ_OK) {
-        names.append(currentName(zip, ok));
+        names.append(currentName(zip, ok, totalBytes));
         status = unzGoToNextFile(zip);
     }
     ok = ok && status == UNZ_END_OF_LIST_OF_FILE;
@@ -58,6 +64,14 @@ bool ZipExtractor::allSafe(const QStringList& names, const QString& folder) cons
         }
     }
     return true;
+}
+
+// An archive that would fill the disk (a zip bomb, or just too big) is refused before anything
+// is written; the reader never delivers more than an entry declares.
+bool ZipExtractor::fits(quint64 totalBytes, const QString& folder)
+{
+    const qint64 available = QStorageInfo(folder).bytesAvailable();
+    return available >= 0 && totalBytes <= static_cast<quint64>(available);
 }
 
 bool ZipExtractor::writeCurrentEntry(void* zip, const QString& target)
@@ -81,9 +95,10 @@ bool ZipExtractor::extract(const QString& archivePath)
     if (!zip)
         return false;
     bool ok = false;
-    const QStringList names = entryNames(zip.get(), ok);
+    quint64 totalBytes = 0;
+    const QStringList names = entryNames(zip.get(), ok, totalBytes);
     const QString folder = QFileInfo(archivePath).absolutePath();
-    if (!ok || !allSafe(names, folder))
+    if (!ok || !allSafe(names, folder) || !fits(totalBytes, folder))
         return false;
     int status = unzGoToFirstFile(zip.get());
     for (const QString& name : names) {
