@@ -245,6 +245,13 @@ bool isRefusal(int replyClass)
     return replyClass == 4 || replyClass == 5;
 }
 
+// The server's word that the data connection failed or broke, not that it refuses the request.
+bool namesBrokenDataConnection(const QString& reply)
+{
+    return reply.startsWith(QLatin1String("425")) || reply.startsWith(QLatin1String("426")) ||
+           reply.startsWith(QLatin1String("451"));
+}
+
 } // namespace
 
 // The data connection of one List or TransferFile call; it never outlives the call.
@@ -326,6 +333,7 @@ bool FtpClient::Connect(const QString& hostName, int portNumber)
 void FtpClient::Disconnect()
 {
     binaryMode_ = false;
+    heldReply_.reset();
     reader_.reset();
     controlTls_.reset();
     dataProtected_ = false;
@@ -368,13 +376,28 @@ bool FtpClient::failNetwork(const QString& text)
 
 bool FtpClient::failConnection(const QString& fault)
 {
+    abandonControl(fault);
+    return failNetwork(errorText(ErrorText::Network));
+}
+
+// A reply that was cut, missed or is still owed would be read as the answer to the next
+// command: the connection is closed, so that nothing more is sent on it.
+void FtpClient::abandonControl(const QString& fault)
+{
     if (connectionFault_.isEmpty())
         connectionFault_ = fault;
-    return failNetwork(errorText(ErrorText::Network));
+    Disconnect();
+}
+
+void FtpClient::noteBrokenDataConnection()
+{
+    if (isRefusal(replyClass) && namesBrokenDataConnection(replyLine))
+        networkFailure = true;
 }
 
 bool FtpClient::SendCommand(const QString& text)
 {
+    heldReply_.reset();
     replyLine = errorText(ErrorText::Network);
     if (text.startsWith(QLatin1String("TYPE"), Qt::CaseInsensitive))
         binaryMode_ = false;
@@ -401,6 +424,13 @@ bool FtpClient::ReadLine()
 
 bool FtpClient::ReadReply()
 {
+    if (heldReply_) {
+        replyLine = heldReply_->line;
+        replyText = heldReply_->text;
+        replyClass = heldReply_->replyClass;
+        heldReply_.reset();
+        return true;
+    }
     replyText.clear();
     if (!ReadLine())
         return false;
@@ -806,9 +836,12 @@ bool FtpClient::listOnce(const QString& argument, bool passive)
         phase = secureDataChannel(channel);
     if (phase != Phase::Done || (!channel.replySeen && !ReadReply()))
         return false;
+    noteBrokenDataConnection();
     if (isRefusal(replyClass) || !receiveListing(channel.stream()))
         return false;
     endDataTls(channel);
+    if (channel.closingSeen)
+        heldReply_ = HeldReply{replyLine, replyText, replyClass};
     return true;
 }
 
@@ -979,8 +1012,10 @@ bool FtpClient::takeTransferReply(DataChannel& channel)
     channel.replySeen = true;
     if (replyClass == 1)
         return true;
-    if (replyClass != 2)
+    if (replyClass != 2) {
+        noteBrokenDataConnection();
         return false;
+    }
     channel.closingReply = replyLine;
     channel.closingSeen = true;
     return true;
@@ -999,8 +1034,11 @@ FtpClient::Phase FtpClient::awaitDataConnection(DataChannel& channel)
         case Wakeup::Aborted:
             return Phase::Aborted;
         case Wakeup::TimedOut:
-            if (!channel.passive)
+            // In automatic mode ABOR settles the command before the passive attempt.
+            if (!channel.passive && dataMode_ == DataConnectionMode::Automatic)
                 activeFailure_ = ActiveFailure::TimedOut;
+            else
+                abandonControl(QStringLiteral("服务器没有建立数据连接"));
             failNetwork(errorText(ErrorText::Network));
             return Phase::Failed;
         case Wakeup::Control:
@@ -1051,7 +1089,7 @@ FtpClient::Phase FtpClient::awaitClosingReply(DataChannel& channel)
         if (wakeup == Wakeup::Aborted)
             return Phase::Aborted;
         if (wakeup == Wakeup::TimedOut || read > maxPreliminaryReplies) {
-            failNetwork(errorText(ErrorText::Network));
+            failConnection(QStringLiteral("服务器没有发来传输结束的应答"));
             return Phase::Failed;
         }
         if (!takeTransferReply(channel))
@@ -1066,14 +1104,18 @@ FtpClient::Phase FtpClient::awaitClosingReply(DataChannel& channel)
 FtpClient::Phase FtpClient::failDataTransfer(const QString& text)
 {
     const auto deadline = steady_clock::now() + serverReasonWait;
-    for (int read = 0; read <= maxPreliminaryReplies; ++read) {
+    bool answered = false;
+    for (int read = 0; read <= maxPreliminaryReplies && !answered; ++read) {
         if (waitForControl(deadline, false) != Wakeup::Control || !ReadReply())
             break;
-        if (isRefusal(replyClass))
+        if (isRefusal(replyClass)) {
+            noteBrokenDataConnection();
             return Phase::Failed;
-        if (replyClass != 1)
-            break;
+        }
+        answered = replyClass != 1;
     }
+    if (!answered)
+        abandonControl(QStringLiteral("服务器没有说明数据连接中断的原因"));
     failNetwork(text);
     return Phase::Failed;
 }
@@ -1151,7 +1193,13 @@ FtpClient::Phase FtpClient::receiveFile(QFile& file, DataChannel& channel, quint
             phase = Phase::Aborted;
             break;
         }
-        const qint64 count = stream.receive(block.get(), transferBlockSize, slice);
+        // Never more than the server announced: the part cannot grow past the file.
+        const qint64 wanted =
+            remoteSizeKnown_ ? std::min<qint64>(transferBlockSize, qint64(totalBytes - position))
+                             : transferBlockSize;
+        const qint64 count = stream.receive(block.get(), wanted, slice);
+        if (count == 0 && remoteSizeKnown_)
+            return failDataTransfer(errorText(ErrorText::Network));
         if (count == 0)
             break;
         if (count < 0 && !stream.timedOut())
@@ -1175,7 +1223,19 @@ FtpClient::Phase FtpClient::receiveFile(QFile& file, DataChannel& channel, quint
         fail(errorText(ErrorText::File));
         return Phase::Failed;
     }
+    if (phase == Phase::Done && remoteSizeKnown_ && sendsBeyondSize(stream)) {
+        fail(QStringLiteral("服务器发来的数据多于它报告的文件大小"));
+        return Phase::Failed;
+    }
     return phase;
+}
+
+// Bytes already waiting once the announced size has arrived: the server's file is not the
+// size it reported.
+bool FtpClient::sendsBeyondSize(ByteStream& stream)
+{
+    char extra = 0;
+    return stream.receive(&extra, 1, milliseconds(0)) > 0;
 }
 
 // Uploads always append: the server's size says where to continue.

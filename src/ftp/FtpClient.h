@@ -149,6 +149,8 @@ private:
     void noteActiveRefusal(const DataChannel& channel);
     std::chrono::steady_clock::time_point dataConnectionDeadline(const DataChannel& channel) const;
     bool failConnection(const QString& fault);
+    void abandonControl(const QString& fault);
+    void noteBrokenDataConnection();
     LogonResult logOnOnce(const LogonInfo& info, TextCodec::Encoding encoding);
     LogonResult runLogonTable(const LogonInfo& info, const QString& hostText);
     bool negotiateEncoding();
@@ -189,6 +191,7 @@ private:
     bool uploadIsWhole(const QString& remote, quint64 length);
     void finishTransfer(quint64 position);
     Phase failDataIo(const ByteStream& stream);
+    bool sendsBeyondSize(ByteStream& stream);
     void tellCannotAccess(const QString& local);
 
     Prompt* prompt_;
@@ -215,4 +218,12 @@ private:
     bool interrupted_ = false;
     std::unique_ptr<TlsStream> controlTls_; // over controlSocket_, released before it
     std::unique_ptr<LineReader> reader_;
+    // The closing reply of a listing, read while it waited for the data connection: the caller
+    // who collects that reply gets it from here; the next command sent drops it.
+    struct HeldReply {
+        QString line;
+        QString text;
+        int replyClass = 0;
+    };
+    std::optional<HeldReply> heldReply_;
 };

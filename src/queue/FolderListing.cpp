@@ -31,6 +31,9 @@ bool FolderListing::list(FtpClient& client, const QString& folder)
             listed = client.Command(QString()) && listed;
         if (listed)
             return true;
+        // A refusal is the server's answer, and a lost connection gives no other.
+        if (!client.networkFailure || !client.connectionFault().isEmpty())
+            return false;
     }
     return false;
 }

@@ -7,6 +7,10 @@
 #include <QFile>
 #include <QFileInfo>
 
+#include <cerrno>
+#include <cstdio>
+#include <utility>
+
 TransferOneFile::TransferOneFile(FtpClient& client, RemoteOperations& remote,
                                  std::function<bool()> stopRequested, Log log, QString configPath)
     : client_(client), remote_(remote), stopRequested_(std::move(stopRequested)),
@@ -26,6 +30,13 @@ bool TransferOneFile::operator()(bool download, const QString& remotePath, const
     const QString remoteFile = download ? remote : temporaryName(remote);
     const QString localFile = download ? temporaryName(local) : local;
     client_.setNameEncoding(remote_.encodings().ofEntry(remote));
+    if (!download && std::exchange(renameInDoubt_, QString()) == remote) {
+        const LeftOnServer left = leftByLostRename(remote, local);
+        if (left == LeftOnServer::FinalName)
+            return true;
+        if (left == LeftOnServer::WholePart)
+            return giveFinalName(download, remote, local);
+    }
     const bool ended = client_.TransferFile(remoteFile, localFile, false, download, configPath_);
     if (stopRequested_())
         return false;
@@ -34,8 +45,22 @@ bool TransferOneFile::operator()(bool download, const QString& remotePath, const
         dropOverlongPart(download, remoteFile, localFile);
         return false;
     }
-    giveFinalName(download, remote, local);
-    return true;
+    return giveFinalName(download, remote, local);
+}
+
+// An earlier attempt sent RNFR/RNTO and lost the connection before the answer: the server
+// holds either the whole temporary file still, or the file under its final name already.
+TransferOneFile::LeftOnServer TransferOneFile::leftByLostRename(const QString& remote,
+                                                                const QString& local)
+{
+    const QString length = QString::number(QFileInfo(local).size());
+    const QString part = client_.QuerySize(temporaryName(remote));
+    if (part == length)
+        return LeftOnServer::WholePart;
+    // QuerySize answers "0" for a file the server does not have.
+    if (part == QLatin1String("0") && client_.QuerySize(remote) == length)
+        return LeftOnServer::FinalName;
+    return LeftOnServer::Unknown;
 }
 
 // The engine's true means only that its loop ended; a server that closed the connection early
@@ -83,15 +108,33 @@ bool TransferOneFile::closingReplyPositive()
     return client_.replyClass == 2;
 }
 
-// A final name that cannot be taken (it appeared meanwhile, or the user keeps the file there)
-// leaves the complete file under its temporary name.
-void TransferOneFile::giveFinalName(bool download, const QString& remotePath,
+// The file is complete only under its final name. A refused rename leaves the whole part under
+// its temporary name and ends the file with the reason; one whose answer was lost on the
+// network is looked at again by the retry on a new connection.
+bool TransferOneFile::giveFinalName(bool download, const QString& remotePath,
                                     const QString& localPath)
 {
-    if (download)
-        QFile::rename(temporaryName(localPath), localPath);
-    else
-        remote_.RenameRemote(temporaryName(remotePath), remotePath,
-                             targetsChecked_ ? RemoteOperations::RenameOrigin::CheckedTarget
-                                             : RemoteOperations::RenameOrigin::InPlaceOrMove);
+    const QString finalName = download ? localPath : remotePath;
+    const QString part = temporaryName(finalName);
+    QString reason;
+    if (download) {
+        // Replaces a file of that name at once, as the overwrite answered at the start asked;
+        // a folder of that name stays.
+        if (std::rename(QFile::encodeName(part).constData(),
+                        QFile::encodeName(finalName).constData()) == 0)
+            return true;
+        reason = qt_error_string(errno);
+    } else {
+        if (remote_.RenameRemote(part, finalName,
+                                 targetsChecked_ ? RemoteOperations::RenameOrigin::CheckedTarget
+                                                 : RemoteOperations::RenameOrigin::InPlaceOrMove))
+            return true;
+        if (!client_.connectionFault().isEmpty())
+            renameInDoubt_ = finalName;
+        reason = client_.replyLine;
+    }
+    log_(part + QStringLiteral("改名为") + finalName + QStringLiteral("失败:") + reason +
+         QStringLiteral("\r\n"));
+    log_(QStringLiteral("err.....\r\n"));
+    return false;
 }

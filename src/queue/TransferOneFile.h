@@ -20,8 +20,10 @@ public:
                     std::function<bool()> stopRequested, Log log, QString configPath);
 
     // True only when the file is complete: the engine ended normally, the server's closing
-    // reply was positive and the sizes agree. An interrupted file is not complete; a failed one
-    // is also logged with "err.....". The temporary file stays in both cases.
+    // reply was positive, the sizes agree and the file has its final name. An interrupted file
+    // is not complete; a failed one is also logged with "err.....". The temporary file stays
+    // in both cases. One object serves all attempts at a file, so that a retry knows when the
+    // previous attempt lost the answer to its rename.
     bool operator()(bool download, const QString& remotePath, const QString& localPath);
 
     // The folder walks move only files whose target they found missing: the final rename then
@@ -31,10 +33,13 @@ public:
     static QString temporaryName(const QString& path);
 
 private:
+    enum class LeftOnServer { Unknown, WholePart, FinalName };
+
+    LeftOnServer leftByLostRename(const QString& remote, const QString& local);
     bool complete(bool download, const QString& localFile);
     bool closingReplyPositive();
     void dropOverlongPart(bool download, const QString& remoteFile, const QString& localFile);
-    void giveFinalName(bool download, const QString& remotePath, const QString& localPath);
+    bool giveFinalName(bool download, const QString& remotePath, const QString& localPath);
 
     FtpClient& client_;
     RemoteOperations& remote_;
@@ -42,4 +47,5 @@ private:
     Log log_;
     QString configPath_;
     bool targetsChecked_ = false;
+    QString renameInDoubt_; // the remote file whose rename lost its answer
 };

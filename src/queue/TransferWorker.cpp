@@ -180,11 +180,10 @@ bool TransferWorker::overwriteAllowed(const TransferJob& job, RemoteOperations& 
     return true;
 }
 
-bool TransferWorker::move(const TransferJob& job, RemoteOperations& remote)
+bool TransferWorker::move(const TransferJob& job, TransferOneFile& moveFile)
 {
     const std::shared_ptr<TransferContext> context = context_;
     auto stopRequested = [context] { return context->stopRequested(); };
-    TransferOneFile moveFile(*client_, remote, stopRequested, env_.log, env_.configPath);
     if (!job.folder)
         return moveFile(job.download != 0, job.remotePath, job.localPath);
     moveFile.setTargetsChecked(true);
@@ -206,7 +205,11 @@ bool TransferWorker::moveWithRetries(const TransferJob& job, RemoteOperations& r
                                      const QString& remoteFolder)
 {
     const TransferSettings settings = ReadTransferSettings(env_.configPath);
-    bool moved = move(job, remote);
+    const std::shared_ptr<TransferContext> context = context_;
+    TransferOneFile moveFile(
+        *client_, remote, [context] { return context->stopRequested(); }, env_.log,
+        env_.configPath);
+    bool moved = move(job, moveFile);
     for (int retry = 0; !moved && !job.folder && retry < settings.retries && failedOnTheNetwork();
          ++retry) {
         const milliseconds delay = settings.retryDelay(retry);
@@ -214,7 +217,7 @@ bool TransferWorker::moveWithRetries(const TransferJob& job, RemoteOperations& r
         if (!waitUnlessStopped(delay))
             return false;
         if (reconnect(remoteFolder))
-            moved = move(job, remote);
+            moved = move(job, moveFile);
     }
     return moved;
 }

@@ -14,6 +14,7 @@ class FtpClient;
 class RemoteNameEncodings;
 class RemoteOperations;
 class TransferContext;
+class TransferOneFile;
 struct TransferJob;
 
 // The thread that moves one entry's bytes: it logs on with an engine of its own when its
@@ -42,7 +43,7 @@ private:
     void reportEngineWhenPossible();
     void carryOut(const TransferJob& job);
     bool overwriteAllowed(const TransferJob& job, RemoteOperations& remote);
-    bool move(const TransferJob& job, RemoteOperations& remote);
+    bool move(const TransferJob& job, TransferOneFile& moveFile);
     bool moveWithRetries(const TransferJob& job, RemoteOperations& remote,
                          const QString& remoteFolder);
     bool failedOnTheNetwork() const;

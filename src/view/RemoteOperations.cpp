@@ -111,11 +111,15 @@ RemoteOperations::RemoteOperations(FtpClient& client, RemoteBrowserState& remote
 {
 }
 
+// A refusal (450/550 to a missing path) is an answer, and a connection that lost its place
+// answers nothing more: only a listing cut on the network is asked for again.
 bool RemoteOperations::listWithRetries(const QString& argument)
 {
     for (int attempt = 0; attempt < listAttempts; ++attempt) {
         if (client_.List(argument))
             return true;
+        if (!client_.networkFailure || connectionLost())
+            return false;
     }
     return false;
 }
@@ -261,31 +265,30 @@ bool RemoteOperations::confirmOverwrite(const QString& question)
     return prompt_.confirm(question, QStringLiteral("发现同名文件"));
 }
 
-void RemoteOperations::RenameRemote(const QString& from, const QString& to, RenameOrigin origin)
+bool RemoteOperations::RenameRemote(const QString& from, const QString& to, RenameOrigin origin)
 {
     if (!namesAnEntry(from) || !namesAnEntry(to))
-        return;
+        return false;
     const QString source = lexicalPath(remotePath(from));
     const QString target = lexicalPath(remotePath(to));
     // Onto itself the rename would first delete its own source as the existing target.
     if (source == target)
-        return;
+        return true;
     const bool targetFound = origin != RenameOrigin::CheckedTarget && ProbeRemote(to) > 0;
     const RenameTarget kind =
         targetFound ? renameTargetKind(source, target) : RenameTarget::SourceItself;
     if (kind != RenameTarget::SourceItself) {
         if (origin == RenameOrigin::Dialog &&
             !confirmOverwrite(QStringLiteral("文件") + to + QStringLiteral("已存在是否覆盖")))
-            return;
+            return false;
         if (!confirmOverwrite(to + QStringLiteral("已存在是否覆盖"))) {
             RefreshRemoteList();
-            return;
+            return false;
         }
         if (kind == RenameTarget::OtherEntry)
             removeRenameTarget(to);
     }
-    commandAbout(QStringLiteral("RNFR"), from);
-    commandAbout(QStringLiteral("RNTO"), to);
+    return commandAbout(QStringLiteral("RNFR"), from) && commandAbout(QStringLiteral("RNTO"), to);
 }
 
 // A server that ignores letter case finds the source itself under a new spelling of its name;

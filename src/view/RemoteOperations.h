@@ -47,7 +47,8 @@ public:
     // listed without "total").
     int ProbeRemote(const QString& name);
     void MakeRemoteFolder(const QString& name);
-    void RenameRemote(const QString& from, const QString& to, RenameOrigin origin);
+    // True when the entry has the new name: the server accepted RNTO.
+    bool RenameRemote(const QString& from, const QString& to, RenameOrigin origin);
     // Both answer whether the server accepted the last command (DELE, or the folder's RMD).
     bool DeleteRemoteFile(const QString& name);
     bool DeleteRemoteTree(const QString& folder);

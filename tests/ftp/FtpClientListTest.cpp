@@ -1,6 +1,8 @@
 #include "FakeServerFixture.h"
 #include "support/NamedCases.h"
 
+#include <QThread>
+
 #include <gmock/gmock.h>
 
 #include <vector>
@@ -278,6 +280,26 @@ TEST_F(Ipv6ListTest, ListingOverIpv6UsesEprt)
     });
     ASSERT_TRUE(client.List(QString())) << client.replyLine.toStdString();
     EXPECT_EQ(client.listBuffer, QByteArray("v6 line\r\n"));
+    expectScriptDone();
+}
+
+// 150 and 226 both arrive before the server's data connection: the caller collecting the
+// closing reply gets the one already read instead of waiting out the time-out for another.
+TEST_F(ListTest, ClosingReplyReadBeforeTheDataConnectionIsHandedToItsCollector)
+{
+    client.setTimeout(milliseconds(2000));
+    startLoggedOn([](FakeFtpSession& s) {
+        const QByteArray port = requestListing(s);
+        s.send("226 Directory send OK.");
+        QThread::msleep(100);
+        s.connectActive(port);
+        s.closeData();
+        s.exchange("NOOP", "200 NOOP ok.");
+    });
+    ASSERT_TRUE(client.List(QString())) << client.replyLine.toStdString();
+    EXPECT_TRUE(client.Command(QString())) << client.replyLine.toStdString();
+    EXPECT_EQ(client.replyLine, QStringLiteral("226 Directory send OK."));
+    EXPECT_TRUE(client.Command(QStringLiteral("NOOP")));
     expectScriptDone();
 }
 

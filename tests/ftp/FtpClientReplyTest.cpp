@@ -196,4 +196,22 @@ TEST_F(ReplyTest, ConnectAndDisconnect)
     expectScriptDone();
 }
 
+// A reply that did not come in time may still come, as the answer to the next command: the
+// connection is closed and nothing more is sent on it.
+TEST_F(ReplyTest, ReplyThatTimedOutClosesTheConnection)
+{
+    client.setTimeout(milliseconds(300));
+    connectTo([](FakeFtpSession& s) {
+        s.send("220 ready");
+        s.expect("USER tester");
+        s.expectClosed();
+    });
+    ASSERT_TRUE(client.Command(QString()));
+    EXPECT_FALSE(client.Command(QStringLiteral("USER tester")));
+    EXPECT_FALSE(client.Command(QStringLiteral("CWD /")));
+    EXPECT_FALSE(client.isConnected());
+    EXPECT_FALSE(client.connectionFault().isEmpty());
+    expectScriptDone();
+}
+
 } // namespace

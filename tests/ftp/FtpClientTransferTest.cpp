@@ -385,6 +385,17 @@ TEST_F(TransferTest, BrokenDataConnectionReportsTheServersReasonWhenItGivesOne)
     expectScriptDone();
 }
 
+// A server that sends more than the size it announced never grows the part past that size.
+TEST_F(TransferTest, BytesBeyondTheAnnouncedSizeFailAndAreNotWritten)
+{
+    const QByteArray content = pattern(50000);
+    startLoggedOn([&content](FakeFtpSession& s) { serveDownload(s, {"f", "213 1000"}, content); });
+    EXPECT_FALSE(download());
+    EXPECT_FALSE(client.networkFailure);
+    EXPECT_EQ(readFile(file()), content.left(1000));
+    expectScriptDone();
+}
+
 TEST_F(TransferTest, StalledDownloadTimesOutWithNetworkError)
 {
     client.setTimeout(milliseconds(300));
