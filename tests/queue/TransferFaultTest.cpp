@@ -1,10 +1,13 @@
 #include "TransferFixture.h"
 
 #include "support/ChildProcess.h"
+#include "support/NamedCases.h"
 
 #include "queue/TransferOneFile.h"
 
 namespace {
+
+using namedcases::operator<<;
 
 // Queued transfers through bench/chaos-relay.py, which breaks the connections on purpose.
 class TransferFaultTest : public TransferFixture {
@@ -75,7 +78,7 @@ INSTANTIATE_TEST_SUITE_P(
                                 1024 * 1024, "下载完成", "网络中断"},
                       FaultCase{"RefusedRenameKeepsThePart", "refuse:RNFR:1", false, 40000, "err",
                                 "550 Permission denied."}),
-    [](const ::testing::TestParamInfo<FaultCase>& info) { return info.param.name; });
+    namedcases::caseName);
 
 TEST_F(TransferFaultTest, DownloadOntoAFolderOfThatNameFails)
 {
