@@ -101,8 +101,10 @@ for mode in $modes; do
       remote_side=$tree/${src#/pub/}
       [ "${src#/pub/}" = "$src" ] && remote_side=$tree/${dst#/pub/}
       local_side=$work/local/$(basename "$src")
-      want=$(sha256sum "$local_side" "$remote_side" 2>/dev/null | cut -d' ' -f1 | sort -u | wc -l)
-      both=$(ls "$local_side" "$remote_side" 2>/dev/null | wc -l)
+      # A missing file is a result to count, not a reason to stop.
+      want=$( (sha256sum "$local_side" "$remote_side" 2>/dev/null || true) | cut -d' ' -f1 | sort -u | wc -l)
+      both=0
+      [ -f "$local_side" ] && [ -f "$remote_side" ] && both=2
       run_total=$((${run_total:-0} + 1))
       if [ "$state" = "下载完成" ] || [ "$state" = "上传完成" ]; then
         if [ "$both" -eq 2 ] && [ "$want" -eq 1 ]; then run_identical=$((${run_identical:-0} + 1))
