@@ -709,6 +709,8 @@ bool FtpClient::openActiveChannel(DataChannel& channel)
         return false;
     if (isRefusal(replyClass))
         activeFailure_ = ActiveFailure::Refused;
+    // Servers that connect at PORT time answer 425 when our port cannot be reached.
+    noteBrokenDataConnection();
     return replyClass == 2 || replyClass == 3;
 }
 
