@@ -18,6 +18,8 @@ namespace {
 constexpr uLong utf8NamesFlag = 0x800;
 constexpr int chunkSize = 256 * 1024;
 constexpr uLong longestName = 4096;
+// Each level of a tree holds a descriptor while it is moved or removed.
+constexpr qsizetype deepest = 128;
 
 struct ZipCloser {
     void operator()(void* zip) const { unzClose(zip); }
@@ -110,7 +112,7 @@ ServiceFailure ZipExtractor::readEntry(void* zip, Entry& entry)
         name.startsWith(QLatin1Char('/')) || name.contains(QLatin1Char('\\')))
         return ServiceFailure::Unsafe;
     const auto steps = ConfinedRoot::steps(name);
-    if (!steps)
+    if (!steps || steps->size() > deepest)
         return ServiceFailure::Unsafe;
     entry.steps = *steps;
     entry.folder = name.endsWith(QLatin1Char('/'));
