@@ -33,6 +33,12 @@ bool PrivilegeDrop::to(const QString& user, QString& error)
     }
     const uid_t uid = account->pw_uid;
     const gid_t gid = account->pw_gid;
+    if (!isRoot()) {
+        if (uid == ::getuid())
+            return true; // already that user
+        error = QStringLiteral("only root can switch to another user");
+        return false;
+    }
     if (::initgroups(name.constData(), gid) != 0)
         return failed(error, "initgroups");
     if (::setgid(gid) != 0)
