@@ -1,0 +1,54 @@
+#include "queue/gui/QueueFixture.h"
+
+#include "support/FileBytes.h"
+#include "support/PyFtpdServer.h"
+#include "view/gui/CommandIds.h"
+
+#include <QTabBar>
+
+namespace {
+
+// Tab 1 on the anonymous vsftpd, tab 2 on pyftpdlib with a user, both on 127.0.0.1: what is
+// queued in tab 2 moves files on its server as its user, and a bare host of an older queue
+// file, which could mean either tab, runs nowhere.
+using TwoServersQueueTest = ConnectedQueueFixture;
+
+TEST_F(TwoServersQueueTest, RowsQueuedInTheSecondTabRunOnTheSecondServer)
+{
+    PyFtpdServer second;
+    ASSERT_TRUE(second.start()) << second.errorText().toStdString();
+    const QString local = home.path() + QStringLiteral("/local");
+    ASSERT_TRUE(QDir().mkpath(local));
+    for (const auto& [path, bytes] : {std::pair(server.rootPath(), "first server"),
+                                      std::pair(second.homePath(), "second server")})
+        ASSERT_TRUE(VsftpdServer::writeServerFile(path + QStringLiteral("/same.txt"), bytes));
+    ASSERT_TRUE(VsftpdServer::writeServerFile(local + QStringLiteral("/up.txt"), "sent"));
+    view.setHost(second.host());
+    view.setPort(second.port());
+    view.setUser(second.user());
+    view.setPassword(second.password());
+    viewFeatures->sessions().OnConnect();
+    ASSERT_TRUE(waitFor([this] { // "..", same.txt
+        return view.sessionTabs()->count() == 2 && view.remoteFiles()->rowCount() == 2;
+    }));
+
+    viewFeatures->localPane().navigateTo(local);
+    settle();
+    selectAll(view.localList());
+    dispatch(CommandId::Upload);
+    selectAll(view.remoteList());
+    dispatch(CommandId::RemoteDownload);
+    ASSERT_TRUE(waitFor([this] { return statesText() == QStringLiteral("上传完成 下载完成"); }))
+        << statesText().toStdString();
+    EXPECT_EQ(filebytes::read(local + QStringLiteral("/same.txt")), "second server");
+    EXPECT_EQ(filebytes::read(second.homePath() + QStringLiteral("/up.txt")), "sent");
+
+    QueueEntry older;
+    older.source = QStringLiteral("/same.txt");
+    older.target = QStringLiteral("/tmp/older.txt");
+    older.address = server.host();
+    queue().AddQueueRow(older, QString());
+    EXPECT_TRUE(waitFor([this] { return prompt.texts().contains(QStringLiteral("无连接")); }));
+}
+
+} // namespace
