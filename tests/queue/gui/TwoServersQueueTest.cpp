@@ -17,31 +17,37 @@ TEST_F(TwoServersQueueTest, RowsQueuedInTheSecondTabRunOnTheSecondServer)
 {
     PyFtpdServer second;
     ASSERT_TRUE(second.start()) << second.errorText().toStdString();
-    const QString local = home.path() + QStringLiteral("/local");
-    ASSERT_TRUE(QDir().mkpath(local));
+    const QString sent = home.path() + QStringLiteral("/sent");
+    const QString fetched = home.path() + QStringLiteral("/fetched");
+    ASSERT_TRUE(QDir().mkpath(sent) && QDir().mkpath(fetched));
     for (const auto& [path, bytes] : {std::pair(server.rootPath(), "first server"),
                                       std::pair(second.homePath(), "second server")})
         ASSERT_TRUE(VsftpdServer::writeServerFile(path + QStringLiteral("/same.txt"), bytes));
-    ASSERT_TRUE(VsftpdServer::writeServerFile(local + QStringLiteral("/up.txt"), "sent"));
+    ASSERT_TRUE(VsftpdServer::writeServerFile(sent + QStringLiteral("/up.txt"), "sent"));
     view.setHost(second.host());
     view.setPort(second.port());
     view.setUser(second.user());
     view.setPassword(second.password());
     viewFeatures->sessions().OnConnect();
-    ASSERT_TRUE(waitFor([this] { // "..", same.txt
-        return view.sessionTabs()->count() == 2 && view.remoteFiles()->rowCount() == 2;
-    }));
+    ASSERT_TRUE(waitFor([this] { return view.sessionTabs()->count() == 2; }));
 
-    viewFeatures->localPane().navigateTo(local);
+    viewFeatures->localPane().navigateTo(sent);
     settle();
     selectAll(view.localList());
     dispatch(CommandId::Upload);
+    ASSERT_TRUE(waitFor([this] { // "..", same.txt, up.txt
+        return statesText() == QStringLiteral("上传完成") && view.remoteFiles()->rowCount() == 3;
+    })) << statesText().toStdString()
+        << view.logText().toStdString();
+    viewFeatures->localPane().navigateTo(fetched);
     selectAll(view.remoteList());
     dispatch(CommandId::RemoteDownload);
-    ASSERT_TRUE(waitFor([this] { return statesText() == QStringLiteral("上传完成 下载完成"); }))
-        << statesText().toStdString();
-    EXPECT_EQ(filebytes::read(local + QStringLiteral("/same.txt")), "second server");
-    EXPECT_EQ(filebytes::read(second.homePath() + QStringLiteral("/up.txt")), "sent");
+    ASSERT_TRUE(waitFor([this] {
+        return statesText() == QStringLiteral("上传完成 下载完成 下载完成");
+    })) << statesText().toStdString()
+        << view.logText().toStdString();
+    EXPECT_EQ(filebytes::read(fetched + QStringLiteral("/same.txt")), "second server");
+    EXPECT_EQ(filebytes::read(fetched + QStringLiteral("/up.txt")), "sent");
 
     QueueEntry older;
     older.source = QStringLiteral("/same.txt");
