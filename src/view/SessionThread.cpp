@@ -65,7 +65,7 @@ bool SessionThread::logOn()
 {
     {
         std::lock_guard<NamedMutex> hold(*env_.engineLock);
-        env_.registry->add(logon_.host, id_);
+        env_.registry->add(logon_, id_);
         env_.registry->setCurrent(id_);
     }
     if (!logOnToServer()) {
@@ -77,6 +77,7 @@ bool SessionThread::logOn()
         return false;
     }
     readSessionDirectory();
+    enterFolderAfterLogon();
     showSessionDirectory();
     // The home folder goes into the path box once more, as the item left selected. Its text is
     // already the box's text, so this second showing starts no second listing.
@@ -133,6 +134,19 @@ void SessionThread::readSessionDirectory()
     const QString folder = remoteOps_->QueryFolder();
     if (!folder.isEmpty())
         sessionDirectory_ = folder;
+}
+
+// A folder the server refuses leaves the session in its home folder: the new tab shows that,
+// never what another tab listed last.
+void SessionThread::enterFolderAfterLogon()
+{
+    if (folderAfterLogon_.isEmpty())
+        return;
+    if (remoteOps_->EnterFolder(folderAfterLogon_))
+        readSessionDirectory();
+    else
+        Q_EMIT logAppended(QStringLiteral("打开文件夹") + folderAfterLogon_ +
+                           QStringLiteral("失败:") + client_->replyLine + QStringLiteral("\r\n"));
 }
 
 void SessionThread::showSessionDirectory()

@@ -90,37 +90,52 @@ void QueueCommands::watchDoubleClicks()
 }
 
 void QueueCommands::AddUploadFromPath(const QString& localPath, const QString& remoteTarget,
-                                      const QString& size)
+                                      const QString& size, const QString& address)
 {
     if (!connectedOrTell(QStringLiteral("尚未连接")))
         return;
+    const std::optional<QString> server =
+        address.isEmpty() ? rowAddressOrTell(QStringLiteral("尚未连接")) : address;
+    if (!server)
+        return;
     const int folder = QFileInfo(localPath).isDir() ? 1 : 0;
     PaneEntry entry{QString(), size, folder};
-    addRow(localPath, remoteTarget, entry, QueueAction::Upload.toString());
+    addRow(localPath, remoteTarget, entry, QueueAction::Upload.toString(), *server);
 }
 
 void QueueCommands::upload()
 {
     if (!connectedOrTell(QStringLiteral("请先连接服务器")))
         return;
+    const std::optional<QString> address = rowAddressOrTell(QStringLiteral("请先连接服务器"));
+    if (!address)
+        return;
     for (const PaneEntry& entry : selectedLocalEntries())
-        AddUploadFromPath(localPathOf(entry.name), remotePathOf(entry.name), entry.size);
+        AddUploadFromPath(localPathOf(entry.name), remotePathOf(entry.name), entry.size, *address);
 }
 
 void QueueCommands::addUploads()
 {
     if (!connectedOrTell(QStringLiteral("请先连接服务器")))
         return;
+    const std::optional<QString> address = rowAddressOrTell(QStringLiteral("请先连接服务器"));
+    if (!address)
+        return;
     for (const PaneEntry& entry : selectedLocalEntries())
         addRow(localPathOf(entry.name), remotePathOf(entry.name), entry,
-               QueueAction::Upload.toString());
+               QueueAction::Upload.toString(), *address);
 }
 
 void QueueCommands::download()
 {
-    for (const PaneEntry& entry : selectedRemoteEntries())
+    const QList<PaneEntry> entries = selectedRemoteEntries();
+    const std::optional<QString> address =
+        entries.isEmpty() ? std::nullopt : rowAddressOrTell(QStringLiteral("尚未连接"));
+    if (!address)
+        return;
+    for (const PaneEntry& entry : entries)
         addRow(remotePathOf(entry.name), localPathOf(entry.name), entry,
-               QueueAction::Download.toString());
+               QueueAction::Download.toString(), *address);
 }
 
 void QueueCommands::addDownloads()
@@ -141,25 +156,34 @@ void QueueCommands::saveAs()
     const QList<PaneEntry> entries = selectedRemoteEntries();
     if (entries.isEmpty())
         return;
+    const std::optional<QString> address = rowAddressOrTell(QStringLiteral("尚未连接"));
+    if (!address)
+        return;
     const QString folder = chooseFolder_();
     if (folder.isEmpty())
         return;
     for (const PaneEntry& entry : entries)
         addRow(remotePathOf(entry.name), TransferQueue::localPath(folder, entry.name), entry,
-               QueueAction::Download.toString());
+               QueueAction::Download.toString(), *address);
 }
 
 // The file goes to the work path, any earlier copy there removed first, so that it arrives
 // without an overwrite question and is opened when it does.
 void QueueCommands::openRemoteFiles()
 {
+    const QList<PaneEntry> entries = selectedRemoteEntries();
+    const std::optional<QString> address =
+        entries.isEmpty() ? std::nullopt : rowAddressOrTell(QStringLiteral("尚未连接"));
+    if (!address)
+        return;
     const QString workPath = view_.configuration().workPath;
-    for (PaneEntry entry : selectedRemoteEntries()) {
+    for (PaneEntry entry : entries) {
         const QString target = TransferQueue::localPath(workPath, entry.name);
         if (QFileInfo(target).isFile())
             QFile::remove(target);
         entry.folder = 0;
-        addRow(remotePathOf(entry.name), target, entry, QueueAction::DownloadAndOpen.toString());
+        addRow(remotePathOf(entry.name), target, entry, QueueAction::DownloadAndOpen.toString(),
+               *address);
     }
 }
 
@@ -232,9 +256,24 @@ bool QueueCommands::connectedOrTell(const QString& notice)
     return false;
 }
 
+// The rows come from the current session's pane and run against its server and account. With
+// no session at all (a download needs none) the server box names the server, as it always did;
+// while a new session is still logging on, the pane still shows another tab's folder, so
+// nothing is added.
+std::optional<QString> QueueCommands::rowAddressOrTell(const QString& notice)
+{
+    const QString address = sessions_.currentAddress();
+    if (!address.isEmpty())
+        return address;
+    if (!sessions_.isConnected())
+        return view_.host();
+    prompt_.tell(notice);
+    return std::nullopt;
+}
+
 // Every add stores the queue at once, so a crash never loses a row the user has seen added.
 void QueueCommands::addRow(const QString& source, const QString& target, const PaneEntry& entry,
-                           const QString& action)
+                           const QString& action, const QString& address)
 {
     QueueEntry added;
     added.source = source;
@@ -242,6 +281,7 @@ void QueueCommands::addRow(const QString& source, const QString& target, const P
     added.size = entry.size;
     added.action = action;
     added.folder = entry.folder != 0 ? 1 : 0;
+    added.address = address;
     queue_.AddQueueRow(added, view_.host());
     store_.SaveQueue();
 }

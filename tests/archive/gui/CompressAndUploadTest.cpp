@@ -34,9 +34,11 @@ protected:
         view, pane, prompt,
         CompressAndUpload::Sources{
             [this] { return connected; }, [] { return QStringLiteral("/pub"); },
-            [this](const QString& local, const QString& remote, const QString& size) {
+            [this](const QString& local, const QString& remote, const QString& size,
+                   const QString&) {
                 queue.AddUpload(local, remote, 0, size, view.host(), queueFile);
-            }}};
+            },
+            [] { return QString(); }}};
 };
 
 TEST_F(CompressAndUploadTest, RefusesWithoutConnectionOrSelection)

@@ -17,6 +17,7 @@
 #include <QComboBox>
 #include <QDir>
 #include <QFile>
+#include <QLineEdit>
 #include <QTabBar>
 #include <QTemporaryDir>
 #include <QTest>
@@ -52,6 +53,7 @@ protected:
         sessions.OnConnect();
         ASSERT_TRUE(waitFor([&] { return view.sessionTabs()->count() == 1; }));
         view.remotePathBox()->setEditText(QStringLiteral("/pub"));
+        QTest::keyClick(view.remotePathBox()->lineEdit(), Qt::Key_Return);
         ASSERT_TRUE(waitFor([&] { return names().contains(QStringLiteral("b.txt")); }));
     }
 

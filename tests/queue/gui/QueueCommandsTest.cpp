@@ -282,7 +282,8 @@ TEST_F(ConnectedQueueTest, UploadsQueueTheLocalSelectionIntoTheRemoteFolder)
     const QStringList once{QStringLiteral("%1sub > /pub/sub UP 1").arg(local),
                            QStringLiteral("%1data.bin > /pub/data.bin UP 0").arg(local)};
     EXPECT_EQ(rowsAsText(), once + once);
-    EXPECT_EQ(column(TransferQueue::AddressColumn), QStringList(4, server.host()));
+    const QString address = QStringLiteral("anonymous@%1:%2").arg(server.host()).arg(server.port());
+    EXPECT_EQ(column(TransferQueue::AddressColumn), QStringList(4, address));
     EXPECT_EQ(storedSources().size(), 4);
 }
 
