@@ -405,7 +405,6 @@ TEST_F(TransferTest, NamesOfAMixedFolderArriveUnderTheNamesShown)
     const int descriptor = ::open(gbkPath.constData(), O_CREAT | O_WRONLY, 0644);
     ASSERT_GE(descriptor, 0);
     ::close(descriptor);
-    ASSERT_TRUE(VsftpdServer::giveToServerUser(QFile::decodeName(gbkPath)));
     const QStringList names{QStringLiteral("资料.txt"), QStringLiteral("notes ")};
     makeFile(remoteFile(QStringLiteral("notes")), 10);
     for (const QString& name : names)
