@@ -88,7 +88,11 @@ quint64 FolderListing::FileSize(FtpClient& client, const QString& path, const CL
 
 bool FolderListing::IsDotEntry(const QString& name)
 {
-    return name == QLatin1String(".") || name == QLatin1String("..");
+    qsizetype end = name.size();
+    while (end > 0 && name.at(end - 1).isSpace())
+        --end;
+    const QStringView kept = QStringView(name).left(end);
+    return kept == QLatin1String(".") || kept == QLatin1String("..");
 }
 
 bool FolderListing::IsSafeName(const QString& name)

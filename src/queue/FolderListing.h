@@ -26,6 +26,8 @@ public:
     // whose line gives the length of the link rather than of the file it leads to.
     static quint64 FileSize(FtpClient& client, const QString& path, const CListItem& entry,
                             const RemoteNameEncodings& encodings);
+    // "." and "..", also followed by blanks, which some servers drop and would take for the
+    // folder itself or its parent: a walk never goes there.
     static bool IsDotEntry(const QString& name);
     // A name that can be joined to a folder on either side and sent in a command: nothing that
     // leads out of the folder ("/"), ends a command line (CR, LF) or no file system stores (NUL).

@@ -4,6 +4,7 @@
 
 #include "accounts/CertificateTrust.h"
 #include "ftp/FtpClient.h"
+#include "ftp/IntegrationSupport.h"
 #include "queue/TransferFixture.h"
 #include "support/TcpRelay.h"
 
@@ -123,20 +124,13 @@ TEST(RememberedServerTest, AServerRefusingTlsAfterItsCertificateWasTrustedGetsNo
     ASSERT_TRUE(relay.start());
     TemporaryFolder work{QStringLiteral("downgrade")};
     const QString trustFile = CertificateTrust::pathIn(work.path() + u'/');
-    QFile file(trustFile);
-    ASSERT_TRUE(file.open(QIODevice::WriteOnly));
-    file.write("127.0.0.1\t" + QByteArray::number(relay.port()) + '\t' +
-               QStringList(32, QStringLiteral("AB")).join(u':').toLatin1() + '\n');
-    file.close();
+    ASSERT_TRUE(integration::writeFile(
+        trustFile, "127.0.0.1\t" + QByteArray::number(relay.port()) + '\t' +
+                       QStringList(32, QStringLiteral("AB")).join(u':').toLatin1() + '\n'));
     ScriptedPrompt prompt;
     FtpClient client;
-    client.setTimeout(std::chrono::milliseconds(5000));
     client.setCertificateJudge(std::make_shared<CertificateTrust>(prompt, trustFile));
-    LogonInfo info;
-    info.host = plain.host();
-    info.port = relay.port();
-    info.user = QStringLiteral("anonymous");
-    info.password = QStringLiteral("guest");
+    LogonInfo info = integration::anonymousLogon(plain.host(), relay.port());
     info.tlsMode = TlsMode::Opportunistic;
 
     EXPECT_FALSE(client.Logon(info));

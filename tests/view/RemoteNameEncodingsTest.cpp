@@ -32,9 +32,7 @@ TEST(RemoteNameEncodings, EveryNameGoesBackAsListedAndNewNamesFollowTheirFolder)
         {"/pub/新", Encoding::Gbk, mixed, "/pub/新"},
         {"/pub/新", Encoding::Gbk, {{"/pub", gbk("中文")}}, "/pub/" + gbk("新")},
         {"/pub/a/b/新", Encoding::Gbk, {{"/pub", "资料"}, {"/pub/a", "x"}}, "/pub/a/b/新"},
-        {"/pub/新", Encoding::Gbk, {{"/pub", "x"}}, "/pub/" + gbk("新")},
         {"/pub/新", Encoding::Utf8, {{"/pub", gbk("中文")}}, "/pub/新"},
-        {"/pub/../pub/./中文", Encoding::Gbk, mixed, "/pub/../pub/./" + gbk("中文")},
     };
     for (const PathCase& row : cases) {
         RemoteNameEncodings encodings;
@@ -45,17 +43,6 @@ TEST(RemoteNameEncodings, EveryNameGoesBackAsListedAndNewNamesFollowTheirFolder)
         EXPECT_EQ(encodings.bytesOf(QString::fromUtf8(row.path)).toHex(), row.bytes.toHex())
             << row.path;
     }
-}
-
-TEST(RemoteNameEncodings, APathTheServerGaveIsReadNameByNameAndSentBackWhole)
-{
-    RemoteNameEncodings encodings;
-    const QByteArray given = "/" + gbk("中文") + "/资料 ";
-    const QString read = encodings.readPath(given);
-    EXPECT_EQ(read, QString::fromUtf8("/中文/资料 "));
-    EXPECT_EQ(encodings.bytesOf(read).toHex(), given.toHex());
-    EXPECT_EQ(encodings.bytesOf(QString::fromUtf8("资料 "), QString::fromUtf8("/中文")).toHex(),
-              QByteArray("资料 ").toHex());
 }
 
 } // namespace
