@@ -46,7 +46,7 @@ struct FolderTransfer::LocalFolder {
         const QFileInfoList found = directory.entryInfoList(
             QDir::Files | QDir::Dirs | QDir::Hidden | QDir::NoDotAndDotDot, QDir::Name);
         for (const QFileInfo& info : found) {
-            const QString name = FolderListing::EntryName(info.fileName());
+            const QString name = info.fileName();
             if (FolderListing::IsDotEntry(name))
                 continue;
             if (!FolderListing::IsSafeName(name))
@@ -71,7 +71,7 @@ FolderTransfer::FolderTransfer(FtpClient& client, FileMover moveFile, StopTest s
         client_.setDataMode(DataConnectionMode::Passive);
     if (!encodings_) {
         encodings_ = std::make_shared<RemoteNameEncodings>();
-        encodings_->setFallback(client_.codec().encoding());
+        encodings_->setFallback(client_.serverEncoding());
     }
 }
 
@@ -159,8 +159,8 @@ bool FolderTransfer::uploadTree(const QString& remote, const QString& local, QSt
 {
     if (stopNow())
         return false;
-    client_.setNameEncoding(encodings_->ofEntry(remote));
-    const bool folderIsNew = client_.Command(QStringLiteral("MKD ") + remote);
+    const bool folderIsNew =
+        client_.Command(QStringLiteral("MKD ") + encodings_->onWire(client_, remote));
     const LocalFolder content = LocalFolder::Read(local);
     bool complete = content.readable && content.unsafe.isEmpty();
     if (!content.readable)
@@ -237,6 +237,8 @@ bool FolderTransfer::downloadTree(const QString& remote, const QString& local, i
     const FolderListing listing = FolderListing::Read(client_, remote, *encodings_);
     if (!listing.complete)
         log_(QStringLiteral("文件夹列表读取不完整：") + remote + QStringLiteral("\r\n"));
+    for (const QString& loop : listing.loops)
+        log_(QStringLiteral("跳过指向上级文件夹的链接：") + loop + QStringLiteral("\r\n"));
     bool complete = downloadFiles(remote, local, listing);
     // The sub-folders of a listing read only in part are not entered.
     if (stopped_ || !listing.complete)

@@ -21,12 +21,13 @@ QString TransferOneFile::temporaryName(const QString& path)
 
 bool TransferOneFile::operator()(bool download, const QString& remotePath, const QString& localPath)
 {
-    const QString remote = remotePath.trimmed();
-    const QString local = localPath.trimmed();
+    // A blank at either end is part of the name: "notes " is another file than "notes".
+    const QString& remote = remotePath;
+    const QString& local = localPath;
     const QString remoteFile = download ? remote : temporaryName(remote);
     const QString localFile = download ? temporaryName(local) : local;
-    client_.setNameEncoding(remote_.encodings().ofEntry(remote));
-    const bool ended = client_.TransferFile(remoteFile, localFile, false, download, configPath_);
+    const bool ended = client_.TransferFile(remote_.encodings().onWire(client_, remoteFile),
+                                            localFile, false, download, configPath_);
     if (stopRequested_())
         return false;
     if (!ended || !complete(download, localFile)) {
@@ -66,9 +67,11 @@ void TransferOneFile::dropOverlongPart(bool download, const QString& remoteFile,
         return;
     }
     bool known = false;
-    const quint64 part = client_.QuerySize(remoteFile).toULongLong(&known);
+    const RemoteNameEncodings& encodings = remote_.encodings();
+    const quint64 part =
+        client_.QuerySize(encodings.onWire(client_, remoteFile)).toULongLong(&known);
     if (known && part > static_cast<quint64>(QFileInfo(localFile).size()))
-        client_.Command(QStringLiteral("DELE ") + remoteFile);
+        client_.Command(QStringLiteral("DELE ") + encodings.onWire(client_, remoteFile));
 }
 
 // An engine that has not read the server's closing reply itself ends on the reply to REST (350)

@@ -122,7 +122,7 @@ void TransferWorker::logOn(const LogonRecord& logon)
         client_->Logon(logon.logonInfo());
     if (!encodings_) {
         encodings_ = std::make_shared<RemoteNameEncodings>();
-        encodings_->setFallback(client_->codec().encoding());
+        encodings_->setFallback(client_->serverEncoding());
     }
     engineReportPending_ = true;
 }
@@ -138,12 +138,12 @@ void TransferWorker::reportEngineWhenPossible()
 void TransferWorker::carryOut(const TransferJob& job)
 {
     const QString remoteFolder = env_.currentRemoteFolder ? env_.currentRemoteFolder() : QString();
-    client_->Command(QStringLiteral("CWD ") + remoteFolder);
+    if (!encodings_)
+        encodings_ = std::make_shared<RemoteNameEncodings>();
+    client_->Command(QStringLiteral("CWD ") + encodings_->onWire(*client_, remoteFolder));
     client_->folderDoneBytes = 0;
     RemoteBrowserState browser;
     browser.setCurrentFolder(remoteFolder);
-    if (!encodings_)
-        encodings_ = std::make_shared<RemoteNameEncodings>();
     RemoteOperations remote(*client_, browser, *encodings_, *env_.engineLock, *env_.prompt,
                             RemoteOperations::Output{[](const QVector<CListItem>&) {}, env_.log,
                                                      [](const QString&) {}});
@@ -240,7 +240,7 @@ bool TransferWorker::reconnect(const QString& remoteFolder)
     client_->networkFailure = false;
     if (!logon_ || !client_->Logon(logon_->logonInfo()))
         return false;
-    client_->Command(QStringLiteral("CWD ") + remoteFolder);
+    client_->Command(QStringLiteral("CWD ") + encodings_->onWire(*client_, remoteFolder));
     return true;
 }
 

@@ -87,20 +87,22 @@ bool SessionThread::logOn()
     return true;
 }
 
-// The fixed failure line is followed by what really went wrong: the socket's trouble, or the
-// server's own reply.
+// What really went wrong comes first: the socket's trouble, or the server's own reply. Only a
+// server that answered 530 has said that the user or the password is wrong.
 bool SessionThread::logOnToServer()
 {
     const LogonInfo info = logon_.logonInfo();
     if (!client_->Logon(info)) {
         const QString fault = client_->connectionFault();
-        Q_EMIT logAppended(QStringLiteral("连接失败,请检查用户/密码是否正确\r\n"));
+        const bool refusedUser = fault.isEmpty() && client_->replyLine.startsWith(u"530");
         Q_EMIT logAppended(QStringLiteral("原因:") +
                            (fault.isEmpty() ? client_->replyLine : fault) + QStringLiteral("\r\n"));
+        Q_EMIT logAppended(refusedUser ? QStringLiteral("连接失败,请检查用户/密码是否正确\r\n")
+                                       : QStringLiteral("连接失败\r\n"));
         client_->Disconnect();
         return false;
     }
-    encodings_->setFallback(client_->codec().encoding());
+    encodings_->setFallback(client_->serverEncoding());
     serverKind_ = client_->serverKind;
     Q_EMIT logAppended(QStringLiteral("连接成功\r\n"));
     Q_EMIT logAppended(client_->logonLog);

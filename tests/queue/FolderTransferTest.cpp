@@ -235,6 +235,30 @@ TEST_F(FolderTransferTest, SmallTreeGoesUpAndComesBackIdentical)
     EXPECT_TRUE(logLines.isEmpty()) << logLines.join(QString()).toStdString();
 }
 
+// Inside a fetched folder a link to a folder comes as a folder, a link back up is left out,
+// and a name ending in a blank keeps it.
+TEST_F(FolderTransferTest, DownloadFollowsLinksToFoldersButNeverBackUpAndKeepsBlanks)
+{
+    startVsftpd();
+    const QString pub = vsftpd->pubPath();
+    ASSERT_TRUE(writeTree(pub, {{QStringLiteral("real/inside"), "in"},
+                                {QStringLiteral("tree/notes "), "blank"},
+                                {QStringLiteral("tree/notes"), "plain"}}));
+    for (const char* folder : {"real", "real/inside", "tree", "tree/notes ", "tree/notes"})
+        ASSERT_TRUE(VsftpdServer::giveToServerUser(pub + u'/' + QLatin1String(folder)));
+    ASSERT_TRUE(QFile::link(QStringLiteral("../real"), pub + QStringLiteral("/tree/inner")));
+    ASSERT_TRUE(QFile::link(QStringLiteral(".."), pub + QStringLiteral("/tree/up")));
+    FolderTransfer walk(
+        client, FolderTransferMover(client), [] { return false; },
+        [this](const QString& line) { logLines.append(line); });
+
+    EXPECT_TRUE(walk.DownloadFolder(QStringLiteral("/pub/tree"), localPath("down")));
+    EXPECT_EQ(readTree(localPath("down")), (Tree{{QStringLiteral("inner/inside"), "in"},
+                                                 {QStringLiteral("notes "), "blank"},
+                                                 {QStringLiteral("notes"), "plain"}}));
+    EXPECT_EQ(logLines, QStringList{QStringLiteral("跳过指向上级文件夹的链接：/pub/tree/up\r\n")});
+}
+
 // The server refuses active mode: a walk that went active would fail or log the turn to passive.
 TEST_F(FolderTransferTest, WalksGoPassiveUnlessActiveWasChosenAndGiveTheModeBack)
 {

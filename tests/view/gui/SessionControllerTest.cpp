@@ -101,10 +101,10 @@ TEST_F(SessionControllerTest, WrongPasswordLogsTheFailureAndAddsNoTab)
     PyFtpdServer server;
     ASSERT_TRUE(server.start()) << server.errorText().toStdString();
     connectTo(server.host(), server.port(), server.user(), QStringLiteral("wrong"));
-    ASSERT_TRUE(waitFor([&] { return view.logText().contains(QStringLiteral("原因")); }));
+    ASSERT_TRUE(waitFor([&] { return view.logText().contains(QStringLiteral("连接失败")); }));
     EXPECT_EQ(logLines(), (QStringList{QStringLiteral("连接服务器:") + server.host(),
-                                       QStringLiteral("连接失败,请检查用户/密码是否正确"),
-                                       QStringLiteral("原因:530 Authentication failed.")}));
+                                       QStringLiteral("原因:530 Authentication failed."),
+                                       QStringLiteral("连接失败,请检查用户/密码是否正确")}));
     EXPECT_EQ(view.sessionTabs()->count(), 0);
     EXPECT_FALSE(controller.isConnected());
     EXPECT_EQ(controller.currentSession(), nullptr);
