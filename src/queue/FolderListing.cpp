@@ -8,14 +8,14 @@ constexpr int listAttempts = 5;
 } // namespace
 
 FolderListing FolderListing::Read(FtpClient& client, const QString& folder,
-                                  RemoteNameEncodings& encodings)
+                                  RemoteNameEncodings& encodings, qsizetype limit)
 {
     FolderListing listing;
     client.setNameEncoding(encodings.ofEntry(folder));
     if (list(client, folder)) {
         client.setNameEncoding(encodings.settleListing(folder, client.listBuffer));
         listing.complete = true;
-        listing.readLines(client);
+        listing.readLines(client, limit);
     }
     return listing;
 }
@@ -35,7 +35,7 @@ bool FolderListing::list(FtpClient& client, const QString& folder)
     return false;
 }
 
-void FolderListing::readLines(FtpClient& client)
+void FolderListing::readLines(FtpClient& client, qsizetype limit)
 {
     qsizetype position = 0;
     while (client.NextListLine(position)) {
@@ -48,8 +48,15 @@ void FolderListing::readLines(FtpClient& client)
             complete = false;
             return;
         }
-        if (!IsDotEntry(entry.name))
-            entries.append(entry);
+        if (IsDotEntry(entry.name))
+            continue;
+        if (entries.size() >= limit) {
+            entries = QVector<CListItem>();
+            complete = false;
+            overLimit = true;
+            return;
+        }
+        entries.append(entry);
     }
 }
 

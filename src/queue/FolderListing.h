@@ -17,8 +17,10 @@ class FolderListing {
 public:
     // The folder's name goes out in its parent's encoding; the listing's own encoding is decided
     // from its bytes and remembered for the names in it.
+    // A listing of more than limit entries is refused whole: none of its entries is kept and
+    // overLimit is set, so a hostile server cannot fill the memory with names.
     static FolderListing Read(FtpClient& client, const QString& folder,
-                              RemoteNameEncodings& encodings);
+                              RemoteNameEncodings& encodings, qsizetype limit);
 
     // The size a file of this listing counts with: the listing's own figure, except for a link,
     // whose line gives the length of the link rather than of the file it leads to.
@@ -34,8 +36,9 @@ public:
     QVector<CListItem> entries;
     // The folder was listed and every line of the listing was read.
     bool complete = false;
+    bool overLimit = false;
 
 private:
     static bool list(FtpClient& client, const QString& folder);
-    void readLines(FtpClient& client);
+    void readLines(FtpClient& client, qsizetype limit);
 };

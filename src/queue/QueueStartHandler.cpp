@@ -9,7 +9,11 @@
 #include "queue/TransferSlots.h"
 #include "queue/TransferWorker.h"
 
+#include <algorithm>
+
 struct QueueStartHandler::Running {
+    QString source;
+    QString target;
     std::shared_ptr<TransferContext> context;
     std::unique_ptr<TransferMonitor> monitor;
     std::unique_ptr<TransferWorker> worker;
@@ -36,6 +40,10 @@ void QueueStartHandler::OnQueueStart(int row)
         return;
     const QString source = entry->text(TransferQueue::SourceColumn);
     const QString target = entry->text(TransferQueue::TargetColumn);
+    // A row started again while its last transfer is still running or stopping waits for that
+    // one to end: two transfers of one entry would write into one temporary file.
+    if (stillRunning(source, target))
+        return;
     if (!env_.slots->tryTake())
         return;
     if (!env_.queue->setTextsIfRowIs(
@@ -79,6 +87,8 @@ bool QueueStartHandler::targetBusy(int row, const QString& target) const
 void QueueStartHandler::launch(int row, const QString& source, const QString& target, int session)
 {
     auto running = std::make_unique<Running>();
+    running->source = source;
+    running->target = target;
     running->context = std::make_shared<TransferContext>(*env_.slots);
     running->monitor = std::make_unique<TransferMonitor>(env_, running->context, source, target);
     running->worker = std::make_unique<TransferWorker>(env_, running->context);
@@ -92,6 +102,13 @@ void QueueStartHandler::launch(int row, const QString& source, const QString& ta
     if (!env_.postToSession(session, QM_LOGON_REQUEST, std::make_unique<LogonRequest>(workerBox)))
         workerBox->post(QM_QUIT);
     running_.push_back(std::move(running));
+}
+
+bool QueueStartHandler::stillRunning(const QString& source, const QString& target) const
+{
+    return std::any_of(running_.begin(), running_.end(), [&](const auto& running) {
+        return running->source == source && running->target == target;
+    });
 }
 
 void QueueStartHandler::reapEnded()

@@ -30,6 +30,7 @@ private:
     struct Running;
 
     bool targetBusy(int row, const QString& target) const;
+    bool stillRunning(const QString& source, const QString& target) const;
     void launch(int row, const QString& source, const QString& target, int session);
     void reapEnded();
 

@@ -76,6 +76,8 @@ private:
     void showInformation();
 
     bool connectedOrTell(const QString& notice);
+    // A new folder, mode 0700, under the cache folder; empty when it cannot be made.
+    static QString freshOpenFolder();
     void addRow(const QString& source, const QString& target, const PaneEntry& entry,
                 const QString& action);
     QList<PaneEntry> selectedLocalEntries() const;

@@ -58,6 +58,7 @@ void QueueFeatures::attachTransfers(CftpView& view, Prompt& prompt, SessionContr
            std::shared_ptr<RemoteNameEncodings> encodings) {
             FolderTransfer walk(client, std::move(moveFile), std::move(stopRequested),
                                 std::move(log), std::move(encodings));
+            walk.setReplaceExisting(job.replace != 0);
             if (job.download) {
                 walk.RemoteFolderSize(job.remotePath);
                 return walk.DownloadFolder(job.remotePath, job.localPath);

@@ -12,6 +12,7 @@
 #include "view/gui/FileListModel.h"
 
 #include <QComboBox>
+#include <QItemSelectionModel>
 #include <QKeyEvent>
 #include <QLineEdit>
 #include <QTabBar>
@@ -53,8 +54,13 @@ SessionController::SessionController(CftpView& view, Prompt& prompt, const QStri
     connect(&view_, &CftpView::closeTabRequested, this, &SessionController::onCloseTab);
     connect(view_.remotePathBox(), &QComboBox::editTextChanged, this,
             &SessionController::onRemotePathEdited);
+    // A double click means the row clicked, even inside a wider selection.
     connect(view_.remoteList(), &QAbstractItemView::doubleClicked, this,
-            &SessionController::openRemoteRow);
+            [this](const QModelIndex& index) {
+                view_.remoteList()->selectionModel()->select(
+                    index, QItemSelectionModel::ClearAndSelect | QItemSelectionModel::Rows);
+                openRemoteRow();
+            });
     registerCommands();
     watchRemoteKeys();
 }
