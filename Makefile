@@ -40,7 +40,8 @@ bench: build
 	bash bench/folder-transfer.sh $(BUILD)
 	bash bench/tls-transfer.sh $(BUILD)
 
-fuzz: deps
+fuzz:
+	bash scripts/install-deps.sh fuzz
 	bash scripts/fuzz.sh
 
 format:

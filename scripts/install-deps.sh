@@ -1,5 +1,6 @@
 #!/usr/bin/env bash
 # Installs the Debian packages KEVRA needs to build, run and test; does nothing when all are present.
+# `install-deps.sh fuzz` also installs what the fuzzers need (clang and its libFuzzer runtime).
 set -euo pipefail
 
 packages=(
@@ -11,6 +12,9 @@ packages=(
   xvfb xauth imagemagick fonts-wqy-microhei
   curl lftp desktop-file-utils
 )
+if [ "${1:-}" = fuzz ]; then
+  packages+=(clang libclang-rt-14-dev)
+fi
 
 missing=()
 for p in "${packages[@]}"; do

@@ -29,17 +29,9 @@ public:
     Block decryptBlock(const Block& cipher) const;
 
 private:
-    static constexpr int Rounds = 10;
-    using State = std::array<std::uint8_t, BlockSize>;
+    // Runs whole blocks through libcrypto's AES-128-ECB without padding, in place.
+    void transform(bool encrypt, std::uint8_t* data, int length) const;
 
-    void expandKey(const Key& key);
-    void prepareDecryptKeys();
-    void addRoundKey(State& state, int round) const;
-    std::uint32_t roundKeyWord(int round, int column) const;
-
-    std::array<std::uint8_t, BlockSize*(Rounds + 1)> roundKeys_{};
-    // The round keys with the inverse column mixing applied, as the table-driven decryption
-    // rounds need them (rounds 1 to Rounds - 1; 0 and Rounds are the plain keys).
-    std::array<std::uint32_t, 4 * (Rounds + 1)> decryptKeys_{};
+    Key key_;
     QByteArray output_;
 };
