@@ -3,6 +3,7 @@
 #include "ftp/FtpClient.h"
 #include "queue/FolderListing.h"
 #include "queue/FolderProbe.h"
+#include "queue/TransferJob.h"
 #include "view/RemoteNameEncodings.h"
 
 #include <QDir>
@@ -119,6 +120,21 @@ bool FolderTransfer::stopNow()
     if (!stopped_ && stopRequested_())
         stopped_ = true;
     return stopped_;
+}
+
+bool FolderTransfer::MoveJob(FtpClient& client, const TransferJob& job, FileMover moveFile,
+                             StopTest stopRequested, std::function<void(const QString&)> log,
+                             std::shared_ptr<RemoteNameEncodings> encodings)
+{
+    FolderTransfer walk(client, std::move(moveFile), std::move(stopRequested), std::move(log),
+                        std::move(encodings));
+    walk.setReplaceExisting(job.replace != 0);
+    if (job.download) {
+        walk.RemoteFolderSize(job.remotePath);
+        return walk.DownloadFolder(job.remotePath, job.localPath);
+    }
+    walk.LocalFolderSize(job.localPath);
+    return walk.UploadFolder(job.remotePath, job.localPath);
 }
 
 void FolderTransfer::LocalFolderSize(const QString& localFolder)

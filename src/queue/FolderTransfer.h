@@ -13,6 +13,7 @@
 class FtpClient;
 class FolderProbe;
 class RemoteNameEncodings;
+struct TransferJob;
 
 // Moves whole folder trees on a transfer worker's connection: measures a tree into
 // client.folderTotalBytes, then walks it, creating the folders on the far side and handing each
@@ -48,6 +49,11 @@ public:
     // The user agreed to overwrite the target folder: files already there are moved too, each
     // replacing the old one once it is complete, instead of being left alone.
     void setReplaceExisting(bool replace) { replaceExisting_ = replace; }
+
+    // A folder entry as the queue runs it: its tree measured, then walked.
+    static bool MoveJob(FtpClient& client, const TransferJob& job, FileMover moveFile,
+                        StopTest stopRequested, std::function<void(const QString&)> log,
+                        std::shared_ptr<RemoteNameEncodings> encodings);
 
     void LocalFolderSize(const QString& localFolder);   // adds to client.folderTotalBytes
     void RemoteFolderSize(const QString& remoteFolder); // adds to client.folderTotalBytes

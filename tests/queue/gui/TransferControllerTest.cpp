@@ -1,12 +1,9 @@
 #include "queue/gui/QueueFixture.h"
 
 #include "queue/gui/TransferController.h"
-#include "support/FileBytes.h"
 #include "view/SessionMessages.h"
-#include "view/gui/CommandIds.h"
 
 #include <QDesktopServices>
-#include <QStandardPaths>
 #include <QUrl>
 
 namespace {
@@ -102,27 +99,6 @@ TEST_F(TransferControllerTest, UploadShowsUpInTheRemotePane)
     ASSERT_TRUE(waitForState(row, QueueState::Uploaded));
     EXPECT_TRUE(waitFor(
         [this] { return namesIn(view.remoteFiles()).contains(QStringLiteral("sent.txt")); }));
-}
-
-// A server's "list.dat" opened from the remote pane arrives in a new folder of its own under
-// the cache folder; the saved accounts of that name in the work path stay as they were.
-TEST_F(TransferControllerTest, OpenedFileNeverReplacesAFileInTheWorkPath)
-{
-    ASSERT_TRUE(
-        VsftpdServer::writeServerFile(server.pubPath() + QStringLiteral("/list.dat"), "server's"));
-    const QString mine = config.workPath + QStringLiteral("list.dat");
-    ASSERT_TRUE(VsftpdServer::writeServerFile(mine, "accounts"));
-    ASSERT_TRUE(waitFor([this] { return !namesIn(view.remoteFiles()).isEmpty(); }));
-    showRemoteRows(QStringLiteral("/pub"),
-                   {{{QStringLiteral("list.dat"), QString(), QStringLiteral("8")}, false}});
-    selectAll(view.remoteList());
-    dispatch(CommandId::RemoteOpen);
-    ASSERT_TRUE(waitFor([this] { return !desktop.opened.isEmpty(); }));
-    const QString opened = desktop.opened.first().toLocalFile();
-    EXPECT_TRUE(
-        opened.startsWith(QStandardPaths::writableLocation(QStandardPaths::GenericCacheLocation)));
-    EXPECT_EQ(filebytes::read(opened), "server's");
-    EXPECT_EQ(filebytes::read(mine), "accounts");
 }
 
 } // namespace
