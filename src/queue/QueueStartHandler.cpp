@@ -12,8 +12,7 @@
 #include <algorithm>
 
 struct QueueStartHandler::Running {
-    QString source;
-    QString target;
+    quint64 rowId = 0;
     std::shared_ptr<TransferContext> context;
     std::unique_ptr<TransferMonitor> monitor;
     std::unique_ptr<TransferWorker> worker;
@@ -42,7 +41,7 @@ void QueueStartHandler::OnQueueStart(int row)
     const QString target = entry->text(TransferQueue::TargetColumn);
     // A row started again while its last transfer is still running or stopping waits for that
     // one to end: two transfers of one entry would write into one temporary file.
-    if (stillRunning(source, target))
+    if (stillRunning(entry->id))
         return;
     if (!env_.slots->tryTake())
         return;
@@ -67,7 +66,7 @@ void QueueStartHandler::OnQueueStart(int row)
         env_.prompt->tell(QStringLiteral("无连接"));
         return;
     }
-    launch(row, source, target, session);
+    launch(row, entry->id, source, target, session);
 }
 
 bool QueueStartHandler::targetBusy(int row, const QString& target) const
@@ -84,11 +83,11 @@ bool QueueStartHandler::targetBusy(int row, const QString& target) const
 }
 
 // The slot just taken belongs to the transfer from here on: its context gives it back.
-void QueueStartHandler::launch(int row, const QString& source, const QString& target, int session)
+void QueueStartHandler::launch(int row, quint64 rowId, const QString& source, const QString& target,
+                               int session)
 {
     auto running = std::make_unique<Running>();
-    running->source = source;
-    running->target = target;
+    running->rowId = rowId;
     running->context = std::make_shared<TransferContext>(*env_.slots);
     running->monitor = std::make_unique<TransferMonitor>(env_, running->context, source, target);
     running->worker = std::make_unique<TransferWorker>(env_, running->context);
@@ -104,11 +103,10 @@ void QueueStartHandler::launch(int row, const QString& source, const QString& ta
     running_.push_back(std::move(running));
 }
 
-bool QueueStartHandler::stillRunning(const QString& source, const QString& target) const
+bool QueueStartHandler::stillRunning(quint64 rowId) const
 {
-    return std::any_of(running_.begin(), running_.end(), [&](const auto& running) {
-        return running->source == source && running->target == target;
-    });
+    return std::any_of(running_.begin(), running_.end(),
+                       [rowId](const auto& running) { return running->rowId == rowId; });
 }
 
 void QueueStartHandler::reapEnded()
