@@ -9,14 +9,15 @@ constexpr int listAttempts = 5;
 } // namespace
 
 FolderListing FolderListing::Read(FtpClient& client, const QString& folder,
-                                  RemoteNameEncodings& encodings)
+                                  RemoteNameEncodings& encodings, qsizetype limit)
 {
     FolderListing listing;
     if (list(client, encodings.onWire(client, folder))) {
         encodings.startListing(folder);
         listing.complete = true;
-        listing.readLines(client, folder, encodings);
-        listing.followLinks(client, folder, encodings);
+        listing.readLines(client, folder, encodings, limit);
+        if (!listing.overLimit)
+            listing.followLinks(client, folder, encodings);
     }
     return listing;
 }
@@ -37,7 +38,7 @@ bool FolderListing::list(FtpClient& client, const QString& folder)
 }
 
 void FolderListing::readLines(FtpClient& client, const QString& folder,
-                              RemoteNameEncodings& encodings)
+                              RemoteNameEncodings& encodings, qsizetype limit)
 {
     qsizetype position = 0;
     while (client.NextListLine(position)) {
@@ -50,6 +51,12 @@ void FolderListing::readLines(FtpClient& client, const QString& folder,
         }
         if (IsDotEntry(entry.name))
             continue;
+        if (entries.size() >= limit) {
+            entries = QVector<CListItem>();
+            complete = false;
+            overLimit = true;
+            return;
+        }
         encodings.noteName(folder, entry.name, client.listLineEncoding());
         entries.append(entry);
     }

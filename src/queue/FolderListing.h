@@ -19,8 +19,10 @@ class FolderListing {
 public:
     // The folder's path goes out as the bytes its names were listed with; the bytes of the names
     // read are remembered.
+    // A listing of more than limit entries is refused whole: none of its entries is kept and
+    // overLimit is set, so a hostile server cannot fill the memory with names.
     static FolderListing Read(FtpClient& client, const QString& folder,
-                              RemoteNameEncodings& encodings);
+                              RemoteNameEncodings& encodings, qsizetype limit);
 
     // The size a file of this listing counts with: the listing's own figure, except for a link,
     // whose line gives the length of the link rather than of the file it leads to.
@@ -38,10 +40,12 @@ public:
     bool complete = false;
     // Links left out because they lead back to their own folder or above.
     QStringList loops;
+    bool overLimit = false;
 
 private:
     static bool list(FtpClient& client, const QString& folder);
-    void readLines(FtpClient& client, const QString& folder, RemoteNameEncodings& encodings);
+    void readLines(FtpClient& client, const QString& folder, RemoteNameEncodings& encodings,
+                   qsizetype limit);
     void followLinks(FtpClient& client, const QString& folder,
                      const RemoteNameEncodings& encodings);
 };

@@ -8,12 +8,10 @@
 #include "queue/TransferJob.h"
 #include "queue/TransferMessages.h"
 #include "queue/TransferOneFile.h"
-#include "view/LocalOperations.h"
 #include "view/RemoteBrowserState.h"
 #include "view/RemoteNameEncodings.h"
 #include "view/RemoteOperations.h"
 
-#include <QFile>
 #include <QFileInfo>
 
 namespace {
@@ -147,18 +145,20 @@ void TransferWorker::carryOut(const TransferJob& job)
     RemoteOperations remote(*client_, browser, *encodings_, *env_.engineLock, *env_.prompt,
                             RemoteOperations::Output{[](const QVector<CListItem>&) {}, env_.log,
                                                      [](const QString&) {}});
-    if (!overwriteAllowed(job, remote)) {
+    TransferJob answered = job;
+    if (!overwriteAllowed(answered, remote)) {
         postToMonitor(QM_SKIPPED);
         return;
     }
     postToMonitor(QM_STARTED);
-    context_->transferOk = moveWithRetries(job, remote, remoteFolder);
+    context_->transferOk = moveWithRetries(answered, remote, remoteFolder);
     if (!env_.stopAll->isRaised())
         client_->workerFinished = 1;
 }
 
-// The question of an entry whose target exists; Yes removes the target first.
-bool TransferWorker::overwriteAllowed(const TransferJob& job, RemoteOperations& remote)
+// The question of an entry whose target exists. Yes removes nothing: each file replaces the
+// old one only once it is complete, so a transfer that fails leaves the user's file as it was.
+bool TransferWorker::overwriteAllowed(TransferJob& job, RemoteOperations& remote)
 {
     if (job.folder && job.noPrompt)
         return true;
@@ -169,14 +169,7 @@ bool TransferWorker::overwriteAllowed(const TransferJob& job, RemoteOperations& 
         return true;
     if (!env_.prompt->confirm(overwriteQuestion(target), QStringLiteral("发现同名文件")))
         return false;
-    if (job.download && job.folder)
-        LocalOperations::DeleteLocalTree(job.localPath, env_.log);
-    else if (job.download)
-        QFile::remove(job.localPath);
-    else if (job.folder)
-        remote.DeleteRemoteTree(job.remotePath);
-    else
-        remote.DeleteRemoteFile(job.remotePath);
+    job.replace = 1;
     return true;
 }
 
@@ -185,6 +178,8 @@ bool TransferWorker::move(const TransferJob& job, RemoteOperations& remote)
     const std::shared_ptr<TransferContext> context = context_;
     auto stopRequested = [context] { return context->stopRequested(); };
     TransferOneFile moveFile(*client_, remote, stopRequested, env_.log, env_.configPath);
+    moveFile.setParts(job.parts);
+    moveFile.setReplaceAgreed(job.replace != 0);
     if (!job.folder)
         return moveFile(job.download != 0, job.remotePath, job.localPath);
     moveFile.setTargetsChecked(true);

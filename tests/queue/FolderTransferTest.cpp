@@ -6,10 +6,17 @@
 
 #include "FolderTransferMover.h"
 #include "ftp/IntegrationSupport.h"
+#include "platform/NamedMutex.h"
+#include "queue/TransferOneFile.h"
 #include "support/FakeFtpServer.h"
 #include "support/NamedCases.h"
+#include "support/PyFtpdServer.h"
+#include "support/ScriptedPrompt.h"
 #include "support/TemporaryFolder.h"
 #include "support/VsftpdServer.h"
+#include "view/RemoteBrowserState.h"
+#include "view/RemoteNameEncodings.h"
+#include "view/RemoteOperations.h"
 
 #include <QDir>
 #include <QDirIterator>
@@ -473,6 +480,49 @@ TEST_F(FolderTransferTest, RefusedListingIsTriedFiveTimesAndMakesTheWalkIncomple
     client.Disconnect();
     ASSERT_TRUE(fake.finish());
     EXPECT_EQ(fake.commands().count("LIST /gone"), 5);
+}
+
+// A listing beyond what the walk's entry limit leaves, once the sub-folders still to visit
+// count against it, is refused with a log line and the walk fails.
+TEST_F(FolderTransferTest, ListingBeyondTheEntryLimitIsRefused)
+{
+    startFake({{"/h", folderLine("f") + folderLine("g")},
+               {"/h/f", fileLine("x") + fileLine("y")},
+               {"/h/g", "total 0\r\n"}});
+    FolderTransfer walk = recordingWalk();
+    walk.setEntryLimit(2);
+    EXPECT_FALSE(walk.DownloadFolder(QStringLiteral("/h"), localPath("h")));
+    EXPECT_TRUE(moves.empty());
+    EXPECT_EQ(logLines, QStringList{QStringLiteral("文件夹条目超过2项，未传输：/h/f\r\n")});
+}
+
+// A server listing "a.td" before "a": the walk fetches "a.td" as a file of its own and never
+// continues it into "a".
+TEST_F(FolderTransferTest, ServersTdFileIsNotTakenForAPart)
+{
+    PyFtpdOptions options;
+    options.reverseListing = true;
+    PyFtpdServer server(options);
+    ASSERT_TRUE(server.start() && QDir(server.homePath()).mkdir(QStringLiteral("d")));
+    ASSERT_TRUE(writeFile(server.homePath() + QStringLiteral("/d/a"), "the file"));
+    ASSERT_TRUE(writeFile(server.homePath() + QStringLiteral("/d/a.td"), "td"));
+    LogonInfo logon = anonymousLogon(server.host(), server.port());
+    logon.user = server.user();
+    logon.password = server.password();
+    ASSERT_TRUE(client.Logon(logon));
+    RemoteBrowserState browser;
+    RemoteNameEncodings encodings;
+    NamedMutex lock(QStringLiteral("parts"), local.path());
+    ScriptedPrompt prompt;
+    RemoteOperations remote(client, browser, encodings, lock, prompt, {});
+    TransferOneFile move(
+        client, remote, [] { return false; }, [](const QString&) {}, QString());
+    move.setTargetsChecked(true);
+    FolderTransfer walk(client, std::ref(move), [] { return false; }, {});
+
+    EXPECT_TRUE(walk.DownloadFolder(QStringLiteral("/d"), localPath("d")));
+    EXPECT_EQ(readTree(localPath("d")),
+              (Tree{{QStringLiteral("a"), "the file"}, {QStringLiteral("a.td"), "td"}}));
 }
 
 } // namespace

@@ -13,10 +13,12 @@
 #include "view/gui/LocalPaneController.h"
 #include "view/gui/SessionController.h"
 
-#include <QFile>
+#include <QDir>
 #include <QFileDialog>
 #include <QFileInfo>
 #include <QItemSelectionModel>
+#include <QStandardPaths>
+#include <QTemporaryDir>
 
 #include <algorithm>
 
@@ -167,8 +169,10 @@ void QueueCommands::saveAs()
                QueueAction::Download.toString(), *address);
 }
 
-// The file goes to the work path, any earlier copy there removed first, so that it arrives
-// without an overwrite question and is opened when it does.
+// The files go to a fresh folder of their own under the user's cache folder, readable by the
+// user only: never into the work path, whose ftp.ini, list.dat and WFL.dat a server could
+// otherwise replace by offering files of those names, and never over a file that is there.
+// Being new, the folder holds nothing to ask about overwriting.
 void QueueCommands::openRemoteFiles()
 {
     const QList<PaneEntry> entries = selectedRemoteEntries();
@@ -176,15 +180,28 @@ void QueueCommands::openRemoteFiles()
         entries.isEmpty() ? std::nullopt : rowAddressOrTell(QStringLiteral("尚未连接"));
     if (!address)
         return;
-    const QString workPath = view_.configuration().workPath;
+    const QString folder = freshOpenFolder();
+    if (folder.isEmpty()) {
+        prompt_.tell(QStringLiteral("无法创建用于打开文件的临时文件夹"));
+        return;
+    }
     for (PaneEntry entry : entries) {
-        const QString target = TransferQueue::localPath(workPath, entry.name);
-        if (QFileInfo(target).isFile())
-            QFile::remove(target);
+        const QString target = TransferQueue::localPath(folder, entry.name);
         entry.folder = 0;
         addRow(remotePathOf(entry.name), target, entry, QueueAction::DownloadAndOpen.toString(),
                *address);
     }
+}
+
+QString QueueCommands::freshOpenFolder()
+{
+    const QString base = QStandardPaths::writableLocation(QStandardPaths::GenericCacheLocation) +
+                         QStringLiteral("/kevra/open");
+    if (!QDir().mkpath(base))
+        return QString();
+    QTemporaryDir folder(base + QStringLiteral("/XXXXXX"));
+    folder.setAutoRemove(false);
+    return folder.isValid() ? folder.path() : QString();
 }
 
 void QueueCommands::startAll()

@@ -79,6 +79,8 @@ private:
 
     bool connectedOrTell(const QString& notice);
     std::optional<QString> rowAddressOrTell(const QString& notice);
+    // A new folder, mode 0700, under the cache folder; empty when it cannot be made.
+    static QString freshOpenFolder();
     void addRow(const QString& source, const QString& target, const PaneEntry& entry,
                 const QString& action, const QString& address);
     QList<PaneEntry> selectedLocalEntries() const;

@@ -12,6 +12,7 @@
 #include "view/gui/FileListModel.h"
 
 #include <QComboBox>
+#include <QItemSelectionModel>
 #include <QKeyEvent>
 #include <QLineEdit>
 #include <QTabBar>
@@ -54,8 +55,13 @@ SessionController::SessionController(CftpView& view, Prompt& prompt, const QStri
     // Only a finished path is opened: Enter, or an item picked from the box's list.
     connect(&view_, &CftpView::remotePathEntered, this, &SessionController::navigateTo);
     connect(view_.remotePathBox(), &QComboBox::textActivated, this, &SessionController::navigateTo);
+    // A double click means the row clicked, even inside a wider selection.
     connect(view_.remoteList(), &QAbstractItemView::doubleClicked, this,
-            &SessionController::openRemoteRow);
+            [this](const QModelIndex& index) {
+                view_.remoteList()->selectionModel()->select(
+                    index, QItemSelectionModel::ClearAndSelect | QItemSelectionModel::Rows);
+                openRemoteRow();
+            });
     registerCommands();
     watchRemoteKeys();
 }
