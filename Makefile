@@ -5,7 +5,7 @@ JOBS       ?= $(shell nproc)
 CMAKE_ARGS ?=
 PREFIX     ?= $(HOME)/.local
 
-.PHONY: all deps build run test test-sanitize bench fuzz format clean install uninstall
+.PHONY: all deps build program run test test-sanitize bench fuzz format clean install uninstall
 
 all: build
 
@@ -18,9 +18,14 @@ $(BUILD)/build.ninja: | deps
 build: deps $(BUILD)/build.ninja
 	cmake --build $(BUILD) -j $(JOBS)
 
+# The program alone, without the tests and benchmarks that `make build` and `make test` build.
+program: deps $(BUILD)/build.ninja
+	cmake --build $(BUILD) -j $(JOBS) --target kevra
+
 # KEVRA beside a demo FTP server over the sample tree in $(BUILD)/demo-tree; the server stops
 # when KEVRA exits.
-run: build
+run: program
+	cmake --build $(BUILD) --target demo_tree
 	bash scripts/run-demo.sh $(BUILD)/demo-tree ./$(BUILD)/kevra
 
 test: build
@@ -47,7 +52,7 @@ fuzz:
 format:
 	git ls-files '*.cpp' '*.h' | xargs clang-format -i
 
-install: build
+install: program
 	cmake --install $(BUILD) --prefix "$(PREFIX)"
 	@# Refresh the menu's and the icon theme's caches where the desktop has those tools.
 	@update-desktop-database -q "$(PREFIX)/share/applications" 2>/dev/null || true

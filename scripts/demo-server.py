@@ -1,7 +1,9 @@
 #!/usr/bin/python3
 """The demo FTP server of `make run`: pyftpdlib on 127.0.0.1 at a port the system picks, anonymous
 and writable, over one folder. The port is written to PORT_FILE once the server listens (through a
-file renamed into place, so a reader never sees half of it).
+file renamed into place, so a reader never sees half of it). Each data connection is held to
+RATE_LIMIT bytes a second each way, so that a transfer of the 100 MB sample takes long enough to
+watch its progress, speed and remaining time.
 
 usage: demo-server.py FOLDER PORT_FILE
 """
@@ -10,8 +12,15 @@ import os
 import sys
 
 from pyftpdlib.authorizers import DummyAuthorizer
-from pyftpdlib.handlers import FTPHandler
+from pyftpdlib.handlers import FTPHandler, ThrottledDTPHandler
 from pyftpdlib.servers import FTPServer
+
+RATE_LIMIT = 20 * 1024 * 1024
+
+
+class DemoDataHandler(ThrottledDTPHandler):
+    read_limit = RATE_LIMIT
+    write_limit = RATE_LIMIT
 
 
 def main():
@@ -23,6 +32,7 @@ def main():
     authorizer.add_anonymous(folder, perm="elradfmwMT")
     handler = FTPHandler
     handler.authorizer = authorizer
+    handler.dtp_handler = DemoDataHandler
     handler.banner = "KEVRA demo server"
     server = FTPServer(("127.0.0.1", 0), handler)
     with open(port_file + ".part", "w") as out:

@@ -14,7 +14,8 @@
 
 namespace {
 
-constexpr std::chrono::milliseconds HandOverTimeout(3000);
+// How long a later start waits for a running KEVRA, busy or stopped, to take its request.
+constexpr std::chrono::milliseconds HandOverPatience(10000);
 
 QStringList argumentsAfterProgram(int argc, char** argv)
 {
@@ -49,14 +50,22 @@ int main(int argc, char** argv)
     case CommandLine::Action::Start:
         break;
     }
+    for (int i = 1; i < argc; ++i)
+        FtpUrl::blankPassword(argv[i]);
 
     QApplication application(argc, argv);
     SingleInstance instance(SingleInstance::defaultSocketPath());
-    if (instance.handOver(command.urlText, HandOverTimeout)) {
+    switch (instance.start(command.urlText, HandOverPatience)) {
+    case SingleInstance::Start::HandedOver:
         print(stderr, QStringLiteral("kevra: 已交给正在运行的 KEVRA\n"));
         return 0;
+    case SingleInstance::Start::Unanswered:
+        print(stderr, QStringLiteral("kevra: 已有一个 KEVRA 在运行,但它没有应答(忙碌或已暂停),"
+                                     "本次启动结束\n"));
+        return 1;
+    case SingleInstance::Start::Running:
+        break;
     }
-    instance.listen();
 
     MessageBoxPrompt prompt;
     CftpApp kevra(prompt);

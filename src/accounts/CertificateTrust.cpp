@@ -145,6 +145,12 @@ bool CertificateTrust::acceptCertificate(const QString& host, int port,
     return accepted;
 }
 
+bool CertificateTrust::remembersCertificate(const QString& host, int port)
+{
+    std::lock_guard<std::mutex> hold(mutex_);
+    return readTrustFile(trustFile_).count(serverKey(host, port)) > 0;
+}
+
 // Called with the lock held; notes what the answer needs in the request.
 CertificateTrust::Verdict CertificateTrust::verdictFor(Request& request) const
 {

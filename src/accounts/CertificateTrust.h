@@ -34,6 +34,7 @@ public:
 
     bool acceptCertificate(const QString& host, int port,
                            const TlsCertificate& certificate) override;
+    bool remembersCertificate(const QString& host, int port) override;
 
 private:
     enum class Verdict { Accept, Refuse, Ask, Warn };

@@ -4,6 +4,9 @@
 
 #include <QUrl>
 
+#include <algorithm>
+#include <cstring>
+
 namespace {
 
 const QString anonymousUser = QStringLiteral("anonymous");
@@ -25,6 +28,14 @@ QString folderPath(const QUrl& url)
     while (path.size() > 1 && path.endsWith(QLatin1Char('/')))
         path.chop(1);
     return path == QLatin1String("/") ? QString() : path;
+}
+
+// Checks the server part as written, brackets kept, by the server box's rules: QUrl takes
+// "[v1.x]" (an IPvFuture literal) for the host name "v1.x".
+bool isServerAddress(const QUrl& url, QString& error)
+{
+    const QString authority = url.authority(QUrl::FullyEncoded);
+    return ServerAddress::parse(authority.mid(authority.lastIndexOf(u'@') + 1), error).has_value();
 }
 
 } // namespace
@@ -52,6 +63,8 @@ std::optional<FtpUrl> FtpUrl::parse(const QString& text, QString& error)
         error = QStringLiteral("端口无效");
         return std::nullopt;
     }
+    if (!isServerAddress(url, error))
+        return std::nullopt;
     if (url.hasQuery() || url.hasFragment() || hasControlCharacters(result.user) ||
         hasControlCharacters(result.password) || hasControlCharacters(result.path)) {
         error = QStringLiteral("地址中含有不能发给服务器的字符");
@@ -63,6 +76,23 @@ std::optional<FtpUrl> FtpUrl::parse(const QString& text, QString& error)
             result.password = anonymousPassword;
     }
     return result;
+}
+
+void FtpUrl::blankPassword(char* text)
+{
+    char* authority = std::strstr(text, "://");
+    if (!authority)
+        return;
+    authority += 3;
+    char* const end = authority + std::strcspn(authority, "/?#");
+    const auto lastAt =
+        std::find(std::make_reverse_iterator(end), std::make_reverse_iterator(authority), '@');
+    if (lastAt.base() == authority)
+        return; // no user part
+    char* const userEnd = lastAt.base() - 1;
+    char* const colon = std::find(authority, userEnd, ':');
+    if (colon != userEnd)
+        std::fill(colon + 1, userEnd, 'x');
 }
 
 QString FtpUrl::server() const

@@ -25,4 +25,7 @@ struct FtpUrl {
     // Empty, with a one-line reason in error, when text is not a usable address. The
     // reason never repeats the text, which may hold a password.
     static std::optional<FtpUrl> parse(const QString& text, QString& error);
+    // Overwrites the password of an address with 'x's in place, as written in the program's
+    // arguments, which other local users can read from the process list.
+    static void blankPassword(char* text);
 };

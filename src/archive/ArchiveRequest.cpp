@@ -6,6 +6,23 @@
 
 namespace {
 constexpr QChar cr = u'\r';
+
+bool hasBreak(const QString& text)
+{
+    return text.contains(u'\r') || text.contains(u'\n') || text.contains(QChar(0));
+}
+
+// The text as the log line quotes it: control characters shown as \xNN, not acted on.
+QString shown(const QString& text)
+{
+    QString out;
+    for (const QChar c : text) {
+        out += c.category() == QChar::Other_Control
+                   ? QStringLiteral("\\x%1").arg(c.unicode(), 2, 16, QLatin1Char('0'))
+                   : QString(c);
+    }
+    return out;
+}
 } // namespace
 
 QString ArchiveRequest::compressText(const QStringList& fullPaths)
@@ -43,6 +60,21 @@ QByteArray ArchiveRequest::message(const QString& user, const QString& requestTe
 {
     return TextCodec::toGbk(QStringLiteral("UID:") + user + cr + QStringLiteral("PASS:") +
                             servicePassword + cr + requestText);
+}
+
+QString ArchiveRequest::whyUnsendable(const QString& user, const QStringList& fullPaths)
+{
+    for (const QString& text : QStringList{user} + fullPaths) {
+        if (hasBreak(text))
+            return QStringLiteral("原因：“%1”中含有回车、换行等控制字符，无法放进压缩服务的请求，"
+                                  "未发送")
+                .arg(shown(text));
+        if (TextCodec::fromGbk(TextCodec::toGbk(text)) != text)
+            return QStringLiteral("原因：“%1”中含有 GBK 编码无法表示的字符（例如韩文或表情符号），"
+                                  "压缩服务收不到正确的名称，未发送")
+                .arg(shown(text));
+    }
+    return QString();
 }
 
 bool ArchiveRequest::hasArchiveExtension(const QString& name)

@@ -27,6 +27,12 @@ public:
     // "UID:" user CR "PASS:" password CR request, in GBK, sent in one piece.
     static QByteArray message(const QString& user, const QString& requestText);
 
+    // Why a request cannot carry the user name and these paths, as a Chinese log line without
+    // its line end; empty when it can. The request is GBK text split by CR: a character GBK
+    // lacks would go out as "?" (which could name another file), and a CR, LF or NUL would
+    // split or cut a path.
+    static QString whyUnsendable(const QString& user, const QStringList& fullPaths);
+
     // Whether the extract command is offered for this name: its extension (from the last ".")
     // is one of the archive formats, compared without regard to case.
     static bool hasArchiveExtension(const QString& name);

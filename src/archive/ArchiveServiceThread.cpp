@@ -1,10 +1,15 @@
 #include "archive/ArchiveServiceThread.h"
 
+#include "archive/ServiceFailure.h"
+
 #include <algorithm>
 
 namespace {
 constexpr std::chrono::milliseconds receiveSlice{100};
 constexpr std::chrono::milliseconds sendTimeout{10000};
+// The service sends the reason of an "F" right after it, then closes.
+constexpr std::chrono::milliseconds reasonTimeout{3000};
+constexpr qsizetype longestReason = 64;
 
 QString progressLine(bool compress, const QString& name)
 {
@@ -83,6 +88,8 @@ void ArchiveServiceThread::act(const QByteArray& token, const QString& name, boo
         log_(QStringLiteral("Password err!\r\n"));
     } else if (token == "F") {
         log_(QStringLiteral("false!\r\n"));
+        log_(servicefailure::chineseText(servicefailure::fromTrailer(remainder())) +
+             QStringLiteral("\r\n"));
     } else if (token == "O") {
         log_(QStringLiteral("系统繁忙中，请稍后重试\r\n"));
     }
@@ -121,4 +128,23 @@ QByteArray ArchiveServiceThread::nextToken(std::chrono::milliseconds timeout)
         if (count > 0)
             pending_.append(buffer, static_cast<int>(count));
     }
+}
+
+// What follows the last token, up to its CR, the connection's end or the reason's time-out.
+QByteArray ArchiveServiceThread::remainder()
+{
+    const auto deadline = std::chrono::steady_clock::now() + reasonTimeout;
+    char buffer[longestReason];
+    while (!pending_.contains('\r') && pending_.size() < longestReason && !stopping_) {
+        const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(
+            deadline - std::chrono::steady_clock::now());
+        if (left.count() <= 0)
+            break;
+        const qint64 count = socket_.receive(buffer, sizeof buffer, std::min(left, receiveSlice));
+        if (count == 0 || (count < 0 && !socket_.timedOut()))
+            break;
+        if (count > 0)
+            pending_.append(buffer, static_cast<int>(count));
+    }
+    return pending_;
 }

@@ -46,7 +46,9 @@ public:
 
 private:
     void run();
+    // After "F", also reads the reason the service gives and logs it below "false!".
     void act(const QByteArray& token, const QString& name, bool compress);
+    QByteArray remainder();
     // The next reply token, whether tokens came one per read, merged ("CS") or split ("P",
     // "E"); empty when none arrived in time or the connection closed.
     QByteArray nextToken(std::chrono::milliseconds timeout);

@@ -5,6 +5,9 @@
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
+#include <QRandomGenerator>
+
+#include <cstdio>
 
 ZipPacker::ZipPacker(QString baseFolder, Links links)
     : baseFolder_(std::move(baseFolder)), links_(links)
@@ -16,25 +19,53 @@ void ZipPacker::setProgress(std::function<void(const QString&)> progress)
     progress_ = std::move(progress);
 }
 
+// The archive is written under a temporary name beside it and takes its name only once it is
+// complete: an archive of that name that was there before stays as it was when the packing
+// fails or is cancelled, and when it is itself among the items it is packed like any file.
 ZipPacker::Result ZipPacker::pack(const QStringList& names, const QString& archivePath)
 {
     skipped_ = 0;
     foldersOnPath_.clear();
-    ZipWriter zip(archivePath);
+    const QString part = partNameFor(archivePath);
+    Result result = part.isEmpty() ? Result::CannotCreate : packInto(names, part);
+    if (result == Result::Packed && std::rename(QFile::encodeName(part).constData(),
+                                                QFile::encodeName(archivePath).constData()) != 0)
+        result = Result::CannotCreate;
+    if (result != Result::Packed && !part.isEmpty())
+        QFile::remove(part);
+    return result;
+}
+
+ZipPacker::Result ZipPacker::packInto(const QStringList& names, const QString& part)
+{
+    ZipWriter zip(part);
     if (!zip.isOpen())
         return Result::CannotCreate;
-    archiveCanonical_ = QFileInfo(archivePath).canonicalFilePath();
+    archiveCanonical_ = QFileInfo(part).canonicalFilePath();
     for (const QString& name : names) {
         if (cancelled())
             break;
         addItem(zip, name);
     }
     const bool closed = zip.close();
-    if (cancelled()) {
-        QFile::remove(archivePath);
+    if (cancelled())
         return Result::Cancelled;
-    }
     return closed ? Result::Packed : Result::CannotCreate;
+}
+
+// A hidden name nothing holds yet, in the archive's folder so that the rename stays on one disk.
+QString ZipPacker::partNameFor(const QString& archivePath)
+{
+    const QFileInfo archive(archivePath);
+    for (int attempt = 0; attempt < 100; ++attempt) {
+        const QString candidate =
+            archive.absolutePath() + QStringLiteral("/.") + archive.fileName() +
+            QStringLiteral(".%1.part")
+                .arg(QRandomGenerator::global()->generate(), 8, 16, QLatin1Char('0'));
+        if (!QFileInfo::exists(candidate) && !QFileInfo(candidate).isSymLink())
+            return candidate;
+    }
+    return QString();
 }
 
 bool ZipPacker::skipLink(const QString& path) const

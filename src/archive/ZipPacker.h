@@ -27,11 +27,14 @@ public:
     void setCancelFlag(const std::atomic<bool>* cancel) { cancel_ = cancel; }
 
     // names are relative to the base folder. Entries that cannot be read are left out; the
-    // count is in skippedEntries(). A cancelled archive is removed.
+    // count is in skippedEntries(). The archive replaces one of the same name only once it is
+    // complete; a cancelled or failed packing leaves nothing of its own and the old one as it was.
     Result pack(const QStringList& names, const QString& archivePath);
     int skippedEntries() const { return skipped_; }
 
 private:
+    Result packInto(const QStringList& names, const QString& part);
+    static QString partNameFor(const QString& archivePath);
     void addItem(ZipWriter& zip, const QString& name);
     void addFolder(ZipWriter& zip, const QString& name);
     void addFile(ZipWriter& zip, const QString& name);

@@ -1,5 +1,7 @@
 #include "archive/ZipWriter.h"
 
+#include "archive/ZipDescriptorIo.h"
+
 #include <QDateTime>
 #include <QFile>
 #include <QFileInfo>
@@ -15,11 +17,9 @@ constexpr uLong madeByUnix = 3 << 8 | 20;
 constexpr qint64 zip32Limit = 0xFFFFFFFFLL;
 constexpr qint64 chunkSize = 256 * 1024;
 
-zip_fileinfo infoFor(const QString& diskPath, bool folder)
+zip_fileinfo infoFor(const QDateTime& when, bool folder)
 {
     zip_fileinfo info{};
-    const QFileInfo file(diskPath);
-    const QDateTime when = file.exists() ? file.lastModified() : QDateTime::currentDateTime();
     const QDate date = when.date();
     const QTime time = when.time();
     info.tmz_date.tm_year = static_cast<uInt>(date.year());
@@ -40,6 +40,11 @@ ZipWriter::ZipWriter(const QString& path)
     zip_ = zipOpen64(QFile::encodeName(path).constData(), APPEND_STATUS_CREATE);
 }
 
+ZipWriter::ZipWriter(int descriptor) : io_(std::make_unique<ZipDescriptorIo>(descriptor))
+{
+    zip_ = zipOpen2_64("", APPEND_STATUS_CREATE, nullptr, io_->functions());
+}
+
 ZipWriter::~ZipWriter()
 {
     close();
@@ -57,11 +62,11 @@ bool ZipWriter::isStoredSuffix(const QString& entryName)
     return false;
 }
 
-bool ZipWriter::openEntry(const QString& entryName, const QString& diskPath, bool deflate,
+bool ZipWriter::openEntry(const QString& entryName, const QDateTime& modified, bool deflate,
                           bool zip64)
 {
     const bool folder = entryName.endsWith(QLatin1Char('/'));
-    const zip_fileinfo info = infoFor(diskPath, folder);
+    const zip_fileinfo info = infoFor(modified, folder);
     const QByteArray name = entryName.toUtf8();
     return zipOpenNewFileInZip4_64(zip_, name.constData(), &info, nullptr, 0, nullptr, 0, nullptr,
                                    deflate ? Z_DEFLATED : 0, deflate ? Z_DEFAULT_COMPRESSION : 0, 0,
@@ -71,7 +76,7 @@ bool ZipWriter::openEntry(const QString& entryName, const QString& diskPath, boo
 
 bool ZipWriter::addFolder(const QString& entryName)
 {
-    if (!zip_ || !openEntry(entryName, QString(), false, false))
+    if (!zip_ || !openEntry(entryName, QDateTime::currentDateTime(), false, false))
         return false;
     return zipCloseFileInZip(zip_) == ZIP_OK;
 }
@@ -80,10 +85,25 @@ bool ZipWriter::addFile(const QString& entryName, const QString& diskPath,
                         const std::atomic<bool>* cancel)
 {
     QFile file(diskPath);
-    if (!zip_ || !file.open(QIODevice::ReadOnly))
+    if (!file.open(QIODevice::ReadOnly))
         return false;
+    return addData(entryName, file, QFileInfo(diskPath).lastModified(), cancel);
+}
+
+bool ZipWriter::addFile(const QString& entryName, int descriptor, const QDateTime& modified,
+                        const std::atomic<bool>* cancel)
+{
+    QFile file;
+    if (!file.open(descriptor, QIODevice::ReadOnly, QFileDevice::DontCloseHandle))
+        return false;
+    return addData(entryName, file, modified, cancel);
+}
+
+bool ZipWriter::addData(const QString& entryName, QFile& file, const QDateTime& modified,
+                        const std::atomic<bool>* cancel)
+{
     const bool zip64 = file.size() >= zip32Limit;
-    if (!openEntry(entryName, diskPath, !isStoredSuffix(entryName), zip64))
+    if (!zip_ || !openEntry(entryName, modified, !isStoredSuffix(entryName), zip64))
         return false;
     std::vector<char> buffer(chunkSize);
     bool complete = true;

@@ -1,28 +1,33 @@
 #include "archived/ArchiveService.h"
 
-#include "archive/ZipPacker.h"
+#include "archived/ConfinedPacker.h"
+#include "archived/LogText.h"
 #include "archived/ServiceRequest.h"
 #include "archived/ZipExtractor.h"
 
 #include <QDateTime>
-#include <QFileInfo>
 
 #include <algorithm>
 #include <cstdio>
+#include <sys/stat.h>
 
 namespace {
 constexpr std::chrono::milliseconds acceptSlice{100};
 constexpr std::chrono::milliseconds sendTimeout{10000};
+constexpr std::chrono::milliseconds refusalTimeout{100};
+// Between "F" and its reason, so that a client reading one bare token per receive sees "F" alone.
+constexpr std::chrono::milliseconds reasonPause{100};
 constexpr qint64 receiveSlice = 4096;
 
-bool sendToken(TcpSocket& socket, const QByteArray& token)
+bool sendToken(TcpSocket& socket, const QByteArray& token,
+               std::chrono::milliseconds timeout = sendTimeout)
 {
-    return socket.sendAll(token.constData(), token.size(), sendTimeout);
+    return socket.sendAll(token.constData(), token.size(), timeout);
 }
 } // namespace
 
 ArchiveService::ArchiveService(ArchivedSettings settings)
-    : settings_(std::move(settings)), root_(settings_.root)
+    : settings_(std::move(settings)), root_(settings_.root), budget_(settings_.diskMarginPercent)
 {
 }
 
@@ -35,7 +40,7 @@ ArchiveService::~ArchiveService()
 
 bool ArchiveService::listen()
 {
-    return root_.isValid() && listener_.listen(settings_.address, settings_.port, 16);
+    return root_.isValid() && listener_.listen(settings_.address, settings_.port, 128);
 }
 
 void ArchiveService::run()
@@ -45,14 +50,27 @@ void ArchiveService::run()
         reapFinished();
         if (!socket.isOpen())
             continue;
-        // Counted here, in the order of connection, so that the latest comers are the busy ones.
-        const int running = ++active_;
+        const QString peer = socket.peerAddress();
+        if (!admits(peer)) {
+            sendToken(socket, QByteArrayLiteral("O"), refusalTimeout);
+            log(LogText::escaped(peer) + QStringLiteral(" too many connections -> O"));
+            continue;
+        }
         Client& client = clients_.emplace_back();
-        client.thread = std::thread([this, &client, running, s = std::move(socket)]() mutable {
-            serve(std::move(s), running);
+        client.peer = peer;
+        client.thread = std::thread([this, &client, s = std::move(socket)]() mutable {
+            serve(std::move(s));
             client.done = true;
         });
     }
+}
+
+bool ArchiveService::admits(const QString& peer) const
+{
+    const auto fromPeer = std::count_if(clients_.begin(), clients_.end(),
+                                        [&peer](const Client& c) { return c.peer == peer; });
+    return clients_.size() < static_cast<size_t>(settings_.maxConnections) &&
+           fromPeer < settings_.maxPerPeer;
 }
 
 void ArchiveService::reapFinished()
@@ -93,88 +111,107 @@ QByteArray ArchiveService::readRequest(TcpSocket& socket) const
     return bytes;
 }
 
-void ArchiveService::serve(TcpSocket socket, int running)
+void ArchiveService::serve(TcpSocket socket)
 {
     const QString peer = socket.peerAddress();
     const QByteArray bytes = readRequest(socket);
     const auto request = ServiceRequest::parse(bytes);
-    QByteArray result;
-    if (!request)
-        result = bytes.isEmpty() ? QByteArray() : QByteArrayLiteral("F");
-    else if (running > settings_.maxClients)
-        result = QByteArrayLiteral("O");
-    else
-        result = answer(*request, socket);
-    if (!result.isEmpty() && !result.startsWith('C'))
-        sendToken(socket, result);
-    log(peer, bytes, result.isEmpty() ? QByteArrayLiteral("-") : result);
-    --active_; // before the close, which the client may take as leave to come again
+    Outcome outcome;
+    if (!request) {
+        outcome.tokens = bytes.isEmpty() ? QByteArray() : QByteArrayLiteral("F");
+    } else if (working_++ >= settings_.maxClients) {
+        outcome.tokens = QByteArrayLiteral("O");
+    } else {
+        outcome = answer(*request, socket);
+    }
+    if (request)
+        --working_;
+    if (!outcome.tokens.isEmpty() && !outcome.tokens.startsWith('C'))
+        sendToken(socket, outcome.tokens);
+    logRequest(peer, bytes, outcome);
     socket.close();
 }
 
-// Returns the tokens sent or to be sent: "C" has gone out already when the work starts.
-QByteArray ArchiveService::answer(const ServiceRequest& request, TcpSocket& socket)
+// "C" has gone out already when the work starts; "S" or "F" and its reason are sent here.
+ArchiveService::Outcome ArchiveService::answer(const ServiceRequest& request, TcpSocket& socket)
 {
     if (!settings_.users.contains(request.user))
-        return QByteArrayLiteral("UE");
+        return {QByteArrayLiteral("UE")};
     if (request.password != settings_.password)
-        return QByteArrayLiteral("PE");
+        return {QByteArrayLiteral("PE")};
     if (!sendToken(socket, QByteArrayLiteral("C")))
-        return QByteArrayLiteral("C");
-    const bool done = request.mode == ServiceRequest::Mode::Compress
+        return {QByteArrayLiteral("C")};
+    Outcome outcome;
+    outcome.failure = request.mode == ServiceRequest::Mode::Compress
                           ? compress(request.paths)
                           : extract(request.paths.first());
-    const QByteArray last = done ? QByteArrayLiteral("S") : QByteArrayLiteral("F");
-    sendToken(socket, last);
-    return QByteArrayLiteral("C") + last;
-}
-
-// The archive is named after the first item and written beside it; every item must live in
-// that same folder, since entries are named relative to it.
-bool ArchiveService::compress(const QStringList& paths)
-{
-    QStringList names;
-    QString folder;
-    for (const QString& path : paths) {
-        const auto local = root_.existing(path);
-        if (!local)
-            return false;
-        const QFileInfo item(*local);
-        if (folder.isEmpty())
-            folder = item.absolutePath();
-        if (item.absolutePath() != folder)
-            return false;
-        names.append(item.fileName());
+    const bool done = outcome.failure == ServiceFailure::None;
+    outcome.tokens = done ? QByteArrayLiteral("CS") : QByteArrayLiteral("CF");
+    if (sendToken(socket, outcome.tokens.mid(1)) && !done) {
+        std::this_thread::sleep_for(reasonPause);
+        sendToken(socket, servicefailure::trailer(outcome.failure));
     }
-    const QString archive = folder + QLatin1Char('/') + names.first() + QStringLiteral(".zip");
-    if (!root_.mayWrite(archive))
-        return false;
-    ZipPacker packer(folder, ZipPacker::Links::Skip);
-    return packer.pack(names, archive) == ZipPacker::Result::Packed;
+    return outcome;
 }
 
-bool ArchiveService::extract(const QString& path)
+// Every item must live in the folder of the first: entries are named relative to it.
+ServiceFailure ArchiveService::compress(const QStringList& paths)
 {
-    const auto local = root_.existing(path);
-    if (!local || !QFileInfo(*local).isFile())
-        return false;
-    return ZipExtractor(root_).extract(*local);
+    std::optional<ConfinedRoot::Place> first;
+    struct stat firstFolder {};
+    QList<QByteArray> names;
+    for (const QString& path : paths) {
+        std::optional<ConfinedRoot::Place> place = root_.locate(path);
+        struct stat folder {};
+        if (!place || !place->parent.status(folder))
+            return ServiceFailure::NotFound;
+        names.append(place->name);
+        if (!first) {
+            firstFolder = folder;
+            first = std::move(place);
+        } else if (folder.st_dev != firstFolder.st_dev || folder.st_ino != firstFolder.st_ino) {
+            return ServiceFailure::Folders;
+        }
+    }
+    return ConfinedPacker(budget_).pack(first->parent, names);
 }
 
-void ArchiveService::log(const QString& peer, const QByteArray& bytes, const QByteArray& result)
+ServiceFailure ArchiveService::extract(const QString& path)
+{
+    const std::optional<ConfinedRoot::Place> place = root_.locate(path);
+    if (!place)
+        return ServiceFailure::NotFound;
+    return ZipExtractor(budget_).extract(place->parent, place->name);
+}
+
+void ArchiveService::logRequest(const QString& peer, const QByteArray& bytes,
+                                const Outcome& outcome)
 {
     const auto request = ServiceRequest::parse(bytes);
     QString what = QStringLiteral("malformed request (%1 bytes)").arg(bytes.size());
     if (request) {
         const QChar mode = request->mode == ServiceRequest::Mode::Compress ? u'A' : u'X';
         what = QStringLiteral("user=%1 %2 %3 (%4 paths)")
-                   .arg(request->user, mode, request->paths.first())
+                   .arg(LogText::escaped(request->user), mode,
+                        LogText::escaped(request->paths.first()))
                    .arg(request->paths.size());
     }
-    const QString line = QDateTime::currentDateTime().toString(Qt::ISODate) + QLatin1Char(' ') +
-                         peer + QLatin1Char(' ') + what + QStringLiteral(" -> ") +
-                         QString::fromLatin1(result) + QLatin1Char('\n');
+    QString result =
+        outcome.tokens.isEmpty() ? QStringLiteral("-") : QString::fromLatin1(outcome.tokens);
+    if (outcome.failure != ServiceFailure::None)
+        result += QLatin1Char(' ') + QString::fromLatin1(servicefailure::code(outcome.failure));
+    log(LogText::escaped(peer) + QLatin1Char(' ') + what + QStringLiteral(" -> ") + result);
+}
+
+void ArchiveService::log(const QString& line)
+{
+    const QString stamped =
+        QDateTime::currentDateTime().toString(Qt::ISODate) + QLatin1Char(' ') + line;
     std::lock_guard<std::mutex> hold(logLock_);
-    std::fputs(line.toUtf8().constData(), stderr);
+    if (settings_.log) {
+        settings_.log(stamped);
+        return;
+    }
+    std::fputs((stamped + QLatin1Char('\n')).toUtf8().constData(), stderr);
     std::fflush(stderr);
 }

@@ -1,47 +1,36 @@
 #include "archived/ConfinedRoot.h"
 
-#include <QDir>
-#include <QFileInfo>
+#include <QFile>
 
-ConfinedRoot::ConfinedRoot(const QString& root) : root_(QFileInfo(root).canonicalFilePath()) {}
-
-bool ConfinedRoot::contains(const QString& canonicalPath) const
+ConfinedRoot::ConfinedRoot(const QString& root)
+    : root_(ConfinedFolder::open(QFile::encodeName(root)))
 {
-    if (canonicalPath.isEmpty())
-        return false;
-    return canonicalPath == root_ || root_ == QLatin1String("/") ||
-           canonicalPath.startsWith(root_ + QLatin1Char('/'));
 }
 
-bool ConfinedRoot::isSafeRelativeName(const QString& name)
+std::optional<QList<QByteArray>> ConfinedRoot::steps(const QString& path)
 {
-    if (name.isEmpty() || name.startsWith(QLatin1Char('/')) || name.contains(QLatin1Char('\\')) ||
-        name.contains(QChar(0)))
-        return false;
-    const QStringList parts = name.split(QLatin1Char('/'), Qt::SkipEmptyParts);
-    return !parts.isEmpty() && !parts.contains(QLatin1String(".."));
-}
-
-std::optional<QString> ConfinedRoot::existing(const QString& requestPath) const
-{
-    const QStringList parts = requestPath.split(QLatin1Char('/'), Qt::SkipEmptyParts);
-    if (!isValid() || parts.isEmpty() || parts.contains(QLatin1String("..")) ||
-        requestPath.contains(QChar(0)))
+    if (path.contains(QChar(0)))
         return std::nullopt;
-    const QString local = root_ + QLatin1Char('/') + parts.join(QLatin1Char('/'));
-    const QFileInfo info(local);
-    if (!info.exists() || !contains(info.canonicalFilePath()))
+    QList<QByteArray> names;
+    for (const QString& step : path.split(QLatin1Char('/'), Qt::SkipEmptyParts)) {
+        if (step == QLatin1String(".."))
+            return std::nullopt;
+        if (step != QLatin1String("."))
+            names.append(QFile::encodeName(step));
+    }
+    if (names.isEmpty())
         return std::nullopt;
-    return local;
+    return names;
 }
 
-bool ConfinedRoot::mayWrite(const QString& localPath) const
+std::optional<ConfinedRoot::Place> ConfinedRoot::locate(const QString& requestPath) const
 {
-    const QFileInfo target(localPath);
-    if (target.isSymLink())
-        return false;
-    QString existingPart = target.absoluteFilePath();
-    while (!QFileInfo::exists(existingPart) && existingPart != QLatin1String("/"))
-        existingPart = QFileInfo(existingPart).path();
-    return contains(QFileInfo(existingPart).canonicalFilePath());
+    std::optional<QList<QByteArray>> names = steps(requestPath);
+    if (!isValid() || !names)
+        return std::nullopt;
+    const QByteArray last = names->takeLast();
+    ConfinedFolder parent = root_.walk(*names);
+    if (!parent.isOpen())
+        return std::nullopt;
+    return Place{std::move(parent), last};
 }

@@ -1,25 +1,41 @@
 #pragma once
 
-#include "archived/ConfinedRoot.h"
+#include "archive/ServiceFailure.h"
+#include "archived/ConfinedFolder.h"
+#include "archived/DiskBudget.h"
 
-#include <QString>
-#include <QStringList>
+#include <QByteArray>
+#include <QList>
 
-// Unpacks a zip archive into the folder that holds it, overwriting what is there. An archive
-// with any entry that would land outside that folder, or write through a symbolic link, is
-// refused as a whole before anything is written; so is one whose files would not fit on the disk.
+#include <vector>
+
+// Unpacks a zip archive into the folder that holds it, overwriting files there. Entries are
+// written into a staging folder of their own, by descriptor and without following links, and
+// moved into place only when all of them were written; an archive with an entry that would land
+// outside, two entries of one name, or more than the disk can spare is refused as a whole, and
+// a failure removes everything written. Names carrying the UTF-8 flag (bit 11) are UTF-8; the
+// others are GBK (code page 936), as Chinese Windows tools write them.
 class ZipExtractor {
 public:
-    explicit ZipExtractor(const ConfinedRoot& root) : root_(root) {}
+    explicit ZipExtractor(DiskBudget& budget) : budget_(budget) {}
 
-    bool extract(const QString& archivePath);
+    ServiceFailure extract(const ConfinedFolder& folder, const QByteArray& archiveName);
 
 private:
-    // Entry names in archive order; empty with ok false when the archive cannot be read.
-    static QStringList entryNames(void* zip, bool& ok, quint64& totalBytes);
-    static bool fits(quint64 totalBytes, const QString& folder);
-    bool allSafe(const QStringList& names, const QString& folder) const;
-    static bool writeCurrentEntry(void* zip, const QString& target);
+    struct Entry {
+        QList<QByteArray> steps; // local names from the archive's folder down
+        bool folder = false;
+        quint64 size = 0;
+    };
 
-    const ConfinedRoot& root_;
+    static ServiceFailure readEntries(void* zip, std::vector<Entry>& entries);
+    static ServiceFailure readEntry(void* zip, Entry& entry);
+    static DiskBudget::Demand demandOf(const std::vector<Entry>& entries);
+    ServiceFailure unpack(void* zip, const std::vector<Entry>& entries,
+                          const ConfinedFolder& staging);
+    ServiceFailure writeCurrentEntry(void* zip, const ConfinedFolder& folder,
+                                     const QByteArray& name, quint64 size);
+
+    DiskBudget& budget_;
+    std::vector<char> buffer_;
 };

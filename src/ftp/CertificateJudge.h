@@ -11,4 +11,6 @@ public:
     virtual ~CertificateJudge() = default;
     virtual bool acceptCertificate(const QString& host, int port,
                                    const TlsCertificate& certificate) = 0;
+    // A certificate of the server was trusted for good: the server must speak TLS.
+    virtual bool remembersCertificate(const QString& /*host*/, int /*port*/) { return false; }
 };

@@ -159,15 +159,10 @@ bool announcesUtf8(const QString& featReply)
     return false;
 }
 
-QString trimSpaces(const QString& text)
+// Each line on its own: a server may keep names in both encodings, even in one folder.
+TextCodec::Encoding lineEncoding(const QByteArray& line)
 {
-    qsizetype begin = 0;
-    qsizetype end = text.size();
-    while (begin < end && text.at(begin) == QLatin1Char(' '))
-        ++begin;
-    while (end > begin && text.at(end - 1) == QLatin1Char(' '))
-        --end;
-    return text.mid(begin, end - begin);
+    return TextCodec::isValidUtf8(line) ? TextCodec::Encoding::Utf8 : TextCodec::Encoding::Gbk;
 }
 
 std::optional<quint64> parseSize(const QString& text)
@@ -416,7 +411,8 @@ bool FtpClient::ReadLine()
     const LineReader::Status status = reader_->readLine(line, timeout_);
     if (status != LineReader::Status::Line)
         return failConnection(readFault(status, timeout_));
-    replyLine = codec_.decode(line);
+    replyEncoding_ = lineEncoding(line);
+    replyLine = TextCodec(replyEncoding_).decode(line);
     if (!replyLine.isEmpty())
         replyClass = replyLine.at(0).unicode() - u'0';
     return true;
@@ -484,6 +480,7 @@ FtpClient::LogonResult FtpClient::logOnOnce(const LogonInfo& info, TextCodec::En
 {
     logonLog.clear();
     codec_.setEncoding(encoding);
+    serverEncoding_ = encoding;
     const bool direct = info.logonType == 0;
     if (!Connect(direct ? info.host : info.firewallHost, direct ? info.port : info.firewallPort))
         return LogonResult::Failed;
@@ -494,7 +491,7 @@ FtpClient::LogonResult FtpClient::logOnOnce(const LogonInfo& info, TextCodec::En
     if (replyText.contains(QLatin1String("Serv-U")))
         serverKind = 2;
     logonLog += replyText;
-    if (info.tlsMode != TlsMode::Plain && !negotiateTls(info.tlsMode))
+    if (info.tlsMode != TlsMode::Plain && !negotiateTls(tlsModeFor(info)))
         return LogonResult::Failed;
     QString hostText = info.host;
     if (info.port != 21)
@@ -541,6 +538,7 @@ bool FtpClient::negotiateEncoding()
         if (!exchange(QStringLiteral("OPTS UTF8 ON")))
             return false;
         codec_.setEncoding(TextCodec::Encoding::Utf8);
+        serverEncoding_ = TextCodec::Encoding::Utf8;
     }
     replyLine = logonLine;
     replyText = logonText;
@@ -553,6 +551,15 @@ QString FtpClient::tlsDescription() const
     return controlTls_ ? controlTls_->description() : QString();
 }
 
+// A server whose certificate the user chose to trust spoke TLS before: one that now refuses it
+// may be an impostor on the way, so it gets no password in clear.
+TlsMode FtpClient::tlsModeFor(const LogonInfo& info)
+{
+    trustedServer_ = info.tlsMode == TlsMode::Opportunistic && judge_ &&
+                     judge_->remembersCertificate(peerName_, peerPort_);
+    return trustedServer_ ? TlsMode::Required : info.tlsMode;
+}
+
 // AUTH TLS comes before the logon, so that no password crosses in clear. In opportunistic
 // mode a server that refuses it is used in clear; in required mode there is no logon.
 bool FtpClient::negotiateTls(TlsMode mode)
@@ -560,6 +567,9 @@ bool FtpClient::negotiateTls(TlsMode mode)
     if (!exchange(QStringLiteral("AUTH TLS")))
         return false;
     if (!replyLine.startsWith(QLatin1String("234"))) {
+        if (trustedServer_)
+            return fail(QStringLiteral("服务器拒绝了 TLS 加密(") + replyLine +
+                        QStringLiteral("),但它的证书已被信任(trust.dat),为保护密码未登录"));
         if (mode == TlsMode::Required)
             return fail(QStringLiteral("服务器不支持 TLS 加密,未登录"));
         logonLog += QStringLiteral("未加密连接(服务器不支持 TLS)\r\n");
@@ -680,8 +690,7 @@ QString FtpClient::QueryPwd()
 
 QString FtpClient::QuerySize(const QString& name)
 {
-    if (!exchange(QStringLiteral("SIZE ") + trimSpaces(name)) ||
-        !readUntilCode(QLatin1String("213"), true))
+    if (!exchange(QStringLiteral("SIZE ") + name) || !readUntilCode(QLatin1String("213"), true))
         return QStringLiteral("0");
     return replyLine.mid(3).trimmed();
 }
@@ -880,7 +889,9 @@ bool FtpClient::NextListLine(qsizetype& position)
     // for a conversion, which costs far more than the line itself.
     const bool ascii = std::all_of(line.begin(), line.end(),
                                    [](char byte) { return static_cast<uchar>(byte) < 0x80; });
-    listLine = ascii ? QString::fromLatin1(line) : codec_.decode(line.toByteArray());
+    listEncoding_ = ascii ? TextCodec::Encoding::Utf8 : lineEncoding(line.toByteArray());
+    listLine =
+        ascii ? QString::fromLatin1(line) : TextCodec(listEncoding_).decode(line.toByteArray());
     position = end + 1;
     return true;
 }
@@ -948,7 +959,7 @@ bool FtpClient::enterBinaryMode()
 
 bool FtpClient::askSize(const QString& name, std::optional<quint64>& size)
 {
-    if (!exchange(QStringLiteral("SIZE ") + trimSpaces(name)))
+    if (!exchange(QStringLiteral("SIZE ") + name))
         return false;
     size = replyLine.startsWith(QLatin1String("213")) ? parseSize(replyLine.mid(3).trimmed())
                                                       : std::nullopt;

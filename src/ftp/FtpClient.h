@@ -89,11 +89,16 @@ public:
     // Bound for every wait on the network: connect, reply lines, accept and data blocks.
     void setTimeout(std::chrono::milliseconds timeout);
     std::chrono::milliseconds timeout() const { return timeout_; }
-    // Names on the wire: GBK until the server announces UTF8 in FEAT after logon.
+    // How commands go out: GBK until the server announces UTF8 in FEAT after logon.
     const TextCodec& codec() const { return codec_; }
-    // Names of one folder travel in the encoding its listing was read in: set before a command
-    // about an entry of that folder (and before reading its listing).
+    // The encoding of the next commands, for names that must reach the server as given bytes.
     void setNameEncoding(TextCodec::Encoding encoding) { codec_.setEncoding(encoding); }
+    // Each reply line and listing line is read on its own: UTF-8 when its bytes are valid
+    // UTF-8, else GBK. Encoding replyLine (listLine) again in its encoding gives its exact bytes.
+    TextCodec::Encoding replyLineEncoding() const { return replyEncoding_; }
+    TextCodec::Encoding listLineEncoding() const { return listEncoding_; }
+    // The encoding the server announced for names at logon (UTF8 in FEAT), else GBK.
+    TextCodec::Encoding serverEncoding() const { return serverEncoding_; }
     // Why the control connection failed ("" while it works); stays set until the next Connect,
     // because a connection that lost its place in the reply stream cannot be trusted again.
     QString connectionFault() const { return connectionFault_; }
@@ -154,6 +159,7 @@ private:
     LogonResult logOnOnce(const LogonInfo& info, TextCodec::Encoding encoding);
     LogonResult runLogonTable(const LogonInfo& info, const QString& hostText);
     bool negotiateEncoding();
+    TlsMode tlsModeFor(const LogonInfo& info);
     bool negotiateTls(TlsMode mode);
     bool startControlTls();
     bool acceptPeerCertificate(const TlsStream& stream);
@@ -197,6 +203,9 @@ private:
     Prompt* prompt_;
     std::chrono::milliseconds timeout_{30000};
     TextCodec codec_;
+    TextCodec::Encoding replyEncoding_ = TextCodec::Encoding::Utf8;
+    TextCodec::Encoding listEncoding_ = TextCodec::Encoding::Utf8;
+    TextCodec::Encoding serverEncoding_ = TextCodec::Encoding::Gbk;
     QString connectionFault_;
     bool remoteSizeKnown_ = false; // the server answered SIZE for the running transfer
     bool binaryMode_ = false;      // the server accepted TYPE I on this connection
@@ -212,6 +221,7 @@ private:
     QString acceptedCertificate_;
     std::unique_ptr<TlsContext> tlsContext_;
     bool dataProtected_ = false; // PROT P accepted: data connections run over TLS
+    bool trustedServer_ = false; // the judge remembers this server's certificate
     std::mutex interruptMutex_;  // guards controlSocket_'s release, activeChannel_, interrupted_
     std::unique_ptr<TcpSocket> controlSocket_;
     DataChannel* activeChannel_ = nullptr;

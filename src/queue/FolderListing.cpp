@@ -1,6 +1,7 @@
 #include "queue/FolderListing.h"
 
 #include "ftp/FtpClient.h"
+#include "view/FolderLink.h"
 #include "view/RemoteNameEncodings.h"
 
 namespace {
@@ -8,14 +9,15 @@ constexpr int listAttempts = 5;
 } // namespace
 
 FolderListing FolderListing::Read(FtpClient& client, const QString& folder,
-                                  RemoteNameEncodings& encodings)
+                                  RemoteNameEncodings& encodings, qsizetype limit)
 {
     FolderListing listing;
-    client.setNameEncoding(encodings.ofEntry(folder));
-    if (list(client, folder)) {
-        client.setNameEncoding(encodings.settleListing(folder, client.listBuffer));
+    if (list(client, encodings.onWire(client, folder))) {
+        encodings.startListing(folder);
         listing.complete = true;
-        listing.readLines(client);
+        listing.readLines(client, folder, encodings, limit);
+        if (!listing.overLimit)
+            listing.followLinks(client, folder, encodings);
     }
     return listing;
 }
@@ -38,21 +40,51 @@ bool FolderListing::list(FtpClient& client, const QString& folder)
     return false;
 }
 
-void FolderListing::readLines(FtpClient& client)
+void FolderListing::readLines(FtpClient& client, const QString& folder,
+                              RemoteNameEncodings& encodings, qsizetype limit)
 {
     qsizetype position = 0;
     while (client.NextListLine(position)) {
         if (client.listLine.startsWith(QLatin1String("total")))
             continue;
         CListItem entry;
-        const bool parsed = entry.Parse(client.listLine);
-        entry.name = EntryName(entry.name);
-        if (!parsed || !IsSafeName(entry.name)) {
+        if (!entry.Parse(client.listLine) || !IsSafeName(entry.name)) {
             complete = false;
             return;
         }
-        if (!IsDotEntry(entry.name))
-            entries.append(entry);
+        if (IsDotEntry(entry.name))
+            continue;
+        if (entries.size() >= limit) {
+            entries = QVector<CListItem>();
+            complete = false;
+            overLimit = true;
+            return;
+        }
+        encodings.noteName(folder, entry.name, client.listLineEncoding());
+        entries.append(entry);
+    }
+}
+
+// A link that leads to a folder is walked as one; one that leads back to where it lies would
+// make the walk endless and is left out.
+void FolderListing::followLinks(FtpClient& client, const QString& folder,
+                                const RemoteNameEncodings& encodings)
+{
+    for (qsizetype i = entries.size() - 1; i >= 0; --i) {
+        CListItem& entry = entries[i];
+        if (!entry.isLink)
+            continue;
+        const QString path =
+            folder.endsWith(u'/') ? folder + entry.name : folder + u'/' + entry.name;
+        const FolderLink::Kind kind = FolderLink::Classify(client, encodings, path);
+        if (kind == FolderLink::Kind::LoopBack) {
+            loops.prepend(path);
+            entries.remove(i);
+        } else if (kind == FolderLink::Kind::Folder) {
+            entry.isFolder = true;
+            entry.bytes = 0;
+            entry.size.clear();
+        }
     }
 }
 
@@ -61,21 +93,16 @@ quint64 FolderListing::FileSize(FtpClient& client, const QString& path, const CL
 {
     if (!entry.isLink)
         return entry.bytes;
-    client.setNameEncoding(encodings.ofEntry(path));
-    return client.QuerySize(path).toULongLong();
-}
-
-QString FolderListing::EntryName(const QString& name)
-{
-    qsizetype end = name.size();
-    while (end > 0 && name.at(end - 1).isSpace())
-        --end;
-    return name.left(end);
+    return client.QuerySize(encodings.onWire(client, path)).toULongLong();
 }
 
 bool FolderListing::IsDotEntry(const QString& name)
 {
-    return name == QLatin1String(".") || name == QLatin1String("..");
+    qsizetype end = name.size();
+    while (end > 0 && name.at(end - 1).isSpace())
+        --end;
+    const QStringView kept = QStringView(name).left(end);
+    return kept == QLatin1String(".") || kept == QLatin1String("..");
 }
 
 bool FolderListing::IsSafeName(const QString& name)

@@ -3,11 +3,15 @@
 #include "ftp/FtpClient.h"
 #include "queue/FolderListing.h"
 #include "queue/FolderProbe.h"
+#include "queue/TransferJob.h"
 #include "view/RemoteNameEncodings.h"
 
 #include <QDir>
 #include <QFileInfo>
 #include <QVector>
+
+#include <algorithm>
+#include <utility>
 
 namespace {
 // A server that lists a further sub-folder in every folder is not followed deeper than this.
@@ -46,7 +50,7 @@ struct FolderTransfer::LocalFolder {
         const QFileInfoList found = directory.entryInfoList(
             QDir::Files | QDir::Dirs | QDir::Hidden | QDir::NoDotAndDotDot, QDir::Name);
         for (const QFileInfo& info : found) {
-            const QString name = FolderListing::EntryName(info.fileName());
+            const QString name = info.fileName();
             if (FolderListing::IsDotEntry(name))
                 continue;
             if (!FolderListing::IsSafeName(name))
@@ -60,6 +64,37 @@ struct FolderTransfer::LocalFolder {
     }
 };
 
+// The sub-folders of one listing still to visit: only their names are kept once the listing's
+// files are done, and each counts against the walk's entry limit until it is visited.
+class FolderTransfer::PendingFolders {
+public:
+    PendingFolders(qsizetype& held, const FolderListing& listing) : held_(held)
+    {
+        for (const CListItem& entry : listing.entries) {
+            if (entry.isFolder)
+                names_.append(entry.name);
+        }
+        held_ += names_.size();
+    }
+    ~PendingFolders() { held_ -= names_.size() - next_; }
+    PendingFolders(const PendingFolders&) = delete;
+    PendingFolders& operator=(const PendingFolders&) = delete;
+
+    bool next(QString& name)
+    {
+        if (next_ >= names_.size())
+            return false;
+        name = std::exchange(names_[next_++], QString());
+        --held_;
+        return true;
+    }
+
+private:
+    qsizetype& held_;
+    QStringList names_;
+    qsizetype next_ = 0;
+};
+
 FolderTransfer::FolderTransfer(FtpClient& client, FileMover moveFile, StopTest stopRequested,
                                std::function<void(const QString&)> log,
                                std::shared_ptr<RemoteNameEncodings> encodings)
@@ -71,7 +106,7 @@ FolderTransfer::FolderTransfer(FtpClient& client, FileMover moveFile, StopTest s
         client_.setDataMode(DataConnectionMode::Passive);
     if (!encodings_) {
         encodings_ = std::make_shared<RemoteNameEncodings>();
-        encodings_->setFallback(client_.codec().encoding());
+        encodings_->setFallback(client_.serverEncoding());
     }
 }
 
@@ -85,6 +120,21 @@ bool FolderTransfer::stopNow()
     if (!stopped_ && stopRequested_())
         stopped_ = true;
     return stopped_;
+}
+
+bool FolderTransfer::MoveJob(FtpClient& client, const TransferJob& job, FileMover moveFile,
+                             StopTest stopRequested, std::function<void(const QString&)> log,
+                             std::shared_ptr<RemoteNameEncodings> encodings)
+{
+    FolderTransfer walk(client, std::move(moveFile), std::move(stopRequested), std::move(log),
+                        std::move(encodings));
+    walk.setReplaceExisting(job.replace != 0);
+    if (job.download) {
+        walk.RemoteFolderSize(job.remotePath);
+        return walk.DownloadFolder(job.remotePath, job.localPath);
+    }
+    walk.LocalFolderSize(job.localPath);
+    return walk.UploadFolder(job.remotePath, job.localPath);
 }
 
 void FolderTransfer::LocalFolderSize(const QString& localFolder)
@@ -140,18 +190,33 @@ void FolderTransfer::measureRemote(const QString& folder, int depth)
 {
     if (stopNow())
         return;
-    const FolderListing listing = FolderListing::Read(client_, folder, *encodings_);
-    for (const CListItem& entry : listing.entries) {
-        if (!entry.isFolder)
-            client_.folderTotalBytes += FolderListing::FileSize(
-                client_, withSlash(folder) + entry.name, entry, *encodings_);
+    std::unique_ptr<PendingFolders> folders;
+    {
+        // The walk that follows reports a refused listing.
+        const FolderListing listing = readListing(folder, false);
+        for (const CListItem& entry : listing.entries) {
+            if (!entry.isFolder)
+                client_.folderTotalBytes += FolderListing::FileSize(
+                    client_, withSlash(folder) + entry.name, entry, *encodings_);
+        }
+        if (!listing.complete || depth >= deepestFolderLevel)
+            return;
+        folders = std::make_unique<PendingFolders>(heldNames_, listing);
     }
-    if (!listing.complete || depth >= deepestFolderLevel)
-        return;
-    for (const CListItem& entry : listing.entries) {
-        if (entry.isFolder)
-            measureRemote(withSlash(folder) + entry.name, depth + 1);
-    }
+    QString name;
+    while (folders->next(name) && !stopped_)
+        measureRemote(withSlash(folder) + name, depth + 1);
+}
+
+// The walk's names still to visit leave less room for the next listing.
+FolderListing FolderTransfer::readListing(const QString& remote, bool reportRefusal)
+{
+    const qsizetype room = std::max<qsizetype>(0, entryLimit_ - heldNames_);
+    FolderListing listing = FolderListing::Read(client_, remote, *encodings_, room);
+    if (listing.overLimit && reportRefusal)
+        log_(QStringLiteral("文件夹条目超过%1项，未传输：").arg(entryLimit_) + remote +
+             QStringLiteral("\r\n"));
+    return listing;
 }
 
 // A successful MKD means the folder is new, so none of its files is there yet.
@@ -159,8 +224,8 @@ bool FolderTransfer::uploadTree(const QString& remote, const QString& local, QSt
 {
     if (stopNow())
         return false;
-    client_.setNameEncoding(encodings_->ofEntry(remote));
-    const bool folderIsNew = client_.Command(QStringLiteral("MKD ") + remote);
+    const bool folderIsNew =
+        client_.Command(QStringLiteral("MKD ") + encodings_->onWire(client_, remote));
     const LocalFolder content = LocalFolder::Read(local);
     bool complete = content.readable && content.unsafe.isEmpty();
     if (!content.readable)
@@ -190,12 +255,13 @@ bool FolderTransfer::uploadFiles(const QString& remote, const QString& local,
 {
     bool listingComplete = true;
     QSet<QString> listed;
-    if (!folderIsNew && !content.files.isEmpty())
+    const bool moveAll = folderIsNew || replaceExisting_;
+    if (!moveAll && !content.files.isEmpty())
         listed = remoteNames(remote, listingComplete);
     bool complete = true;
     for (const LocalFolder::File& file : content.files) {
         const QString target = withSlash(remote) + file.name;
-        if (folderIsNew || !existsRemotely(target, file.name, listed, listingComplete))
+        if (moveAll || !existsRemotely(target, file.name, listed, listingComplete))
             complete = moveFile_(false, target, withSlash(local) + file.name) && complete;
         if (stopNow())
             return false;
@@ -206,7 +272,7 @@ bool FolderTransfer::uploadFiles(const QString& remote, const QString& local,
 
 QSet<QString> FolderTransfer::remoteNames(const QString& remote, bool& complete)
 {
-    const FolderListing listing = FolderListing::Read(client_, remote, *encodings_);
+    const FolderListing listing = readListing(remote);
     complete = listing.complete;
     QSet<QString> names;
     for (const CListItem& entry : listing.entries)
@@ -234,22 +300,30 @@ bool FolderTransfer::downloadTree(const QString& remote, const QString& local, i
     if (stopNow())
         return false;
     QDir().mkdir(local);
-    const FolderListing listing = FolderListing::Read(client_, remote, *encodings_);
-    if (!listing.complete)
-        log_(QStringLiteral("文件夹列表读取不完整：") + remote + QStringLiteral("\r\n"));
-    bool complete = downloadFiles(remote, local, listing);
-    // The sub-folders of a listing read only in part are not entered.
-    if (stopped_ || !listing.complete)
-        return false;
-    for (const CListItem& entry : listing.entries) {
-        if (!entry.isFolder)
-            continue;
-        const QString sub = withSlash(remote) + entry.name;
+    bool complete = false;
+    std::unique_ptr<PendingFolders> folders;
+    {
+        const FolderListing listing = readListing(remote);
+        if (listing.overLimit)
+            return false;
+        if (!listing.complete)
+            log_(QStringLiteral("文件夹列表读取不完整：") + remote + QStringLiteral("\r\n"));
+        for (const QString& loop : listing.loops)
+            log_(QStringLiteral("跳过指向上级文件夹的链接：") + loop + QStringLiteral("\r\n"));
+        complete = downloadFiles(remote, local, listing);
+        // The sub-folders of a listing read only in part are not entered.
+        if (stopped_ || !listing.complete)
+            return false;
+        folders = std::make_unique<PendingFolders>(heldNames_, listing);
+    }
+    QString name;
+    while (folders->next(name)) {
+        const QString sub = withSlash(remote) + name;
         if (!mayDescend(sub, depth + 1)) {
             complete = false;
             continue;
         }
-        complete = downloadTree(sub, withSlash(local) + entry.name, depth + 1) && complete;
+        complete = downloadTree(sub, withSlash(local) + name, depth + 1) && complete;
         if (stopped_)
             return false;
     }
@@ -265,7 +339,7 @@ bool FolderTransfer::downloadFiles(const QString& remote, const QString& local,
             continue;
         const QString source = withSlash(remote) + entry.name;
         const QString target = withSlash(local) + entry.name;
-        if (!QFileInfo::exists(target))
+        if (replaceExisting_ || !QFileInfo::exists(target))
             complete = moveFile_(true, source, target) && complete;
         if (stopNow())
             return false;

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "ftp/DataConnectionMode.h"
+#include "queue/FolderListing.h"
 
 #include <QSet>
 #include <QString>
@@ -10,9 +11,9 @@
 #include <memory>
 
 class FtpClient;
-class FolderListing;
 class FolderProbe;
 class RemoteNameEncodings;
+struct TransferJob;
 
 // Moves whole folder trees on a transfer worker's connection: measures a tree into
 // client.folderTotalBytes, then walks it, creating the folders on the far side and handing each
@@ -40,6 +41,20 @@ public:
     FolderTransfer(const FolderTransfer&) = delete;
     FolderTransfer& operator=(const FolderTransfer&) = delete;
 
+    // The most remote entries a walk holds at once: the listing being read and the names of
+    // the sub-folders still to visit, on all levels. A listing that would go beyond is refused
+    // with a log line, and the walk fails.
+    static constexpr qsizetype DefaultEntryLimit = 1000000;
+    void setEntryLimit(qsizetype limit) { entryLimit_ = limit; }
+    // The user agreed to overwrite the target folder: files already there are moved too, each
+    // replacing the old one once it is complete, instead of being left alone.
+    void setReplaceExisting(bool replace) { replaceExisting_ = replace; }
+
+    // A folder entry as the queue runs it: its tree measured, then walked.
+    static bool MoveJob(FtpClient& client, const TransferJob& job, FileMover moveFile,
+                        StopTest stopRequested, std::function<void(const QString&)> log,
+                        std::shared_ptr<RemoteNameEncodings> encodings);
+
     void LocalFolderSize(const QString& localFolder);   // adds to client.folderTotalBytes
     void RemoteFolderSize(const QString& remoteFolder); // adds to client.folderTotalBytes
     // Both advance client.folderDoneBytes after each file. Result: true when every file of the
@@ -51,6 +66,7 @@ public:
 
 private:
     struct LocalFolder;
+    class PendingFolders;
 
     bool stopNow();
     void measureLocal(const QString& folder, QStringList& ancestors);
@@ -61,6 +77,7 @@ private:
     bool downloadTree(const QString& remote, const QString& local, int depth);
     bool downloadFiles(const QString& remote, const QString& local, const FolderListing& listing);
     bool mayDescend(const QString& remote, int depth);
+    FolderListing readListing(const QString& remote, bool reportRefusal = true);
     bool enterLocal(const QString& folder, QStringList& ancestors);
     QSet<QString> remoteNames(const QString& remote, bool& complete);
     bool existsRemotely(const QString& path, const QString& name, const QSet<QString>& listed,
@@ -74,4 +91,7 @@ private:
     std::shared_ptr<RemoteNameEncodings> encodings_;
     std::unique_ptr<FolderProbe> probe_; // made on the first probe
     bool stopped_ = false;
+    qsizetype entryLimit_ = DefaultEntryLimit;
+    qsizetype heldNames_ = 0; // sub-folder names kept for a later visit, all levels together
+    bool replaceExisting_ = false;
 };

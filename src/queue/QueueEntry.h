@@ -20,6 +20,8 @@ struct QueueEntry {
     QString remaining;
     QString state;
     int folder = 0; // 1 for a whole folder, 0 for a single file
+    // The temporary files this entry made and has not completed (PartRecord's stored text).
+    QString parts;
 };
 
 namespace QueueAction {

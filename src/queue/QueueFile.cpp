@@ -4,6 +4,7 @@
 #include "accounts/StoredFile.h"
 #include "platform/NamedMutex.h"
 #include "platform/TextCodec.h"
+#include "queue/RestoredProgress.h"
 
 #include <QFile>
 
@@ -14,6 +15,9 @@ namespace {
 
 constexpr int FieldCount = 13;
 constexpr int KindField = 12;
+// After the kind, a record may name the temporary files its entry made (older readers drop
+// a fourteenth field, so the file stays readable by them).
+constexpr int PartsField = 13;
 // One record is at least its thirteen CRs and an LF; anything shorter holds no row.
 constexpr qsizetype LongestEmptyText = 13;
 
@@ -33,6 +37,8 @@ QList<QString> storedFields(const TransferQueue::Row& row)
         fields[TransferQueue::SpeedColumn].clear();
     }
     fields.append(row.folder == 1 ? QStringLiteral("D") : QStringLiteral("F"));
+    if (!row.parts.isEmpty())
+        fields.append(row.parts);
     return fields;
 }
 
@@ -54,6 +60,8 @@ void setField(QueueEntry& entry, int number, const QString& value)
         *fields[number] = value;
     else if (number == KindField)
         entry.folder = value == u"D" ? 1 : 0;
+    else if (number == PartsField)
+        entry.parts = value;
 }
 
 } // namespace
@@ -87,7 +95,9 @@ int QueueFile::LoadQueue(TransferQueue& queue, const QString& serverBoxText, int
     if (!QFile::exists(path_))
         return 0;
     const QByteArray cipher = StoredFile::readWholeBlocks(path_).value_or(QByteArray());
-    const QList<QueueEntry> entries = parseText(AES().DecryptText(cipher), dropped);
+    QList<QueueEntry> entries = parseText(AES().DecryptText(cipher), dropped);
+    for (QueueEntry& entry : entries)
+        entry.progress = RestoredProgress(entry);
     return queue.appendRows(entries, serverBoxText);
 }
 

@@ -9,7 +9,10 @@
 #include "queue/TransferSlots.h"
 #include "queue/TransferWorker.h"
 
+#include <algorithm>
+
 struct QueueStartHandler::Running {
+    quint64 rowId = 0;
     std::shared_ptr<TransferContext> context;
     std::unique_ptr<TransferMonitor> monitor;
     std::unique_ptr<TransferWorker> worker;
@@ -36,6 +39,10 @@ void QueueStartHandler::OnQueueStart(int row)
         return;
     const QString source = entry->text(TransferQueue::SourceColumn);
     const QString target = entry->text(TransferQueue::TargetColumn);
+    // A row started again while its last transfer is still running or stopping waits for that
+    // one to end: two transfers of one entry would write into one temporary file.
+    if (stillRunning(entry->id))
+        return;
     if (!env_.slots->tryTake())
         return;
     if (!env_.queue->setTextsIfRowIs(
@@ -59,7 +66,7 @@ void QueueStartHandler::OnQueueStart(int row)
         env_.prompt->tell(QStringLiteral("无连接"));
         return;
     }
-    launch(row, source, target, session);
+    launch(row, entry->id, source, target, session);
 }
 
 bool QueueStartHandler::targetBusy(int row, const QString& target) const
@@ -76,9 +83,11 @@ bool QueueStartHandler::targetBusy(int row, const QString& target) const
 }
 
 // The slot just taken belongs to the transfer from here on: its context gives it back.
-void QueueStartHandler::launch(int row, const QString& source, const QString& target, int session)
+void QueueStartHandler::launch(int row, quint64 rowId, const QString& source, const QString& target,
+                               int session)
 {
     auto running = std::make_unique<Running>();
+    running->rowId = rowId;
     running->context = std::make_shared<TransferContext>(*env_.slots);
     running->monitor = std::make_unique<TransferMonitor>(env_, running->context, source, target);
     running->worker = std::make_unique<TransferWorker>(env_, running->context);
@@ -92,6 +101,12 @@ void QueueStartHandler::launch(int row, const QString& source, const QString& ta
     if (!env_.postToSession(session, QM_LOGON_REQUEST, std::make_unique<LogonRequest>(workerBox)))
         workerBox->post(QM_QUIT);
     running_.push_back(std::move(running));
+}
+
+bool QueueStartHandler::stillRunning(quint64 rowId) const
+{
+    return std::any_of(running_.begin(), running_.end(),
+                       [rowId](const auto& running) { return running->rowId == rowId; });
 }
 
 void QueueStartHandler::reapEnded()

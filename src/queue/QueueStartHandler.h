@@ -30,7 +30,8 @@ private:
     struct Running;
 
     bool targetBusy(int row, const QString& target) const;
-    void launch(int row, const QString& source, const QString& target, int session);
+    bool stillRunning(quint64 rowId) const;
+    void launch(int row, quint64 rowId, const QString& source, const QString& target, int session);
     void reapEnded();
 
     TransferEnvironment env_;

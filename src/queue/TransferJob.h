@@ -2,6 +2,10 @@
 
 #include <QString>
 
+#include <memory>
+
+class PartRecord;
+
 // One queue row's transfer as the monitor hands it to the worker.
 struct TransferJob {
     QString remotePath; // download: the row's source; upload: its target
@@ -11,4 +15,9 @@ struct TransferJob {
     int folder = 0;
     // The row had been started before: a folder is then resumed without the overwrite question.
     int noPrompt = 0;
+    // The user agreed to replace what is at the target: each file takes the place of the old
+    // one once it is complete; nothing is removed before.
+    int replace = 0;
+    // The temporary files this entry made, read from its row; the only ones continued.
+    std::shared_ptr<PartRecord> parts;
 };

@@ -1,6 +1,7 @@
 #include "queue/TransferMonitor.h"
 
 #include "ftp/FtpClient.h"
+#include "queue/PartRecord.h"
 #include "queue/QueueEntry.h"
 #include "queue/StopAllTransfers.h"
 #include "queue/TransferContext.h"
@@ -126,6 +127,12 @@ bool TransferMonitor::handOver(const std::shared_ptr<FtpClient>& client)
     }
     job->folder = row->folder == 1 ? 1 : 0;
     job->noPrompt = row->text(TransferQueue::StartedColumn).isEmpty() ? 0 : 1;
+    job->parts = std::make_shared<PartRecord>(row->parts);
+    job->parts->setOnAdded([queue = env_.queue, save = env_.saveQueue, source = source_,
+                            target = target_](const PartRecord& parts) {
+        queue->setParts(source, target, parts.stored());
+        save();
+    });
     if (env_.findSession(row->text(TransferQueue::AddressColumn)) < 0)
         return false;
     job_ = job;
@@ -218,6 +225,7 @@ void TransferMonitor::interrupt(int row)
 {
     context_->requestStop();
     env_.log(logLine(sourcePathForLog(), u"中断..."));
+    recordParts();
     writeRow(row, {{TransferQueue::SpeedColumn, QString()}});
     env_.saveQueue();
 }
@@ -233,6 +241,7 @@ void TransferMonitor::finish()
         texts.append({TransferQueue::StateColumn, state.toString()});
         texts.append({TransferQueue::ProgressColumn, QStringLiteral("100%")});
     }
+    recordParts();
     writeRow(locateRow(), texts);
     if (context_->transferOk) {
         env_.log(job_->download ? logLine(job_->remotePath, u"下载完成")
@@ -254,6 +263,14 @@ void TransferMonitor::endEarly()
     if (auto worker = worker_.lock())
         worker->post(QM_QUIT);
     context_->requestStop();
+}
+
+// The row keeps the temporary files its transfer left, so that the next start continues them
+// and no other ".td" file.
+void TransferMonitor::recordParts()
+{
+    if (job_ && job_->parts)
+        env_.queue->setParts(source_, target_, job_->parts->stored());
 }
 
 int TransferMonitor::locateRow()

@@ -50,6 +50,7 @@ private:
     void interrupt(int row);
     void finish();
     void endEarly();
+    void recordParts();
     int locateRow();
     bool rowIsPreparing();
     bool writeRow(int row, const QList<QPair<TransferQueue::Column, QString>>& texts);

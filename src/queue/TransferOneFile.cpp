@@ -1,6 +1,7 @@
 #include "queue/TransferOneFile.h"
 
 #include "ftp/FtpClient.h"
+#include "queue/PartRecord.h"
 #include "view/RemoteNameEncodings.h"
 #include "view/RemoteOperations.h"
 
@@ -11,11 +12,29 @@
 #include <cstdio>
 #include <utility>
 
+namespace {
+// "name.td", then "name.1.td" to "name.9.td".
+constexpr int partCandidates = 10;
+
+QString partCandidate(const QString& finalPath, int number)
+{
+    return number == 0 ? TransferOneFile::temporaryName(finalPath)
+                       : finalPath + QStringLiteral(".%1.td").arg(number);
+}
+} // namespace
+
 TransferOneFile::TransferOneFile(FtpClient& client, RemoteOperations& remote,
                                  std::function<bool()> stopRequested, Log log, QString configPath)
     : client_(client), remote_(remote), stopRequested_(std::move(stopRequested)),
-      log_(std::move(log)), configPath_(std::move(configPath))
+      log_(std::move(log)), configPath_(std::move(configPath)),
+      parts_(std::make_shared<PartRecord>())
 {
+}
+
+void TransferOneFile::setParts(std::shared_ptr<PartRecord> parts)
+{
+    if (parts)
+        parts_ = std::move(parts);
 }
 
 QString TransferOneFile::temporaryName(const QString& path)
@@ -25,19 +44,25 @@ QString TransferOneFile::temporaryName(const QString& path)
 
 bool TransferOneFile::operator()(bool download, const QString& remotePath, const QString& localPath)
 {
-    const QString remote = remotePath.trimmed();
-    const QString local = localPath.trimmed();
-    const QString remoteFile = download ? remote : temporaryName(remote);
-    const QString localFile = download ? temporaryName(local) : local;
-    client_.setNameEncoding(remote_.encodings().ofEntry(remote));
+    // A blank at either end is part of the name: "notes " is another file than "notes".
+    const QString& remote = remotePath;
+    const QString& local = localPath;
+    if (stopRequested_())
+        return false;
+    const QString part = partFor(download, download ? local : remote);
+    if (part.isEmpty())
+        return false;
+    const QString remoteFile = download ? remote : part;
+    const QString localFile = download ? part : local;
     if (!download && std::exchange(renameInDoubt_, QString()) == remote) {
-        const LeftOnServer left = leftByLostRename(remote, local);
+        const LeftOnServer left = leftByLostRename(remote, local, part);
         if (left == LeftOnServer::FinalName)
             return true;
         if (left == LeftOnServer::WholePart)
-            return giveFinalName(download, remote, local);
+            return giveFinalName(download, remote, local, part);
     }
-    const bool ended = client_.TransferFile(remoteFile, localFile, false, download, configPath_);
+    const bool ended = client_.TransferFile(remote_.encodings().onWire(client_, remoteFile),
+                                            localFile, false, download, configPath_);
     if (stopRequested_())
         return false;
     if (!ended || !complete(download, localFile)) {
@@ -45,22 +70,57 @@ bool TransferOneFile::operator()(bool download, const QString& remotePath, const
         dropOverlongPart(download, remoteFile, localFile);
         return false;
     }
-    return giveFinalName(download, remote, local);
+    return giveFinalName(download, remote, local, part);
 }
 
 // An earlier attempt sent RNFR/RNTO and lost the connection before the answer: the server
 // holds either the whole temporary file still, or the file under its final name already.
-TransferOneFile::LeftOnServer TransferOneFile::leftByLostRename(const QString& remote,
-                                                                const QString& local)
+TransferOneFile::LeftOnServer
+TransferOneFile::leftByLostRename(const QString& remote, const QString& local, const QString& part)
 {
     const QString length = QString::number(QFileInfo(local).size());
-    const QString part = client_.QuerySize(temporaryName(remote));
-    if (part == length)
+    const QString partSize = client_.QuerySize(remote_.encodings().onWire(client_, part));
+    if (partSize == length)
         return LeftOnServer::WholePart;
     // QuerySize answers "0" for a file the server does not have.
-    if (part == QLatin1String("0") && client_.QuerySize(remote) == length)
+    if (partSize == QLatin1String("0") &&
+        client_.QuerySize(remote_.encodings().onWire(client_, remote)) == length)
         return LeftOnServer::FinalName;
     return LeftOnServer::Unknown;
+}
+
+// A part this entry made is continued; otherwise the first name that nothing holds yet.
+QString TransferOneFile::partFor(bool download, const QString& finalPath)
+{
+    for (int number = 0; number < partCandidates; ++number) {
+        if (parts_->contains(partCandidate(finalPath, number)))
+            return partCandidate(finalPath, number);
+    }
+    for (int number = 0; number < partCandidates; ++number) {
+        const QString candidate = partCandidate(finalPath, number);
+        if (!partNameTaken(download, candidate)) {
+            parts_->add(candidate);
+            return candidate;
+        }
+    }
+    log_(finalPath + QStringLiteral("的临时文件名都已被占用\r\n"));
+    log_(QStringLiteral("err.....\r\n"));
+    return QString();
+}
+
+// A server that cannot say (no SIZE) is asked for a listing.
+bool TransferOneFile::partNameTaken(bool download, const QString& path)
+{
+    if (download) {
+        const QFileInfo local(path);
+        return local.exists() || local.isSymLink();
+    }
+    client_.QuerySize(remote_.encodings().onWire(client_, path));
+    if (client_.replyLine.startsWith(QLatin1String("213")))
+        return true;
+    if (client_.replyLine.startsWith(QLatin1String("550")))
+        return false;
+    return remote_.ProbeRemote(path) > 0;
 }
 
 // The engine's true means only that its loop ended; a server that closed the connection early
@@ -86,14 +146,18 @@ void TransferOneFile::dropOverlongPart(bool download, const QString& remoteFile,
 {
     if (download) {
         const quint64 whole = client_.totalBytes;
-        if (whole > 0 && static_cast<quint64>(QFileInfo(localFile).size()) > whole)
-            QFile::remove(localFile);
+        if (whole > 0 && static_cast<quint64>(QFileInfo(localFile).size()) > whole &&
+            QFile::remove(localFile))
+            parts_->remove(localFile);
         return;
     }
     bool known = false;
-    const quint64 part = client_.QuerySize(remoteFile).toULongLong(&known);
-    if (known && part > static_cast<quint64>(QFileInfo(localFile).size()))
-        client_.Command(QStringLiteral("DELE ") + remoteFile);
+    const RemoteNameEncodings& encodings = remote_.encodings();
+    const quint64 part =
+        client_.QuerySize(encodings.onWire(client_, remoteFile)).toULongLong(&known);
+    if (known && part > static_cast<quint64>(QFileInfo(localFile).size()) &&
+        client_.Command(QStringLiteral("DELE ") + encodings.onWire(client_, remoteFile)))
+        parts_->remove(remoteFile);
 }
 
 // An engine that has not read the server's closing reply itself ends on the reply to REST (350)
@@ -109,32 +173,46 @@ bool TransferOneFile::closingReplyPositive()
 }
 
 // The file is complete only under its final name. A refused rename leaves the whole part under
-// its temporary name and ends the file with the reason; one whose answer was lost on the
-// network is looked at again by the retry on a new connection.
+// its temporary name, still the entry's own, and ends the file with the reason; one whose
+// answer was lost on the network is looked at again by the retry on a new connection.
 bool TransferOneFile::giveFinalName(bool download, const QString& remotePath,
-                                    const QString& localPath)
+                                    const QString& localPath, const QString& part)
 {
     const QString finalName = download ? localPath : remotePath;
-    const QString part = temporaryName(finalName);
-    QString reason;
-    if (download) {
-        // Replaces a file of that name at once, as the overwrite answered at the start asked;
-        // a folder of that name stays.
-        if (std::rename(QFile::encodeName(part).constData(),
-                        QFile::encodeName(finalName).constData()) == 0)
-            return true;
-        reason = qt_error_string(errno);
-    } else {
-        if (remote_.RenameRemote(part, finalName,
-                                 targetsChecked_ ? RemoteOperations::RenameOrigin::CheckedTarget
-                                                 : RemoteOperations::RenameOrigin::InPlaceOrMove))
-            return true;
-        if (!client_.connectionFault().isEmpty())
-            renameInDoubt_ = finalName;
-        reason = client_.replyLine;
+    if (download ? nameLocal(part, localPath) : nameRemote(part, remotePath)) {
+        parts_->remove(part);
+        return true;
     }
+    const QString reason = download ? qt_error_string(errno) : client_.replyLine;
+    if (!download && !client_.connectionFault().isEmpty())
+        renameInDoubt_ = finalName;
     log_(part + QStringLiteral("改名为") + finalName + QStringLiteral("失败:") + reason +
          QStringLiteral("\r\n"));
     log_(QStringLiteral("err.....\r\n"));
     return false;
+}
+// rename(2) puts the new file in the old one's place in one step, so at no moment is there
+// neither of them.
+bool TransferOneFile::nameLocal(const QString& part, const QString& finalPath)
+{
+    if (!replaceAgreed_)
+        return QFile::rename(part, finalPath);
+    return std::rename(QFile::encodeName(part).constData(),
+                       QFile::encodeName(finalPath).constData()) == 0;
+}
+
+// RNTO replaces an existing file on most servers; one that refuses gets the old file removed
+// only now that the new one is complete, and is asked once more.
+bool TransferOneFile::nameRemote(const QString& part, const QString& finalPath)
+{
+    const bool checked = targetsChecked_ || replaceAgreed_;
+    remote_.RenameRemote(part, finalPath,
+                         checked ? RemoteOperations::RenameOrigin::CheckedTarget
+                                 : RemoteOperations::RenameOrigin::InPlaceOrMove);
+    const auto renamed = [this] { return client_.replyLine.startsWith(QLatin1String("250")); };
+    if (renamed() || !replaceAgreed_)
+        return renamed();
+    remote_.DeleteRemoteFile(finalPath);
+    remote_.RenameRemote(part, finalPath, RemoteOperations::RenameOrigin::CheckedTarget);
+    return renamed();
 }

@@ -3,14 +3,18 @@
 #include <QString>
 
 #include <functional>
+#include <memory>
 
 class FtpClient;
+class PartRecord;
 class RemoteOperations;
 
 // Moves one file under a temporary name, the target followed by ".td", and gives it the final
-// name once it is complete. A temporary file that already holds part of the data is continued
-// (REST for downloads, APPE for uploads), so an interrupted or failed file resumes when it is
-// moved again. Used by the worker for file jobs and by the folder walks for each file.
+// name once it is complete. A temporary file that this entry made and that already holds part
+// of the data is continued (REST for downloads, APPE for uploads), so an interrupted or failed
+// file resumes when it is moved again. A ".td" file the entry did not make is left alone: the
+// data then goes to the first free "name.N.td". Used by the worker for file jobs and by the
+// folder walks for each file.
 class TransferOneFile {
 public:
     using Log = std::function<void(const QString&)>;
@@ -29,17 +33,26 @@ public:
     // The folder walks move only files whose target they found missing: the final rename then
     // does not ask the server about the target once more.
     void setTargetsChecked(bool checked) { targetsChecked_ = checked; }
+    // The user agreed to replace an existing target: the complete file takes its place.
+    void setReplaceAgreed(bool agreed) { replaceAgreed_ = agreed; }
+    // The entry's record of the temporary files it made; without one the routine keeps its own.
+    void setParts(std::shared_ptr<PartRecord> parts);
 
     static QString temporaryName(const QString& path);
 
 private:
     enum class LeftOnServer { Unknown, WholePart, FinalName };
 
-    LeftOnServer leftByLostRename(const QString& remote, const QString& local);
+    LeftOnServer leftByLostRename(const QString& remote, const QString& local, const QString& part);
+    QString partFor(bool download, const QString& finalPath);
+    bool partNameTaken(bool download, const QString& path);
     bool complete(bool download, const QString& localFile);
     bool closingReplyPositive();
     void dropOverlongPart(bool download, const QString& remoteFile, const QString& localFile);
-    bool giveFinalName(bool download, const QString& remotePath, const QString& localPath);
+    bool giveFinalName(bool download, const QString& remotePath, const QString& localPath,
+                       const QString& part);
+    bool nameLocal(const QString& part, const QString& finalPath);
+    bool nameRemote(const QString& part, const QString& finalPath);
 
     FtpClient& client_;
     RemoteOperations& remote_;
@@ -47,5 +60,7 @@ private:
     Log log_;
     QString configPath_;
     bool targetsChecked_ = false;
+    bool replaceAgreed_ = false;
+    std::shared_ptr<PartRecord> parts_;
     QString renameInDoubt_; // the remote file whose rename lost its answer
 };

@@ -105,6 +105,7 @@ TransferQueue::Row TransferQueue::rowFrom(const QueueEntry& entry, const QString
         entry.speed,     entry.elapsed,
         entry.remaining, entry.state.isEmpty() ? QueueState::Waiting.toString() : entry.state};
     row.folder = entry.folder;
+    row.parts = entry.parts;
     return row;
 }
 
@@ -356,6 +357,18 @@ bool TransferQueue::setTextsIfRowIs(int index, const QString& source, const QStr
     }
     announce(pending);
     return true;
+}
+
+bool TransferQueue::setParts(const QString& source, const QString& target, const QString& parts)
+{
+    QMutexLocker locker(&lock_);
+    for (Row& candidate : rows_) {
+        if (candidate.text(SourceColumn) == source && candidate.text(TargetColumn) == target) {
+            candidate.parts = parts;
+            return true;
+        }
+    }
+    return false;
 }
 
 bool TransferQueue::isActiveState(const QString& state)

@@ -41,6 +41,7 @@ public:
     struct Row {
         std::array<QString, ColumnCount> columns;
         int folder = 0;
+        QString parts;  // PartRecord's stored text: the temporary files this entry made
         quint64 id = 0; // given once when the row is added; stays with it through moves
 
         const QString& text(Column column) const { return columns[column]; }
@@ -112,6 +113,11 @@ public:
     bool setTextsIfRowIs(int index, const QString& source, const QString& target,
                          const QList<QStringView>& states,
                          const QList<QPair<Column, QString>>& texts);
+
+    // Records the temporary files a transfer made in the first row with this source and
+    // target, whatever its state: a row restarted while its transfer still stopped must learn
+    // them too. Not shown, so no display change is noted.
+    bool setParts(const QString& source, const QString& target, const QString& parts);
 
     // Hands over what changed since the last call and starts collecting anew. Meant for the one
     // display of the queue (the queue list's model): a second taker would take changes from it.

@@ -8,12 +8,10 @@
 #include "queue/TransferJob.h"
 #include "queue/TransferMessages.h"
 #include "queue/TransferOneFile.h"
-#include "view/LocalOperations.h"
 #include "view/RemoteBrowserState.h"
 #include "view/RemoteNameEncodings.h"
 #include "view/RemoteOperations.h"
 
-#include <QFile>
 #include <QFileInfo>
 
 namespace {
@@ -122,7 +120,7 @@ void TransferWorker::logOn(const LogonRecord& logon)
         client_->Logon(logon.logonInfo());
     if (!encodings_) {
         encodings_ = std::make_shared<RemoteNameEncodings>();
-        encodings_->setFallback(client_->codec().encoding());
+        encodings_->setFallback(client_->serverEncoding());
     }
     engineReportPending_ = true;
 }
@@ -138,27 +136,29 @@ void TransferWorker::reportEngineWhenPossible()
 void TransferWorker::carryOut(const TransferJob& job)
 {
     const QString remoteFolder = env_.currentRemoteFolder ? env_.currentRemoteFolder() : QString();
-    client_->Command(QStringLiteral("CWD ") + remoteFolder);
+    if (!encodings_)
+        encodings_ = std::make_shared<RemoteNameEncodings>();
+    client_->Command(QStringLiteral("CWD ") + encodings_->onWire(*client_, remoteFolder));
     client_->folderDoneBytes = 0;
     RemoteBrowserState browser;
     browser.setCurrentFolder(remoteFolder);
-    if (!encodings_)
-        encodings_ = std::make_shared<RemoteNameEncodings>();
     RemoteOperations remote(*client_, browser, *encodings_, *env_.engineLock, *env_.prompt,
                             RemoteOperations::Output{[](const QVector<CListItem>&) {}, env_.log,
                                                      [](const QString&) {}});
-    if (!overwriteAllowed(job, remote)) {
+    TransferJob answered = job;
+    if (!overwriteAllowed(answered, remote)) {
         postToMonitor(QM_SKIPPED);
         return;
     }
     postToMonitor(QM_STARTED);
-    context_->transferOk = moveWithRetries(job, remote, remoteFolder);
+    context_->transferOk = moveWithRetries(answered, remote, remoteFolder);
     if (!env_.stopAll->isRaised())
         client_->workerFinished = 1;
 }
 
-// The question of an entry whose target exists; Yes removes the target first.
-bool TransferWorker::overwriteAllowed(const TransferJob& job, RemoteOperations& remote)
+// The question of an entry whose target exists. Yes removes nothing: each file replaces the
+// old one only once it is complete, so a transfer that fails leaves the user's file as it was.
+bool TransferWorker::overwriteAllowed(TransferJob& job, RemoteOperations& remote)
 {
     if (job.folder && job.noPrompt)
         return true;
@@ -169,14 +169,7 @@ bool TransferWorker::overwriteAllowed(const TransferJob& job, RemoteOperations& 
         return true;
     if (!env_.prompt->confirm(overwriteQuestion(target), QStringLiteral("发现同名文件")))
         return false;
-    if (job.download && job.folder)
-        LocalOperations::DeleteLocalTree(job.localPath, env_.log);
-    else if (job.download)
-        QFile::remove(job.localPath);
-    else if (job.folder)
-        remote.DeleteRemoteTree(job.remotePath);
-    else
-        remote.DeleteRemoteFile(job.remotePath);
+    job.replace = 1;
     return true;
 }
 
@@ -209,6 +202,8 @@ bool TransferWorker::moveWithRetries(const TransferJob& job, RemoteOperations& r
     TransferOneFile moveFile(
         *client_, remote, [context] { return context->stopRequested(); }, env_.log,
         env_.configPath);
+    moveFile.setParts(job.parts);
+    moveFile.setReplaceAgreed(job.replace != 0);
     bool moved = move(job, moveFile);
     for (int retry = 0; !moved && !job.folder && retry < settings.retries && failedOnTheNetwork();
          ++retry) {
@@ -243,7 +238,7 @@ bool TransferWorker::reconnect(const QString& remoteFolder)
     client_->networkFailure = false;
     if (!logon_ || !client_->Logon(logon_->logonInfo()))
         return false;
-    client_->Command(QStringLiteral("CWD ") + remoteFolder);
+    client_->Command(QStringLiteral("CWD ") + encodings_->onWire(*client_, remoteFolder));
     return true;
 }
 

@@ -42,7 +42,7 @@ private:
     void logOn(const LogonRecord& logon);
     void reportEngineWhenPossible();
     void carryOut(const TransferJob& job);
-    bool overwriteAllowed(const TransferJob& job, RemoteOperations& remote);
+    bool overwriteAllowed(TransferJob& job, RemoteOperations& remote);
     bool move(const TransferJob& job, TransferOneFile& moveFile);
     bool moveWithRetries(const TransferJob& job, RemoteOperations& remote,
                          const QString& remoteFolder);

@@ -9,8 +9,9 @@
 class ExecutableReplacement {
 public:
     static bool install(const QString& downloadedFile, const ProgramFiles& files);
+    // Gives the file the run bit for everyone, write for its owner only.
+    static bool makeRunnable(const QString& file);
 
 private:
-    static bool makeRunnable(const QString& file);
     static bool keepBackup(const ProgramFiles& files);
 };

@@ -65,6 +65,10 @@ void setOptions(CURL* curl, const QByteArray& url, curl_slist* headers, Transfer
     curl_easy_setopt(curl, CURLOPT_HTTPHEADER, headers);
     curl_easy_setopt(curl, CURLOPT_PROTOCOLS_STR, "http,https");
     curl_easy_setopt(curl, CURLOPT_REDIR_PROTOCOLS_STR, "http,https");
+    // https: the server's certificate must chain to the system's trusted authorities and
+    // name the host.
+    curl_easy_setopt(curl, CURLOPT_SSL_VERIFYPEER, 1L);
+    curl_easy_setopt(curl, CURLOPT_SSL_VERIFYHOST, 2L);
     curl_easy_setopt(curl, CURLOPT_FOLLOWLOCATION, 1L);
     curl_easy_setopt(curl, CURLOPT_MAXREDIRS, 5L);
     curl_easy_setopt(curl, CURLOPT_NOSIGNAL, 1L);
@@ -115,15 +119,16 @@ bool HttpFileDownload::fetch(const QString& url, const QString& filePath,
     file.close();
 
     if (transfer.tooLarge || result == CURLE_FILESIZE_EXCEEDED)
-        errorText_ = QStringLiteral("larger than %1 bytes").arg(limits.maxBytes);
+        errorText_ = QStringLiteral("超过 %1 字节").arg(limits.maxBytes);
     else if (result != CURLE_OK)
         errorText_ = QString::fromUtf8(*errorBuffer ? errorBuffer : curl_easy_strerror(result));
     else if (status != 200)
-        errorText_ = QStringLiteral("HTTP status %1").arg(status);
+        errorText_ = QStringLiteral("服务器答复 HTTP %1").arg(status);
     else if (contentLength < 0)
-        errorText_ = QStringLiteral("no Content-Length");
+        errorText_ = QStringLiteral("服务器没有给出长度");
     else if (contentLength != transfer.received)
-        errorText_ = QStringLiteral("%1 of %2 bytes").arg(transfer.received).arg(contentLength);
+        errorText_ =
+            QStringLiteral("只收到 %1 / %2 字节").arg(transfer.received).arg(contentLength);
     else if (!flushed)
         errorText_ = file.errorString();
     if (!errorText_.isEmpty()) {

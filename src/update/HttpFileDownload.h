@@ -20,7 +20,7 @@ public:
 
     // After a successful fetch: the body's SHA-256 in lower-case hex.
     QByteArray sha256Hex() const { return sha256Hex_; }
-    // After a failed fetch: why, for the log and for tests.
+    // After a failed fetch: why, in words for the user.
     QString errorText() const { return errorText_; }
 
 private:

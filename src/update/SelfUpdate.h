@@ -1,6 +1,7 @@
 #pragma once
 
 #include "update/ProgramFiles.h"
+#include "update/ReleaseSignature.h"
 #include "update/UpdateDownloadThread.h"
 #include "update/UpdateSettings.h"
 
@@ -15,7 +16,9 @@ class Prompt;
 // The update's two phases as the user meets them. Lives on the GUI thread: the phases run on
 // an UpdateDownloadThread, one at a time, and everything the user sees is said here when a
 // phase has ended. Which phase a thread ran travels with it, so a check started by the menu
-// cannot be mistaken for the end of a download.
+// cannot be mistaken for the end of a download. A check the user asked for always ends with
+// a word to the user; the check at start-up speaks only when there is something to install,
+// and a failed download is always reported.
 class SelfUpdate : public QObject {
     Q_OBJECT
 public:
@@ -25,6 +28,8 @@ public:
         std::function<QString()> configPath;
         std::function<int()> mode;
         QString builtInServer = UpdateSettings::builtInServer();
+        // Without a key no program is ever installed.
+        ReleaseSignature releaseKey{ReleaseSignature::builtInKey()};
     };
     struct Limits {
         DownloadLimits page;
@@ -52,6 +57,9 @@ Q_SIGNALS:
 private:
     void startCheck(bool askedByUser);
     void weighVersionPage();
+    void reportFailure(const UpdateDownloadThread& ended);
+    // Tells the user only when the running round was asked for.
+    void answer(const QString& text);
     void start(UpdateDownloadThread::Job job);
     void workerEnded();
 
@@ -61,4 +69,6 @@ private:
     std::unique_ptr<UpdateDownloadThread> worker_;
     // A question about the version page may be open: no new check starts meanwhile.
     bool weighing_ = false;
+    // The running round was started by "检查更新(&C)".
+    bool askedByUser_ = false;
 };

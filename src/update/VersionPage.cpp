@@ -7,9 +7,16 @@
 VersionPage VersionPage::read(const QString& filePath)
 {
     const QStringList values = Profile(filePath).readStrings(
-        QStringLiteral("updata"),
-        {QStringLiteral("Version"), QStringLiteral("URL"), QStringLiteral("SHA256")});
-    return VersionPage{values.at(0), values.at(1), values.at(2)};
+        QStringLiteral("updata"), {QStringLiteral("Version"), QStringLiteral("URL"),
+                                   QStringLiteral("SHA256"), QStringLiteral("Signature")});
+    return VersionPage{values.at(0), values.at(1), values.at(2), values.at(3)};
+}
+
+bool VersionPage::hasVersionNumber() const
+{
+    static const QRegularExpression number(
+        QRegularExpression::anchoredPattern(QStringLiteral("[0-9]{1,6}(\\.[0-9]{1,6}){0,3}")));
+    return number.match(version).hasMatch();
 }
 
 bool VersionPage::isNewer() const

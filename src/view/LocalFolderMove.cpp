@@ -15,6 +15,17 @@ bool existsOrIsLink(const QFileInfo& info)
     return info.exists() || info.isSymLink();
 }
 
+// The target folder may be a link to the source's own folder: what is found at the destination
+// is then the source itself, which the overwrite question would delete.
+bool sameEntry(const QString& source, const QString& destination)
+{
+    const QFileInfo from(source);
+    const QFileInfo to(destination);
+    const QString fromFolder = QFileInfo(from.absolutePath()).canonicalFilePath();
+    return from.fileName() == to.fileName() && !fromFolder.isEmpty() &&
+           fromFolder == QFileInfo(to.absolutePath()).canonicalFilePath();
+}
+
 } // namespace
 
 LocalFolderMove::LocalFolderMove(Prompt& prompt, Log log) : prompt_(prompt), log_(std::move(log)) {}
@@ -39,7 +50,7 @@ int LocalFolderMove::moveInto(const QString& folder, const QStringList& names,
 bool LocalFolderMove::moveOne(const QString& source, const QString& destination)
 {
     const QFileInfo from(source);
-    if (!existsOrIsLink(from))
+    if (!existsOrIsLink(from) || sameEntry(source, destination))
         return false;
     if (from.isDir() && !from.isSymLink() && LocalTreeCopy::isWithin(destination, source)) {
         prompt_.tell(QStringLiteral("不能将文件夹") + from.fileName() +

@@ -17,7 +17,8 @@ public:
 
     // Moves each named entry of folder into folder's entry targetName, when that is a folder;
     // otherwise nothing moves. An entry already there is replaced only after "已存在是否覆盖"
-    // is answered with Yes. A folder is never moved into itself or below itself: that is
+    // is answered with Yes; an entry that is already there itself (targetName is a link to
+    // folder) stays as it is. A folder is never moved into itself or below itself: that is
     // refused with a message. targetName itself among names stays where it is. Answers how
     // many entries were moved.
     int moveInto(const QString& folder, const QStringList& names, const QString& targetName);

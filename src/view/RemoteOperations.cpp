@@ -3,6 +3,7 @@
 #include "ftp/FtpClient.h"
 #include "platform/NamedMutex.h"
 #include "platform/Prompt.h"
+#include "view/FolderLink.h"
 #include "view/RemoteBrowserState.h"
 #include "view/RemoteNameEncodings.h"
 
@@ -125,29 +126,71 @@ bool RemoteOperations::listWithRetries(const QString& argument)
 }
 
 // Lists and reads the listing's final reply; a failed listing leaves no reply to wait for.
-// The lines are then read in the encoding of the argument's folder.
 void RemoteOperations::fetchListing(const QString& argument)
 {
-    if (!argument.isEmpty())
-        client_.setNameEncoding(encodings_.ofEntry(remotePath(argument)));
-    if (listWithRetries(argument))
+    const QString wire = argument.isEmpty()
+                             ? QString()
+                             : encodings_.onWire(client_, argument, remote_.currentFolder());
+    if (listWithRetries(wire))
         client_.Command(QString());
 }
 
-// Lists a folder ("" for the current one) and reads its names in the encoding its listing
-// shows, which its entries' commands then use too.
-void RemoteOperations::fetchFolder(const QString& folder)
+// Lists a folder ("" for the current one) and answers its path, under which its names are
+// remembered as they are read.
+QString RemoteOperations::fetchFolder(const QString& folder)
 {
     fetchListing(folder);
     const QString path = folder.isEmpty() ? remote_.currentFolder() : remotePath(folder);
-    client_.setNameEncoding(encodings_.settleListing(path, client_.listBuffer));
+    encodings_.startListing(path);
+    return path;
 }
 
-// A name goes back to the server in the bytes its folder was listed in.
+// A name goes back to the server in the bytes it was listed with.
 bool RemoteOperations::commandAbout(const QString& verb, const QString& name)
 {
-    client_.setNameEncoding(encodings_.ofEntry(remotePath(name)));
-    return client_.Command(verb + u' ' + name);
+    return client_.Command(verb + u' ' + encodings_.onWire(client_, name, remote_.currentFolder()));
+}
+
+// A refusal leaves the tree as it was; the server's own words tell the user why.
+bool RemoteOperations::changeTree(const QString& verb, const QString& name)
+{
+    if (commandAbout(verb, name))
+        return true;
+    if (!connectionLost())
+        output_.log(QStringLiteral("服务器拒绝了 ") + verb + u' ' + name + QStringLiteral(":") +
+                    client_.replyLine + QStringLiteral("\r\n"));
+    return false;
+}
+
+// A typed path may hold names never listed: UTF-8 first, GBK when the server refuses those.
+bool RemoteOperations::enterTypedFolder(const QString& folder, const QString& base)
+{
+    const QByteArray utf8 = encodings_.bytesOf(folder, base, TextCodec::Encoding::Utf8);
+    if (client_.Command(QStringLiteral("CWD ") + RemoteNameEncodings::onWire(client_, utf8)))
+        return true;
+    const QByteArray gbk = encodings_.bytesOf(folder, base, TextCodec::Encoding::Gbk);
+    return gbk != utf8 && !connectionLost() &&
+           client_.Command(QStringLiteral("CWD ") + RemoteNameEncodings::onWire(client_, gbk));
+}
+
+// A link the session can enter is shown, entered and transferred as a folder; the probes leave
+// the server's current folder back where the listing was made.
+void RemoteOperations::markFolderLinks(QVector<CListItem>& entries, const QString& folder)
+{
+    bool probed = false;
+    for (CListItem& entry : entries) {
+        if (!entry.isLink || connectionLost())
+            continue;
+        probed = true;
+        if (FolderLink::Classify(client_, encodings_, withSlash(folder) + entry.name) ==
+            FolderLink::Kind::NotAFolder)
+            continue;
+        entry.isFolder = true;
+        entry.size.clear();
+        entry.bytes = 0;
+    }
+    if (probed)
+        commandAbout(QStringLiteral("CWD"), folder);
 }
 
 bool RemoteOperations::connectionLost() const
@@ -157,7 +200,7 @@ bool RemoteOperations::connectionLost() const
 
 // The entries in the engine's list buffer in the server's order, without "total" lines and
 // without the "." and ".." entries.
-QVector<CListItem> RemoteOperations::listedEntries(AtUnreadableLine rule)
+QVector<CListItem> RemoteOperations::listedEntries(AtUnreadableLine rule, const QString& folder)
 {
     QVector<CListItem> entries;
     qsizetype position = 0;
@@ -170,8 +213,10 @@ QVector<CListItem> RemoteOperations::listedEntries(AtUnreadableLine rule)
                 break;
             continue;
         }
-        if (!isDotEntry(item.name))
-            entries.append(item);
+        if (isDotEntry(item.name))
+            continue;
+        encodings_.noteName(folder, item.name, client_.listLineEncoding());
+        entries.append(item);
     }
     return entries;
 }
@@ -188,20 +233,23 @@ bool RemoteOperations::EnterFolder(const QString& folder)
 
 QString RemoteOperations::QueryFolder()
 {
-    client_.setNameEncoding(encodings_.ofEntry(remote_.currentFolder()));
     const QString folder = client_.QueryPwd();
-    return folder == QLatin1String("0") ? QString() : folder;
+    if (folder == QLatin1String("0"))
+        return QString();
+    return encodings_.readPath(TextCodec(client_.replyLineEncoding()).encode(folder));
 }
 
 void RemoteOperations::RefreshRemoteList()
 {
     std::lock_guard<NamedMutex> hold(engineLock_);
     client_.Command(QStringLiteral("PWD"));
-    fetchFolder(QString());
+    const QString folder = fetchFolder(QString());
     // Without a connection the pane keeps what it shows; the session reports the loss.
     if (connectionLost())
         return;
-    QVector<CListItem> rows = inDisplayOrder(listedEntries(AtUnreadableLine::Skip), QString());
+    QVector<CListItem> entries = listedEntries(AtUnreadableLine::Skip, folder);
+    markFolderLinks(entries, folder);
+    QVector<CListItem> rows = inDisplayOrder(entries, QString());
     rows.prepend(parentRow());
     output_.listReady(rows);
 }
@@ -214,7 +262,7 @@ void RemoteOperations::NavigateRemote()
         return;
     const QString before = remote_.currentFolder();
     remote_.setCurrentFolder(target);
-    if (!EnterFolder(target)) {
+    if (!enterTypedFolder(target, before)) {
         // Later steps are built on the current folder: it must stay one the server accepted.
         remote_.setCurrentFolder(lastVisited.isEmpty() ? before : lastVisited);
         if (!connectionLost())
@@ -254,7 +302,7 @@ int RemoteOperations::probeInParent(const QString& name)
 void RemoteOperations::MakeRemoteFolder(const QString& name)
 {
     if (ProbeRemote(name) == 0)
-        commandAbout(QStringLiteral("MKD"), name);
+        changeTree(QStringLiteral("MKD"), name);
     else
         prompt_.tell(QStringLiteral("文件夹") + name + QStringLiteral("已存在"),
                      QStringLiteral("发现同名文件"));
@@ -288,7 +336,7 @@ bool RemoteOperations::RenameRemote(const QString& from, const QString& to, Rena
         if (kind == RenameTarget::OtherEntry)
             removeRenameTarget(to);
     }
-    return commandAbout(QStringLiteral("RNFR"), from) && commandAbout(QStringLiteral("RNTO"), to);
+    return changeTree(QStringLiteral("RNFR"), from) && changeTree(QStringLiteral("RNTO"), to);
 }
 
 // A server that ignores letter case finds the source itself under a new spelling of its name;
@@ -321,8 +369,9 @@ std::optional<CListItem> RemoteOperations::entryInParent(const QString& path)
     const PathParts parts = splitPath(path);
     if (parts.name.isEmpty())
         return std::nullopt;
-    fetchFolder(parts.parent.isEmpty() ? QString() : withSlash(parts.parent));
-    const QVector<CListItem> entries = listedEntries(AtUnreadableLine::Skip);
+    const QString folder =
+        fetchFolder(parts.parent.isEmpty() ? QString() : withSlash(parts.parent));
+    const QVector<CListItem> entries = listedEntries(AtUnreadableLine::Skip, folder);
     const auto found = std::find_if(entries.begin(), entries.end(),
                                     [&parts](const CListItem& e) { return e.name == parts.name; });
     if (found == entries.end())
@@ -332,12 +381,18 @@ std::optional<CListItem> RemoteOperations::entryInParent(const QString& path)
 
 bool RemoteOperations::DeleteRemoteFile(const QString& name)
 {
-    return namesAnEntry(name) && commandAbout(QStringLiteral("DELE"), remotePath(name));
+    return namesAnEntry(name) && changeTree(QStringLiteral("DELE"), remotePath(name));
 }
 
+// A link shown as a folder goes alone: its target's content is not the user's choice.
 bool RemoteOperations::DeleteRemoteTree(const QString& folder)
 {
-    return namesAnEntry(folder) && deleteTree(remotePath(folder), 0);
+    if (!namesAnEntry(folder))
+        return false;
+    const std::optional<CListItem> entry = entryInParent(remotePath(folder));
+    if (entry && entry->isLink)
+        return DeleteRemoteFile(folder);
+    return deleteTree(remotePath(folder), 0);
 }
 
 // The whole listing is read before the first sub-folder is entered, because every listing
@@ -346,7 +401,7 @@ bool RemoteOperations::deleteTree(const QString& path, int depth)
 {
     const QString folder = withSlash(path);
     fetchFolder(folder);
-    const QVector<CListItem> entries = listedEntries(AtUnreadableLine::Stop);
+    const QVector<CListItem> entries = listedEntries(AtUnreadableLine::Stop, folder);
     for (const CListItem& entry : entries) {
         if (!isRealFolder(entry))
             DeleteRemoteFile(folder + entry.name);
@@ -358,13 +413,15 @@ bool RemoteOperations::deleteTree(const QString& path, int depth)
         }
     }
     client_.Command(QStringLiteral("PWD"));
-    return commandAbout(QStringLiteral("RMD"), path);
+    return changeTree(QStringLiteral("RMD"), path);
 }
 
 void RemoteOperations::SearchRemote(const QString& prefix)
 {
-    fetchFolder(QString());
+    const QString folder = fetchFolder(QString());
     if (connectionLost())
         return;
-    output_.listReady(inDisplayOrder(listedEntries(AtUnreadableLine::Stop), prefix));
+    QVector<CListItem> entries = listedEntries(AtUnreadableLine::Stop, folder);
+    markFolderLinks(entries, folder);
+    output_.listReady(inDisplayOrder(entries, prefix));
 }

@@ -33,10 +33,10 @@ public:
     RemoteOperations(FtpClient& client, RemoteBrowserState& remote, RemoteNameEncodings& encodings,
                      NamedMutex& engineLock, Prompt& prompt, Output output);
 
-    // CWD into a folder, its name sent in the encoding it was listed in.
+    // CWD into a folder, its name sent as the bytes it was listed with.
     bool EnterFolder(const QString& folder);
-    // The server's current folder, read in the encoding of the folder the pane shows; empty
-    // when PWD failed, so that a failure never becomes a path.
+    // The server's current folder, each of its names read on its own; empty when PWD failed,
+    // so that a failure never becomes a path.
     QString QueryFolder();
 
     void RefreshRemoteList();
@@ -54,7 +54,7 @@ public:
     bool DeleteRemoteTree(const QString& folder);
     // Shows the entries of the current folder whose names begin with the prefix.
     void SearchRemote(const QString& prefix);
-    // The encodings its folders were listed in, for other commands on the same connection.
+    // The bytes of the names listed, for other commands on the same connection.
     RemoteNameEncodings& encodings() const { return encodings_; }
 
 private:
@@ -64,10 +64,13 @@ private:
 
     bool listWithRetries(const QString& argument);
     void fetchListing(const QString& argument);
-    void fetchFolder(const QString& folder);
+    QString fetchFolder(const QString& folder);
     bool commandAbout(const QString& verb, const QString& name);
+    bool changeTree(const QString& verb, const QString& name);
+    bool enterTypedFolder(const QString& folder, const QString& base);
+    void markFolderLinks(QVector<CListItem>& entries, const QString& folder);
     bool connectionLost() const;
-    QVector<CListItem> listedEntries(AtUnreadableLine rule);
+    QVector<CListItem> listedEntries(AtUnreadableLine rule, const QString& folder);
     QString remotePath(const QString& name) const;
     bool confirmOverwrite(const QString& question);
     RenameTarget renameTargetKind(const QString& source, const QString& target);

@@ -49,10 +49,9 @@ struct LogonRequest : MailPayload {
     std::weak_ptr<Mailbox> replyTo;
 };
 
-// The answer to a LogonRequest. The encodings are the session's own, shared: a worker sets
-// its FtpClient to encodings->ofEntry(remotePath) before each command about a remote entry, so
-// names go back in the bytes the session listed them in, even after the session ended; a
-// folder walk settles each listing it reads with encodings->settleListing(folder, listBuffer).
+// The answer to a LogonRequest. The encodings are the session's own, shared: a worker sends
+// every remote path through encodings->onWire, so names go back as the bytes the session
+// listed them with, even after the session ended; a folder walk notes the names it reads.
 // The judge is the session's too, so a certificate the user trusted for the session is not
 // asked about again for the worker's connection.
 struct LogonPayload : MailPayload {

@@ -1,11 +1,20 @@
 #include "view/SessionRegistry.h"
 
+#include "view/LogonRecord.h"
+
 #include <algorithm>
+
+void SessionRegistry::add(const LogonRecord& logon, int sessionId)
+{
+    std::lock_guard<std::mutex> hold(mutex_);
+    entries_.push_back(Entry{logon.host, SessionIdentity::of(logon), sessionId, false});
+}
 
 void SessionRegistry::add(const QString& host, int sessionId)
 {
-    std::lock_guard<std::mutex> hold(mutex_);
-    entries_.push_back(Entry{host, sessionId, false});
+    LogonRecord logon;
+    logon.host = host;
+    add(logon, sessionId);
 }
 
 void SessionRegistry::attachTab(int sessionId)
@@ -72,6 +81,15 @@ QStringList SessionRegistry::tabEntries() const
     QStringList result;
     for (const Entry& e : tabbed())
         result << e.host + QString::number(e.id);
+    return result;
+}
+
+std::vector<SessionRegistry::Tab> SessionRegistry::tabs() const
+{
+    std::lock_guard<std::mutex> hold(mutex_);
+    std::vector<Tab> result;
+    for (const Entry& e : tabbed())
+        result.push_back(Tab{e.id, e.identity});
     return result;
 }
 

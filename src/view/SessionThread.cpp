@@ -65,7 +65,7 @@ bool SessionThread::logOn()
 {
     {
         std::lock_guard<NamedMutex> hold(*env_.engineLock);
-        env_.registry->add(logon_.host, id_);
+        env_.registry->add(logon_, id_);
         env_.registry->setCurrent(id_);
     }
     if (!logOnToServer()) {
@@ -77,6 +77,7 @@ bool SessionThread::logOn()
         return false;
     }
     readSessionDirectory();
+    enterFolderAfterLogon();
     showSessionDirectory();
     // The home folder goes into the path box once more, as the item left selected. Its text is
     // already the box's text, so this second showing starts no second listing.
@@ -86,20 +87,22 @@ bool SessionThread::logOn()
     return true;
 }
 
-// The fixed failure line is followed by what really went wrong: the socket's trouble, or the
-// server's own reply.
+// What really went wrong comes first: the socket's trouble, or the server's own reply. Only a
+// server that answered 530 has said that the user or the password is wrong.
 bool SessionThread::logOnToServer()
 {
     const LogonInfo info = logon_.logonInfo();
     if (!client_->Logon(info)) {
         const QString fault = client_->connectionFault();
-        Q_EMIT logAppended(QStringLiteral("连接失败,请检查用户/密码是否正确\r\n"));
+        const bool refusedUser = fault.isEmpty() && client_->replyLine.startsWith(u"530");
         Q_EMIT logAppended(QStringLiteral("原因:") +
                            (fault.isEmpty() ? client_->replyLine : fault) + QStringLiteral("\r\n"));
+        Q_EMIT logAppended(refusedUser ? QStringLiteral("连接失败,请检查用户/密码是否正确\r\n")
+                                       : QStringLiteral("连接失败\r\n"));
         client_->Disconnect();
         return false;
     }
-    encodings_->setFallback(client_->codec().encoding());
+    encodings_->setFallback(client_->serverEncoding());
     serverKind_ = client_->serverKind;
     Q_EMIT logAppended(QStringLiteral("连接成功\r\n"));
     Q_EMIT logAppended(client_->logonLog);
@@ -133,6 +136,19 @@ void SessionThread::readSessionDirectory()
     const QString folder = remoteOps_->QueryFolder();
     if (!folder.isEmpty())
         sessionDirectory_ = folder;
+}
+
+// A folder the server refuses leaves the session in its home folder: the new tab shows that,
+// never what another tab listed last.
+void SessionThread::enterFolderAfterLogon()
+{
+    if (folderAfterLogon_.isEmpty())
+        return;
+    if (remoteOps_->EnterFolder(folderAfterLogon_))
+        readSessionDirectory();
+    else
+        Q_EMIT logAppended(QStringLiteral("打开文件夹") + folderAfterLogon_ +
+                           QStringLiteral("失败:") + client_->replyLine + QStringLiteral("\r\n"));
 }
 
 void SessionThread::showSessionDirectory()

@@ -49,6 +49,8 @@ public:
     // Ends the session (QUIT) and waits for its thread; a blocked network wait is interrupted.
     ~SessionThread() override;
 
+    // Before start: the folder to open instead of the home folder once logged on.
+    void openAfterLogon(const QString& folder) { folderAfterLogon_ = folder; }
     void start();
     int id() const { return id_; }
     const LogonRecord& logon() const { return logon_; }
@@ -77,6 +79,7 @@ private:
     void noticeLostConnection();
     void showSessionDirectory();
     void readSessionDirectory();
+    void enterFolderAfterLogon();
     void serve();
     void handle(Mail& mail);
     void handleAction(int message, const ActionRecord& action);
@@ -96,6 +99,7 @@ private:
     std::unique_ptr<FtpClient> client_;
     std::unique_ptr<RemoteOperations> remoteOps_; // likewise
     QString sessionDirectory_;                    // likewise
+    QString folderAfterLogon_;                    // likewise, once started
     bool connectionLost_ = false;                 // likewise
     std::chrono::steady_clock::time_point keepAliveDue_;
     std::atomic<bool> running_{false};

@@ -30,4 +30,21 @@ TEST(ArchiveRequest, MessageIsGbk)
               QByteArray("UID:alice\rPASS:740316\rA\r/pub/\xCE\xC4\xBC\xFE.txt\r"));
 }
 
+// What GBK lacks would go out as "?", and a CR would split a path: refused before sending.
+TEST(ArchiveRequest, NamesTheRequestCannotCarryAreRefused)
+{
+    const std::pair<const char*, const char*> cases[] = {
+        {"/pub/文件 é.txt", ""},
+        {"/pub/한글파일.txt", "GBK 编码无法表示"},
+        {"/pub/笑脸😀.txt", "GBK 编码无法表示"},
+        {"/pub/a\r/pub/b", "回车、换行等控制字符"}};
+    for (const auto& [path, why] : cases) {
+        const QString reason =
+            ArchiveRequest::whyUnsendable(QStringLiteral("alice"), {QString::fromUtf8(path)});
+        EXPECT_EQ(reason.isEmpty(), !*why) << path;
+        EXPECT_TRUE(reason.contains(QString::fromUtf8(why))) << path;
+    }
+    EXPECT_FALSE(ArchiveRequest::whyUnsendable(QStringLiteral("a\nb"), {}).isEmpty());
+}
+
 } // namespace

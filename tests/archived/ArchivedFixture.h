@@ -14,7 +14,11 @@
 #include <gtest/gtest.h>
 
 #include <memory>
+#include <mutex>
 #include <thread>
+
+#include <sys/mount.h>
+#include <sys/statvfs.h>
 
 // A running ArchiveService over a temporary root holding pub/a.txt, pub/b.txt and the tree
 // pub/docs/{a.txt,img/b.png}, with pub/out a link to a folder outside the root.
@@ -22,7 +26,30 @@ class ArchivedFixture : public ::testing::Test {
 protected:
     void SetUp() override { startService(8); }
 
-    void TearDown() override { stopService(); }
+    void TearDown() override
+    {
+        stopService();
+        if (!disk_.isEmpty())
+            ::umount2(QFile::encodeName(disk_).constData(), MNT_DETACH);
+    }
+
+    // A small tmpfs at pub/disk, made with the given mount options; false when mounting is not
+    // allowed here.
+    bool mountSmallDisk(const char* options)
+    {
+        const QString path = pub(QStringLiteral("disk"));
+        QDir().mkpath(path);
+        if (::mount("tmpfs", QFile::encodeName(path).constData(), "tmpfs", 0, options) != 0)
+            return false;
+        disk_ = path;
+        return true;
+    }
+    quint64 freeDiskBlocks() const
+    {
+        struct statvfs disk {};
+        ::statvfs(QFile::encodeName(disk_).constData(), &disk);
+        return disk.f_bavail;
+    }
 
     void startService(int maxClients)
     {
@@ -43,6 +70,10 @@ protected:
         settings.requestTimeout = std::chrono::milliseconds(1500);
         settings.quietGap = std::chrono::milliseconds(50);
         settings.maxClients = maxClients;
+        settings.log = [this](const QString& line) {
+            std::lock_guard<std::mutex> hold(logLock_);
+            log_.append(line);
+        };
         service_ = std::make_unique<ArchiveService>(settings);
         ASSERT_TRUE(service_->listen());
         runner_ = std::thread([this] { service_->run(); });
@@ -105,7 +136,16 @@ protected:
         return replies;
     }
 
+    QStringList loggedLines()
+    {
+        std::lock_guard<std::mutex> hold(logLock_);
+        return log_;
+    }
+
     TemporaryFolder folder_{QStringLiteral("archived")};
+    QString disk_;
+    std::mutex logLock_; // guards log_
+    QStringList log_;
     std::unique_ptr<ArchiveService> service_;
     std::thread runner_;
 };

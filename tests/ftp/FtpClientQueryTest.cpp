@@ -84,16 +84,16 @@ TEST_F(QueryTest, SizeOfAMissingFileIsZero)
     expectScriptDone();
 }
 
-TEST_F(QueryTest, SizeTrimsSpacesOfTheNameAndSkipsStaleReplies)
+TEST_F(QueryTest, SizeSendsTheNameWithItsBlanksAndSkipsStaleReplies)
 {
     startLoggedOn([](FakeFtpSession& s) {
-        s.expect("SIZE my file.txt");
+        s.expect("SIZE my file.txt ");
         s.send("150 Opening BINARY mode data connection.");
         s.send("226 Transfer complete.");
         s.send("213 99");
     });
-    EXPECT_EQ(client.QuerySize(QStringLiteral("  my file.txt  ")), QStringLiteral("99"));
-    EXPECT_THAT(commandsAfterLogon(), ElementsAre(QByteArray("SIZE my file.txt")));
+    EXPECT_EQ(client.QuerySize(QStringLiteral("my file.txt ")), QStringLiteral("99"));
+    EXPECT_THAT(commandsAfterLogon(), ElementsAre(QByteArray("SIZE my file.txt ")));
     expectScriptDone();
 }
 

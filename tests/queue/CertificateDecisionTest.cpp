@@ -4,7 +4,9 @@
 
 #include "accounts/CertificateTrust.h"
 #include "ftp/FtpClient.h"
+#include "ftp/IntegrationSupport.h"
 #include "queue/TransferFixture.h"
+#include "support/TcpRelay.h"
 
 namespace {
 
@@ -110,6 +112,34 @@ TEST_F(RememberedCertificateTest, ChangedCertificateIsRefusedWithAWarning)
     ASSERT_EQ(asked.size(), 1u);
     EXPECT_EQ(asked.front().caption, QStringLiteral("证书已改变"));
     EXPECT_EQ(log.size(), 1);
+}
+
+// The server that answered for a remembered certificate now refuses TLS: someone on the way may
+// be posing as it, so not even the user name goes out in clear.
+TEST(RememberedServerTest, AServerRefusingTlsAfterItsCertificateWasTrustedGetsNoLogon)
+{
+    VsftpdServer plain;
+    ASSERT_TRUE(plain.start()) << plain.errorText().toStdString();
+    TcpRelay relay(plain.host(), plain.port());
+    ASSERT_TRUE(relay.start());
+    TemporaryFolder work{QStringLiteral("downgrade")};
+    const QString trustFile = CertificateTrust::pathIn(work.path() + u'/');
+    ASSERT_TRUE(integration::writeFile(
+        trustFile, "127.0.0.1\t" + QByteArray::number(relay.port()) + '\t' +
+                       QStringList(32, QStringLiteral("AB")).join(u':').toLatin1() + '\n'));
+    ScriptedPrompt prompt;
+    FtpClient client;
+    client.setCertificateJudge(std::make_shared<CertificateTrust>(prompt, trustFile));
+    LogonInfo info = integration::anonymousLogon(plain.host(), relay.port());
+    info.tlsMode = TlsMode::Opportunistic;
+
+    EXPECT_FALSE(client.Logon(info));
+    EXPECT_TRUE(client.replyLine.contains(QStringLiteral("trust.dat")))
+        << client.replyLine.toStdString();
+    client.Disconnect();
+    relay.stop();
+    EXPECT_FALSE(relay.clientBytes().contains("USER ")) << relay.clientBytes().toStdString();
+    EXPECT_FALSE(relay.clientBytes().contains("PASS "));
 }
 
 } // namespace

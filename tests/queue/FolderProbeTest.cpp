@@ -26,7 +26,7 @@ TEST(FolderProbeTest, MissingTargetIsListedOncePerQuestion)
     RemoteNameEncodings encodings;
     EXPECT_EQ(FolderProbe(client, encodings).ProbeRemote(QStringLiteral("/missing")), 0);
     EXPECT_TRUE(
-        FolderListing::Read(client, QStringLiteral("/missing"), encodings).entries.isEmpty());
+        FolderListing::Read(client, QStringLiteral("/missing"), encodings, 1000).entries.isEmpty());
     client.Disconnect();
     relay.stop();
     EXPECT_EQ(relay.clientBytes().count("LIST /missing\r\n"), 2);

@@ -6,10 +6,17 @@
 
 #include "FolderTransferMover.h"
 #include "ftp/IntegrationSupport.h"
+#include "platform/NamedMutex.h"
+#include "queue/TransferOneFile.h"
 #include "support/FakeFtpServer.h"
 #include "support/NamedCases.h"
+#include "support/PyFtpdServer.h"
+#include "support/ScriptedPrompt.h"
 #include "support/TemporaryFolder.h"
 #include "support/VsftpdServer.h"
+#include "view/RemoteBrowserState.h"
+#include "view/RemoteNameEncodings.h"
+#include "view/RemoteOperations.h"
 
 #include <QDir>
 #include <QDirIterator>
@@ -235,6 +242,30 @@ TEST_F(FolderTransferTest, SmallTreeGoesUpAndComesBackIdentical)
     EXPECT_TRUE(logLines.isEmpty()) << logLines.join(QString()).toStdString();
 }
 
+// Inside a fetched folder a link to a folder comes as a folder, a link back up is left out,
+// and a name ending in a blank keeps it.
+TEST_F(FolderTransferTest, DownloadFollowsLinksToFoldersButNeverBackUpAndKeepsBlanks)
+{
+    startVsftpd();
+    const QString pub = vsftpd->pubPath();
+    ASSERT_TRUE(writeTree(pub, {{QStringLiteral("real/inside"), "in"},
+                                {QStringLiteral("tree/notes "), "blank"},
+                                {QStringLiteral("tree/notes"), "plain"}}));
+    for (const char* folder : {"real", "real/inside", "tree", "tree/notes ", "tree/notes"})
+        ASSERT_TRUE(VsftpdServer::giveToServerUser(pub + u'/' + QLatin1String(folder)));
+    ASSERT_TRUE(QFile::link(QStringLiteral("../real"), pub + QStringLiteral("/tree/inner")));
+    ASSERT_TRUE(QFile::link(QStringLiteral(".."), pub + QStringLiteral("/tree/up")));
+    FolderTransfer walk(
+        client, FolderTransferMover(client), [] { return false; },
+        [this](const QString& line) { logLines.append(line); });
+
+    EXPECT_TRUE(walk.DownloadFolder(QStringLiteral("/pub/tree"), localPath("down")));
+    EXPECT_EQ(readTree(localPath("down")), (Tree{{QStringLiteral("inner/inside"), "in"},
+                                                 {QStringLiteral("notes "), "blank"},
+                                                 {QStringLiteral("notes"), "plain"}}));
+    EXPECT_EQ(logLines, QStringList{QStringLiteral("跳过指向上级文件夹的链接：/pub/tree/up\r\n")});
+}
+
 // The server refuses active mode: a walk that went active would fail or log the turn to passive.
 TEST_F(FolderTransferTest, WalksGoPassiveUnlessActiveWasChosenAndGiveTheModeBack)
 {
@@ -450,6 +481,49 @@ TEST_F(FolderTransferTest, RefusedListingIsAskedOnceAndMakesTheWalkIncomplete)
     client.Disconnect();
     ASSERT_TRUE(fake.finish());
     EXPECT_EQ(fake.commands().count("LIST /gone"), 1);
+}
+
+// A listing beyond what the walk's entry limit leaves, once the sub-folders still to visit
+// count against it, is refused with a log line and the walk fails.
+TEST_F(FolderTransferTest, ListingBeyondTheEntryLimitIsRefused)
+{
+    startFake({{"/h", folderLine("f") + folderLine("g")},
+               {"/h/f", fileLine("x") + fileLine("y")},
+               {"/h/g", "total 0\r\n"}});
+    FolderTransfer walk = recordingWalk();
+    walk.setEntryLimit(2);
+    EXPECT_FALSE(walk.DownloadFolder(QStringLiteral("/h"), localPath("h")));
+    EXPECT_TRUE(moves.empty());
+    EXPECT_EQ(logLines, QStringList{QStringLiteral("文件夹条目超过2项，未传输：/h/f\r\n")});
+}
+
+// A server listing "a.td" before "a": the walk fetches "a.td" as a file of its own and never
+// continues it into "a".
+TEST_F(FolderTransferTest, ServersTdFileIsNotTakenForAPart)
+{
+    PyFtpdOptions options;
+    options.reverseListing = true;
+    PyFtpdServer server(options);
+    ASSERT_TRUE(server.start() && QDir(server.homePath()).mkdir(QStringLiteral("d")));
+    ASSERT_TRUE(writeFile(server.homePath() + QStringLiteral("/d/a"), "the file"));
+    ASSERT_TRUE(writeFile(server.homePath() + QStringLiteral("/d/a.td"), "td"));
+    LogonInfo logon = anonymousLogon(server.host(), server.port());
+    logon.user = server.user();
+    logon.password = server.password();
+    ASSERT_TRUE(client.Logon(logon));
+    RemoteBrowserState browser;
+    RemoteNameEncodings encodings;
+    NamedMutex lock(QStringLiteral("parts"), local.path());
+    ScriptedPrompt prompt;
+    RemoteOperations remote(client, browser, encodings, lock, prompt, {});
+    TransferOneFile move(
+        client, remote, [] { return false; }, [](const QString&) {}, QString());
+    move.setTargetsChecked(true);
+    FolderTransfer walk(client, std::ref(move), [] { return false; }, {});
+
+    EXPECT_TRUE(walk.DownloadFolder(QStringLiteral("/d"), localPath("d")));
+    EXPECT_EQ(readTree(localPath("d")),
+              (Tree{{QStringLiteral("a"), "the file"}, {QStringLiteral("a.td"), "td"}}));
 }
 
 } // namespace

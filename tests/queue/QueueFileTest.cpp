@@ -217,6 +217,23 @@ TEST_F(QueueFileTest, ExtraFieldsAreDroppedAndTrailingTextIgnored)
     EXPECT_EQ(entries[0].folder, 1);
 }
 
+// A paused download comes back showing how much its part holds, and still owns that part.
+TEST_F(QueueFileTest, RestoredDownloadShowsItsPartAndKeepsIt)
+{
+    const QByteArray target = QFile::encodeName(folder_.path() + QStringLiteral("/big.bin"));
+    const QByteArray part = target + ".1.td";
+    QFile partFile(QString::fromUtf8(part));
+    ASSERT_TRUE(partFile.open(QIODevice::WriteOnly) && partFile.write(QByteArray(58368, 'x')));
+    partFile.close();
+    storeText(record({"/big.bin", "host", "100.00KB", "0%", target.constData(), "Down", "", "", "",
+                      "", "", "暂停", "F", part.constData()}));
+    TransferQueue queue;
+    ASSERT_EQ(load(queue), 1);
+    EXPECT_EQ(queue.text(0, TransferQueue::ProgressColumn), QStringLiteral("57%"));
+    ASSERT_TRUE(queueFile_.SaveQueue(queue));
+    EXPECT_TRUE(storedText().endsWith("\rF\r" + part + "\r\n"));
+}
+
 struct DamageCase {
     const char* name;
     qsizetype keptBytes; // -1 keeps all and appends junk instead

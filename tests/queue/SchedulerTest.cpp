@@ -6,6 +6,7 @@
 #include "queue/TransferQueue.h"
 #include "queue/TransferSlots.h"
 #include "support/ScriptedPrompt.h"
+#include "view/LogonRecord.h"
 #include "view/SessionRegistry.h"
 
 #include <QElapsedTimer>
@@ -87,6 +88,38 @@ TEST(SessionForAddress, MatchesTheWholeHostOfATabbedSession)
     EXPECT_EQ(SessionForAddress(registry, QStringLiteral("127.0.0.1")), 1001);
     EXPECT_EQ(SessionForAddress(registry, QStringLiteral("127.0.0.12")), 1000);
     EXPECT_EQ(SessionForAddress(registry, QString()), -1);
+}
+
+// Two of three tabs share a host: the labels tell them apart, and an entry finds the tab of its
+// own server and account; an older entry's bare server only a tab it cannot be mistaken for.
+TEST(SessionForAddress, FindsTheTabOfTheEntrysServerAndAccount)
+{
+    SessionRegistry registry;
+    const LogonRecord logons[] = {
+        {QStringLiteral("127.0.0.1"), QStringLiteral("anonymous"), 2121, QString()},
+        {QStringLiteral("127.0.0.1"), QStringLiteral("tester"), 2122, QString()},
+        {QStringLiteral("ftpes://Example.com"), QStringLiteral("me@mail"), 21, QString()}};
+    std::vector<SessionIdentity> identities;
+    for (int id = 0; id < 3; ++id) {
+        registry.add(logons[id], id);
+        registry.attachTab(id);
+        identities.push_back(SessionIdentity::of(logons[id]));
+    }
+    EXPECT_EQ(SessionIdentity::tabLabels(identities),
+              (QStringList{QStringLiteral("anonymous@127.0.0.1:2121"),
+                           QStringLiteral("tester@127.0.0.1:2122"),
+                           QStringLiteral("ftpes://Example.com")}));
+    const std::pair<const char*, int> cases[] = {{"tester@127.0.0.1:2122", 1},
+                                                 {"anonymous@127.0.0.1:2121", 0},
+                                                 {"tester@127.0.0.1:2121", -1},
+                                                 {"ftp://tester@127.0.0.1:2122", -1},
+                                                 {"ftpes://me@mail@example.com:21", 2},
+                                                 {"127.0.0.1", -1},
+                                                 {"127.0.0.1:2122", 1},
+                                                 {"EXAMPLE.com", 2},
+                                                 {"ftp://example.com", -1}};
+    for (const auto& [address, session] : cases)
+        EXPECT_EQ(SessionForAddress(registry, QString::fromUtf8(address)), session) << address;
 }
 
 // The start handler without a free slot, or for a row that is no longer waiting, changes

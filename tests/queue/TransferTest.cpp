@@ -5,6 +5,10 @@
 #include "support/NamedCases.h"
 #include "view/RemoteNameEncodings.h"
 #include "view/RemoteOperations.h"
+#include "view/SessionMessages.h"
+
+#include <fcntl.h>
+#include <unistd.h>
 
 namespace {
 
@@ -346,8 +350,8 @@ TEST_F(TransferWithoutLogonTest, LogonThatNeverComesEndsInErr)
     ASSERT_TRUE(slotsBack());
 }
 
-// A temporary file longer than the whole file cannot be a part of it: the entry fails once,
-// the part goes, and the next start moves the whole file.
+// A temporary file of the entry's longer than the whole file cannot be a part of it: the entry
+// fails once, the part goes, and the next start moves the whole file.
 TEST_P(TransferDirectionTest, OverlongPartIsDroppedSoTheNextStartCompletes)
 {
     const DirectionCase& c = GetParam();
@@ -356,6 +360,10 @@ TEST_P(TransferDirectionTest, OverlongPartIsDroppedSoTheNextStartCompletes)
     const QString temporary = TransferOneFile::temporaryName(targetFile(c.download, name));
     makeFile(temporary, 2 * smallFile);
     const int row = addTransfer(c.download, name);
+    // The part is the entry's own, left by an earlier start.
+    const QString target = queue.text(row, TransferQueue::TargetColumn);
+    queue.setParts(queue.text(row, TransferQueue::SourceColumn), target,
+                   TransferOneFile::temporaryName(target));
 
     ASSERT_TRUE(waitForState(row, QueueState::Failed)) << state(row).toStdString();
     ASSERT_TRUE(waitUntil([&] { return !QFile::exists(temporary); }));
@@ -390,6 +398,31 @@ TEST_F(TransferTest, UnknownActionEndsInErrWithoutMovingAnything)
     ASSERT_TRUE(slotsBack());
     EXPECT_EQ(log(), QStringList{QStringLiteral("err\r\n")});
     EXPECT_FALSE(server.protocolLog().contains(QStringLiteral("RETR")));
+}
+
+// The session has listed a folder holding UTF-8 names and one GBK name; the queue fetches
+// what the pane shows, names ending in a blank included.
+TEST_F(TransferTest, NamesOfAMixedFolderArriveUnderTheNamesShown)
+{
+    const QByteArray gbkName = TextCodec::toGbk(QStringLiteral("旧.txt"));
+    const QByteArray gbkPath = QFile::encodeName(server.pubPath()) + '/' + gbkName;
+    const int descriptor = ::open(gbkPath.constData(), O_CREAT | O_WRONLY, 0644);
+    ASSERT_GE(descriptor, 0);
+    ::close(descriptor);
+    const QStringList names{QStringLiteral("资料.txt"), QStringLiteral("notes ")};
+    for (const QString& name : names)
+        makeFile(remoteFile(name), smallFile);
+    remote.setPathBoxText(QStringLiteral("/pub"));
+    session->post(QM_NAVIGATE);
+    auto listed = std::make_shared<Mailbox>();
+    session->post(QM_LOGON_REQUEST, std::make_unique<LogonRequest>(listed));
+    ASSERT_TRUE(listed->take(std::chrono::milliseconds(waitMs)).has_value());
+
+    for (const QString& name : names) {
+        const int row = addDownload(name, name);
+        ASSERT_TRUE(waitForState(row, QueueState::Downloaded)) << name.toStdString();
+        EXPECT_EQ(sha256(localFile(name)), sha256(remoteFile(name))) << name.toStdString();
+    }
 }
 
 } // namespace

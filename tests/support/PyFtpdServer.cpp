@@ -22,7 +22,7 @@ from pyftpdlib.handlers import DTPHandler, FTPHandler, ThrottledDTPHandler
 from pyftpdlib.ioloop import RetryError
 from pyftpdlib.servers import FTPServer
 user, password, home, permissions, port_file = sys.argv[1:6]
-rate, keep, size = int(sys.argv[6]), int(sys.argv[7]), int(sys.argv[8])
+rate, keep, size, reverse = (int(a) for a in sys.argv[6:10])
 authorizer = DummyAuthorizer()
 authorizer.add_user(user, password, home, perm=permissions)
 handler = FTPHandler
@@ -30,6 +30,12 @@ handler.authorizer = authorizer
 handler.auth_failed_timeout = 0
 if not size:
     handler.proto_cmds = {k: v for k, v in handler.proto_cmds.items() if k != "SIZE"}
+if reverse:
+    from pyftpdlib.filesystems import AbstractedFS
+    class ReversedFS(AbstractedFS):
+        def listdir(self, path):
+            return sorted(super().listdir(path), reverse=True)
+    handler.abstracted_fs = ReversedFS
 dtp = DTPHandler
 if rate:
     dtp = ThrottledDTPHandler
@@ -97,7 +103,8 @@ bool PyFtpdServer::start()
                                 folder_->filePath(QStringLiteral("port")),
                                 QString::number(options_.rateLimit),
                                 QString::number(options_.firstUploadKeeps),
-                                QString::number(options_.sizeCommand ? 1 : 0)};
+                                QString::number(options_.sizeCommand ? 1 : 0),
+                                QString::number(options_.reverseListing ? 1 : 0)};
     if (!process_.start(QStringLiteral("/usr/bin/python3"), arguments,
                         folder_->filePath(QStringLiteral("server.log")))) {
         error_ = QStringLiteral("cannot start /usr/bin/python3");

@@ -22,6 +22,8 @@ struct PyFtpdOptions {
     int firstUploadKeeps = 0;
     // false: SIZE is an unknown command ("500"), as on servers that never learnt it.
     bool sizeCommand = true;
+    // Listings name the entries in reverse order of their names ("a.td" before "a").
+    bool reverseListing = false;
 };
 
 // pyftpdlib (/usr/bin/python3, Debian's python3-pyftpdlib) on 127.0.0.1 at a port it picks

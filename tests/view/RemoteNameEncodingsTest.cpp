@@ -9,37 +9,40 @@ namespace {
 
 using Encoding = TextCodec::Encoding;
 
-const QByteArray utf8Line = "drwxr-xr-x 2 ftp ftp 4096 Mar 05 14:22 \xE4\xB8\xAD\xE6\x96\x87\r\n";
-const QByteArray gbkLine = "drwxr-xr-x 2 ftp ftp 4096 Mar 05 14:22 \xD6\xD0\xCE\xC4\r\n";
-const QByteArray asciiLine = "-rw-r--r-- 1 ftp ftp 12 Mar 05 14:22 readme.txt\r\n";
-
-// The encoding an entry is sent in after the folders were listed in this order.
-Encoding encodingOf(const char* entry, Encoding fallback,
-                    std::initializer_list<std::pair<const char*, QByteArray>> listings)
+QByteArray gbk(const char* utf8)
 {
-    RemoteNameEncodings encodings;
-    encodings.setFallback(fallback);
-    for (const auto& [folder, listing] : listings)
-        encodings.settleListing(QString::fromUtf8(folder), listing);
-    return encodings.ofEntry(QString::fromUtf8(entry));
+    return TextCodec::toGbk(QString::fromUtf8(utf8));
 }
 
-// How a listing of non-ASCII names decides is shown by the server scenarios; these are how the
-// decisions combine along a path, and the folders that decide nothing themselves.
-TEST(RemoteNameEncodings, AnEntryTakesTheEncodingItsFolderWasListedIn)
+struct PathCase {
+    const char* path;
+    Encoding fallback;
+    std::initializer_list<std::pair<const char*, QByteArray>> listed; // folder, name's bytes
+    QByteArray bytes;
+};
+
+// Listed names go back as listed, whatever their neighbours; new names follow their folder.
+TEST(RemoteNameEncodings, EveryNameGoesBackAsListedAndNewNamesFollowTheirFolder)
 {
-    EXPECT_EQ(encodingOf("/pub/x", Encoding::Utf8, {}), Encoding::Utf8);
-    // An ASCII-only listing decides nothing: the nearest folder above that did decides.
-    EXPECT_EQ(encodingOf("/pub/a/b/新", Encoding::Gbk,
-                         {{"/", gbkLine}, {"/pub/", utf8Line}, {"/pub/a/b", asciiLine}}),
-              Encoding::Utf8);
-    EXPECT_EQ(encodingOf("/pub/新", Encoding::Gbk, {{"/pub", asciiLine}}), Encoding::Gbk);
-    // A folder's own name was listed in its parent.
-    EXPECT_EQ(encodingOf("/中文/", Encoding::Gbk, {{"/", utf8Line}, {"/中文", gbkLine}}),
-              Encoding::Utf8);
-    // The latest listing of a folder holds.
-    EXPECT_EQ(encodingOf("/pub/x", Encoding::Gbk, {{"/pub", utf8Line}, {"/pub", gbkLine}}),
-              Encoding::Gbk);
+    const std::initializer_list<std::pair<const char*, QByteArray>> mixed = {
+        {"/pub", "资料"}, {"/pub", gbk("中文")}, {"/pub", "readme"}};
+    const PathCase cases[] = {
+        {"/pub/资料/x", Encoding::Gbk, mixed, "/pub/资料/x"},
+        {"/pub/中文/", Encoding::Gbk, mixed, "/pub/" + gbk("中文") + '/'},
+        {"/pub/新", Encoding::Gbk, mixed, "/pub/新"},
+        {"/pub/新", Encoding::Gbk, {{"/pub", gbk("中文")}}, "/pub/" + gbk("新")},
+        {"/pub/a/b/新", Encoding::Gbk, {{"/pub", "资料"}, {"/pub/a", "x"}}, "/pub/a/b/新"},
+        {"/pub/新", Encoding::Utf8, {{"/pub", gbk("中文")}}, "/pub/新"},
+    };
+    for (const PathCase& row : cases) {
+        RemoteNameEncodings encodings;
+        encodings.setFallback(row.fallback);
+        for (const auto& [folder, bytes] : row.listed)
+            encodings.noteName(QString::fromUtf8(folder), RemoteNameEncodings::decodeName(bytes),
+                               TextCodec::isValidUtf8(bytes) ? Encoding::Utf8 : Encoding::Gbk);
+        EXPECT_EQ(encodings.bytesOf(QString::fromUtf8(row.path)).toHex(), row.bytes.toHex())
+            << row.path;
+    }
 }
 
 } // namespace

@@ -201,7 +201,8 @@ TEST_F(RemoteOperationsTest, TreeDeleteOnAnEndlesslyNestedListingEnds)
         listings += command.startsWith("LIST ") ? 1 : 0;
     }
     EXPECT_GT(listings, 2);
-    EXPECT_EQ(removals.size(), listings);
+    // One more listing: the parent's, which tells a folder from a link to one.
+    EXPECT_EQ(removals.size() + 1, listings);
     ASSERT_FALSE(removals.isEmpty());
     EXPECT_EQ(removals.last(), "RMD /top");
     EXPECT_TRUE(removals.first().startsWith("RMD /top/again/again/"));

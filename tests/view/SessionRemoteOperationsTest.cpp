@@ -21,6 +21,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <atomic>
 #include <vector>
 
@@ -709,7 +710,8 @@ TEST_F(SessionRemoteOperationsTest, Utf8NamesOnADefaultServerAreReadAndSentAsUtf
     ASSERT_TRUE(answer.has_value());
     const auto* logon = dynamic_cast<LogonPayload*>(answer->payload.get());
     ASSERT_TRUE(logon != nullptr && logon->encodings != nullptr);
-    EXPECT_EQ(logon->encodings->ofEntry(inside + text("/读我.txt")), TextCodec::Encoding::Utf8);
+    EXPECT_EQ(logon->encodings->bytesOf(inside + text("/读我.txt")),
+              QByteArray("/pub/中文文件夹/读我.txt"));
 
     post(QM_DELETE_TREE, text("新建文件夹"));
     post(QM_DELETE_FILE, text("读我.txt"));
@@ -720,43 +722,81 @@ TEST_F(SessionRemoteOperationsTest, Utf8NamesOnADefaultServerAreReadAndSentAsUtf
     EXPECT_TRUE(logLines().contains(text("删除读我.txt成功\r\n")));
 }
 
-// A folder whose listing is not UTF-8 throughout is read as GBK, and new names there are sent
-// as GBK. A UTF-8 name in such a listing reads wrongly, but still reaches the server as the
-// very bytes it was listed with.
-TEST_F(SessionRemoteOperationsTest, GbkAndMixedListingsAreReadAsGbkAndEveryNameGoesBackAsItCame)
+// A default vsftpd keeps whatever bytes clients sent: one GBK name among UTF-8 ones changes
+// nothing about how the others read, and each goes back to the server as it was listed.
+TEST_F(SessionRemoteOperationsTest, MixedFolderReadsEveryNameOnItsOwnAndSendsItBackAsListed)
 {
     const QByteArray gbkFolder = gbk("中文目录");
     makeRawEntry(gbkFolder, true);
     makeRawEntry(gbkFolder + '/' + gbk("文件.txt"), false);
     makeRawEntry("中文文件夹", true);
     makeRawEntry("中文文件夹/a.txt", false);
+    makeRawEntry("资料.txt", false);
     connectInto(QStringLiteral("/pub"));
     QStringList names = lastListNames();
-    ASSERT_TRUE(names.removeOne(text("中文目录"))) << joined(names);
-    ASSERT_TRUE(names.removeOne(QStringLiteral("..")));
-    ASSERT_EQ(names.size(), 1);
-    const QString misread = names.first();
-    EXPECT_NE(misread, text("中文文件夹"));
+    names.sort();
+    EXPECT_EQ(joined(names), joined({QStringLiteral(".."), text("中文文件夹"), text("中文目录"),
+                                     text("资料.txt")}));
+
+    enter(text("/pub/中文文件夹"));
+    EXPECT_EQ(joined(lastListNames()), "..|a.txt");
+    enter(QStringLiteral("/pub"));
+    post(QM_MAKE_FOLDER, text("新建文件夹"));
+    finishPending();
+    EXPECT_TRUE(rawExists("新建文件夹"));
 
     enter(text("/pub/中文目录"));
     EXPECT_EQ(joined(lastListNames()), joined({QStringLiteral(".."), text("文件.txt")}));
-    post(QM_RENAME, text("文件.txt"), text("新文件.txt"));
-    post(QM_MAKE_FOLDER, text("子目录"));
-    finishPending();
-    EXPECT_TRUE(rawExists(gbkFolder + '/' + gbk("新文件.txt")));
-    EXPECT_TRUE(rawExists(gbkFolder + '/' + gbk("子目录")));
-    post(QM_DELETE_TREE, text("子目录"));
-    finishPending();
-    EXPECT_FALSE(rawExists(gbkFolder + '/' + gbk("子目录")));
-
-    enter(QStringLiteral("/pub/") + misread);
-    EXPECT_EQ(remote.lastVisited(), QStringLiteral("/pub/") + misread);
-    EXPECT_EQ(joined(lastListNames()), "..|a.txt");
     enter(QStringLiteral("/pub"));
-    post(QM_DELETE_TREE, misread);
+    post(QM_DELETE_TREE, text("中文文件夹"));
     finishPending();
     EXPECT_FALSE(rawExists("中文文件夹"));
     EXPECT_TRUE(rawExists(gbkFolder));
+}
+
+// A path typed into the box names folders that may never have been listed.
+TEST_F(SessionRemoteOperationsTest, ATypedPathIsTriedInUtf8ThenInGbk)
+{
+    makeRawEntry(gbk("旧目录"), true);
+    makeRawEntry("新目录", true);
+    connectInto(text("/pub/新目录"));
+    connectInto(text("/pub/旧目录"));
+}
+
+// ---- links, refusals ----
+
+TEST_F(SessionRemoteOperationsTest, ALinkToAFolderIsShownAndEnteredAsAFolder)
+{
+    makeTree({"real/", "real/inside.txt", "file.txt"});
+    makeLink(QStringLiteral("linked"), QStringLiteral("real"));
+    makeLink(QStringLiteral("shortcut"), QStringLiteral("file.txt"));
+    connectInto(QStringLiteral("/pub"));
+    const QVector<CListItem> rows = listsShown().last();
+    const auto row = [&rows](const char* name) {
+        return *std::find_if(rows.begin(), rows.end(),
+                             [name](const CListItem& r) { return r.name == QLatin1String(name); });
+    };
+    EXPECT_TRUE(row("linked").isFolder);
+    EXPECT_FALSE(row("shortcut").isFolder);
+    EXPECT_EQ(lastCwd(), "CWD /pub");
+
+    enter(QStringLiteral("/pub/linked"));
+    EXPECT_EQ(joined(lastListNames()), "..|inside.txt");
+    enter(QStringLiteral("/pub"));
+    post(QM_DELETE_TREE, QStringLiteral("linked"));
+    finishPending();
+    EXPECT_FALSE(exists(onDisk(QStringLiteral("linked"))));
+    EXPECT_TRUE(exists(onDisk(QStringLiteral("real/inside.txt"))));
+}
+
+TEST_F(SessionRemoteOperationsTest, ARefusedNewFolderLogsTheServersReply)
+{
+    connectInto(QStringLiteral("/"));
+    post(QM_MAKE_FOLDER, QStringLiteral("locked"));
+    finishPending();
+    EXPECT_TRUE(logLines().contains(
+        QStringLiteral("服务器拒绝了 MKD locked:550 Create directory operation failed.\r\n")))
+        << joined(logLines());
 }
 
 } // namespace

@@ -185,8 +185,8 @@ TEST_F(SessionThreadTest, WrongPasswordLogsTheFailureAndLeavesNoEntry)
     ASSERT_TRUE(waitUntil([this] { return reports.finished == 1; }));
     EXPECT_EQ(reports.logonFailed, 1);
     EXPECT_EQ(reports.loggedOn, 0);
-    EXPECT_EQ(reports.log, (QStringList{QStringLiteral("连接失败,请检查用户/密码是否正确\r\n"),
-                                        QStringLiteral("原因:530 Authentication failed.\r\n")}));
+    EXPECT_EQ(reports.log, (QStringList{QStringLiteral("原因:530 Authentication failed.\r\n"),
+                                        QStringLiteral("连接失败,请检查用户/密码是否正确\r\n")}));
     EXPECT_EQ(registry.tabCount(), 0);
     EXPECT_FALSE(session->isRunning());
 }
@@ -245,14 +245,14 @@ TEST_F(SessionThreadTest, DestroyingASessionBlockedOnTheNetworkReturnsPromptly)
     EXPECT_LT(timer.elapsed(), 3000); // the network time-out of the session is 5 s
 }
 
-TEST_F(SessionThreadTest, ARefusedConnectionLogsTheSocketsReasonUnderTheFailureLine)
+TEST_F(SessionThreadTest, ARefusedConnectionLogsTheSocketsReasonFirstAndBlamesNoPassword)
 {
     auto session = startSession(LogonRecord{QStringLiteral("127.0.0.1"), QStringLiteral("u"),
                                             freeports::freeTcpPort(), QStringLiteral("p")});
     session->start();
     ASSERT_TRUE(waitUntil([this] { return reports.finished == 1; }));
-    EXPECT_EQ(reports.log, (QStringList{QStringLiteral("连接失败,请检查用户/密码是否正确\r\n"),
-                                        QStringLiteral("原因:服务器拒绝连接或无法到达\r\n")}));
+    EXPECT_EQ(reports.log, (QStringList{QStringLiteral("原因:服务器拒绝连接或无法到达\r\n"),
+                                        QStringLiteral("连接失败\r\n")}));
 }
 
 // The session's control connection dies with the server; the next request after the server

@@ -69,12 +69,14 @@ void CftpApp::attachArchiveCommands()
     QueueCommands& queueCommands = queue_->commands();
     compress_ = std::make_unique<CompressAndUpload>(
         *frame_->view(), features_->localPane(), prompt_,
-        CompressAndUpload::Sources{
-            [&sessions] { return sessions.isConnected(); },
-            [&sessions] { return sessions.remote().currentFolder(); },
-            [&queueCommands](const QString& local, const QString& remote, const QString& size) {
-                queueCommands.AddUploadFromPath(local, remote, size);
-            }});
+        CompressAndUpload::Sources{[&sessions] { return sessions.isConnected(); },
+                                   [&sessions] { return sessions.remote().currentFolder(); },
+                                   [&queueCommands](const QString& local, const QString& remote,
+                                                    const QString& size, const QString& address) {
+                                       queueCommands.AddUploadFromPath(local, remote, size,
+                                                                       address);
+                                   },
+                                   [&sessions] { return sessions.currentAddress(); }});
     remoteArchive_ =
         std::make_unique<RemoteArchiveCommands>(*frame_->view(), sessions, [&sessions] {
             const SessionThread* session = sessions.currentSession();

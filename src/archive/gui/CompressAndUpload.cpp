@@ -46,6 +46,8 @@ void CompressAndUpload::run()
         prompt_.tell(QStringLiteral("请先在本地列表中选择要压缩上传的文件或文件夹"));
         return;
     }
+    // The tab selected now is where the archive goes, whichever is selected once it is packed.
+    const Destination destination{sources_.remoteFolder(), sources_.serverAddress()};
     const QString folder = localPane_.currentFolder();
     const QString archiveName = names.first() + QStringLiteral(".zip");
     const QString archivePath = TransferQueue::localPath(folder, archiveName);
@@ -63,7 +65,7 @@ void CompressAndUpload::run()
         view_.AppendLog(QStringLiteral("压缩") + archiveName + QStringLiteral("时有") +
                         QString::number(packer.skippedEntries()) +
                         QStringLiteral("项无法读取，未放入压缩包\r\n"));
-    queueUpload(archiveName, archivePath);
+    queueUpload(archiveName, archivePath, destination);
 }
 
 // The dialog appears only when packing takes a while; its own event loop keeps the window
@@ -100,13 +102,14 @@ ZipPacker::Result CompressAndUpload::packWithProgress(ZipPacker& packer, const Q
     return result;
 }
 
-void CompressAndUpload::queueUpload(const QString& archiveName, const QString& archivePath)
+void CompressAndUpload::queueUpload(const QString& archiveName, const QString& archivePath,
+                                    const Destination& destination)
 {
     const QFileInfo archive(archivePath);
     if (!archive.isFile()) {
         prompt_.tell(QStringLiteral("文件错误"));
         return;
     }
-    sources_.addUpload(archivePath, TransferQueue::remotePath(sources_.remoteFolder(), archiveName),
-                       QString::number(archive.size()));
+    sources_.addUpload(archivePath, TransferQueue::remotePath(destination.folder, archiveName),
+                       QString::number(archive.size()), destination.address);
 }

@@ -22,10 +22,12 @@ public:
     struct Sources {
         std::function<bool()> connected;
         std::function<QString()> remoteFolder;
-        // Queues the archive's upload and stores the queue.
+        // Queues the archive's upload to the server of address and stores the queue.
         std::function<void(const QString& localPath, const QString& remoteTarget,
-                           const QString& size)>
+                           const QString& size, const QString& address)>
             addUpload;
+        // The current session's address, which the upload carries.
+        std::function<QString()> serverAddress;
     };
 
     CompressAndUpload(CftpView& view, LocalPaneController& localPane, Prompt& prompt,
@@ -36,7 +38,12 @@ public:
 private:
     ZipPacker::Result packWithProgress(ZipPacker& packer, const QStringList& names,
                                        const QString& archivePath);
-    void queueUpload(const QString& archiveName, const QString& archivePath);
+    struct Destination {
+        QString folder;
+        QString address;
+    };
+    void queueUpload(const QString& archiveName, const QString& archivePath,
+                     const Destination& destination);
 
     CftpView& view_;
     LocalPaneController& localPane_;

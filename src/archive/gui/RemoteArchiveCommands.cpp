@@ -57,14 +57,28 @@ void RemoteArchiveCommands::OnCompressOnServer()
     QStringList paths;
     for (const QString& name : selectedNames())
         paths.append(fullPath(name));
-    if (!paths.isEmpty())
+    if (!paths.isEmpty() && mayCarry(paths))
         startWorker(ArchiveRequest::compressText(paths));
 }
 
 void RemoteArchiveCommands::OnExtractOnServer()
 {
-    for (const QString& name : selectedNames())
-        startWorker(ArchiveRequest::extractText(fullPath(name)));
+    for (const QString& name : selectedNames()) {
+        const QString path = fullPath(name);
+        if (mayCarry({path}))
+            startWorker(ArchiveRequest::extractText(path));
+    }
+}
+
+// A name the request cannot carry is refused here, before anything goes out, with the reason.
+bool RemoteArchiveCommands::mayCarry(const QStringList& paths)
+{
+    const QString why = ArchiveRequest::whyUnsendable(view_.user(), paths);
+    if (why.isEmpty())
+        return true;
+    view_.AppendLog(QStringLiteral("false!\r\n"));
+    view_.AppendLog(why + QStringLiteral("\r\n"));
+    return false;
 }
 
 bool RemoteArchiveCommands::OnUpdateExtractOnServer() const

@@ -36,6 +36,7 @@ public:
 private:
     QStringList selectedNames() const;
     QString fullPath(const QString& name) const;
+    bool mayCarry(const QStringList& paths);
     void startWorker(const QString& requestText);
     void reapFinished();
 

@@ -13,10 +13,12 @@
 #include "view/gui/LocalPaneController.h"
 #include "view/gui/SessionController.h"
 
-#include <QFile>
+#include <QDir>
 #include <QFileDialog>
 #include <QFileInfo>
 #include <QItemSelectionModel>
+#include <QStandardPaths>
+#include <QTemporaryDir>
 
 #include <algorithm>
 
@@ -90,37 +92,52 @@ void QueueCommands::watchDoubleClicks()
 }
 
 void QueueCommands::AddUploadFromPath(const QString& localPath, const QString& remoteTarget,
-                                      const QString& size)
+                                      const QString& size, const QString& address)
 {
     if (!connectedOrTell(QStringLiteral("尚未连接")))
         return;
+    const std::optional<QString> server =
+        address.isEmpty() ? rowAddressOrTell(QStringLiteral("尚未连接")) : address;
+    if (!server)
+        return;
     const int folder = QFileInfo(localPath).isDir() ? 1 : 0;
     PaneEntry entry{QString(), size, folder};
-    addRow(localPath, remoteTarget, entry, QueueAction::Upload.toString());
+    addRow(localPath, remoteTarget, entry, QueueAction::Upload.toString(), *server);
 }
 
 void QueueCommands::upload()
 {
     if (!connectedOrTell(QStringLiteral("请先连接服务器")))
         return;
+    const std::optional<QString> address = rowAddressOrTell(QStringLiteral("请先连接服务器"));
+    if (!address)
+        return;
     for (const PaneEntry& entry : selectedLocalEntries())
-        AddUploadFromPath(localPathOf(entry.name), remotePathOf(entry.name), entry.size);
+        AddUploadFromPath(localPathOf(entry.name), remotePathOf(entry.name), entry.size, *address);
 }
 
 void QueueCommands::addUploads()
 {
     if (!connectedOrTell(QStringLiteral("请先连接服务器")))
         return;
+    const std::optional<QString> address = rowAddressOrTell(QStringLiteral("请先连接服务器"));
+    if (!address)
+        return;
     for (const PaneEntry& entry : selectedLocalEntries())
         addRow(localPathOf(entry.name), remotePathOf(entry.name), entry,
-               QueueAction::Upload.toString());
+               QueueAction::Upload.toString(), *address);
 }
 
 void QueueCommands::download()
 {
-    for (const PaneEntry& entry : selectedRemoteEntries())
+    const QList<PaneEntry> entries = selectedRemoteEntries();
+    const std::optional<QString> address =
+        entries.isEmpty() ? std::nullopt : rowAddressOrTell(QStringLiteral("尚未连接"));
+    if (!address)
+        return;
+    for (const PaneEntry& entry : entries)
         addRow(remotePathOf(entry.name), localPathOf(entry.name), entry,
-               QueueAction::Download.toString());
+               QueueAction::Download.toString(), *address);
 }
 
 void QueueCommands::addDownloads()
@@ -141,26 +158,50 @@ void QueueCommands::saveAs()
     const QList<PaneEntry> entries = selectedRemoteEntries();
     if (entries.isEmpty())
         return;
+    const std::optional<QString> address = rowAddressOrTell(QStringLiteral("尚未连接"));
+    if (!address)
+        return;
     const QString folder = chooseFolder_();
     if (folder.isEmpty())
         return;
     for (const PaneEntry& entry : entries)
         addRow(remotePathOf(entry.name), TransferQueue::localPath(folder, entry.name), entry,
-               QueueAction::Download.toString());
+               QueueAction::Download.toString(), *address);
 }
 
-// The file goes to the work path, any earlier copy there removed first, so that it arrives
-// without an overwrite question and is opened when it does.
+// The files go to a fresh folder of their own under the user's cache folder, readable by the
+// user only: never into the work path, whose ftp.ini, list.dat and WFL.dat a server could
+// otherwise replace by offering files of those names, and never over a file that is there.
+// Being new, the folder holds nothing to ask about overwriting.
 void QueueCommands::openRemoteFiles()
 {
-    const QString workPath = view_.configuration().workPath;
-    for (PaneEntry entry : selectedRemoteEntries()) {
-        const QString target = TransferQueue::localPath(workPath, entry.name);
-        if (QFileInfo(target).isFile())
-            QFile::remove(target);
-        entry.folder = 0;
-        addRow(remotePathOf(entry.name), target, entry, QueueAction::DownloadAndOpen.toString());
+    const QList<PaneEntry> entries = selectedRemoteEntries();
+    const std::optional<QString> address =
+        entries.isEmpty() ? std::nullopt : rowAddressOrTell(QStringLiteral("尚未连接"));
+    if (!address)
+        return;
+    const QString folder = freshOpenFolder();
+    if (folder.isEmpty()) {
+        prompt_.tell(QStringLiteral("无法创建用于打开文件的临时文件夹"));
+        return;
     }
+    for (PaneEntry entry : entries) {
+        const QString target = TransferQueue::localPath(folder, entry.name);
+        entry.folder = 0;
+        addRow(remotePathOf(entry.name), target, entry, QueueAction::DownloadAndOpen.toString(),
+               *address);
+    }
+}
+
+QString QueueCommands::freshOpenFolder()
+{
+    const QString base = QStandardPaths::writableLocation(QStandardPaths::GenericCacheLocation) +
+                         QStringLiteral("/kevra/open");
+    if (!QDir().mkpath(base))
+        return QString();
+    QTemporaryDir folder(base + QStringLiteral("/XXXXXX"));
+    folder.setAutoRemove(false);
+    return folder.isValid() ? folder.path() : QString();
 }
 
 void QueueCommands::startAll()
@@ -232,9 +273,24 @@ bool QueueCommands::connectedOrTell(const QString& notice)
     return false;
 }
 
+// The rows come from the current session's pane and run against its server and account. With
+// no session at all (a download needs none) the server box names the server, as it always did;
+// while a new session is still logging on, the pane still shows another tab's folder, so
+// nothing is added.
+std::optional<QString> QueueCommands::rowAddressOrTell(const QString& notice)
+{
+    const QString address = sessions_.currentAddress();
+    if (!address.isEmpty())
+        return address;
+    if (!sessions_.isConnected())
+        return view_.host();
+    prompt_.tell(notice);
+    return std::nullopt;
+}
+
 // Every add stores the queue at once, so a crash never loses a row the user has seen added.
 void QueueCommands::addRow(const QString& source, const QString& target, const PaneEntry& entry,
-                           const QString& action)
+                           const QString& action, const QString& address)
 {
     QueueEntry added;
     added.source = source;
@@ -242,6 +298,7 @@ void QueueCommands::addRow(const QString& source, const QString& target, const P
     added.size = entry.size;
     added.action = action;
     added.folder = entry.folder != 0 ? 1 : 0;
+    added.address = address;
     queue_.AddQueueRow(added, view_.host());
     store_.SaveQueue();
 }

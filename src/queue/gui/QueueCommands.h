@@ -5,6 +5,7 @@
 #include <QString>
 
 #include <functional>
+#include <optional>
 
 class CMyListCtrl;
 class CftpView;
@@ -43,9 +44,10 @@ public:
     void setFolderChooser(FolderChooser chooser) { chooseFolder_ = std::move(chooser); }
 
     // Queues the upload of one local file or folder (decided by the file system) to
-    // remoteTarget; "尚未连接" and nothing added while no session is connected.
+    // remoteTarget on the server of address (the current session's when empty); "尚未连接" and
+    // nothing added while no session is connected.
     void AddUploadFromPath(const QString& localPath, const QString& remoteTarget,
-                           const QString& size);
+                           const QString& size, const QString& address = QString());
 
 private:
     // One selected row of a file pane.
@@ -76,8 +78,11 @@ private:
     void showInformation();
 
     bool connectedOrTell(const QString& notice);
+    std::optional<QString> rowAddressOrTell(const QString& notice);
+    // A new folder, mode 0700, under the cache folder; empty when it cannot be made.
+    static QString freshOpenFolder();
     void addRow(const QString& source, const QString& target, const PaneEntry& entry,
-                const QString& action);
+                const QString& action, const QString& address);
     QList<PaneEntry> selectedLocalEntries() const;
     QList<PaneEntry> selectedRemoteEntries() const;
     static QList<PaneEntry> selectedEntries(const CMyListCtrl& list, const FileListModel& files);

@@ -1,8 +1,6 @@
 #include "queue/gui/QueueFeatures.h"
 
-#include "ftp/FtpClient.h"
 #include "queue/FolderTransfer.h"
-#include "queue/TransferJob.h"
 #include "queue/gui/TransferController.h"
 #include "view/gui/CMyListCtrl.h"
 #include "view/gui/CftpView.h"
@@ -52,19 +50,7 @@ void QueueFeatures::attachTransfers(CftpView& view, Prompt& prompt, SessionContr
 {
     transfers_ = std::make_unique<TransferController>(view, prompt, sessions, localPane, queue_,
                                                       slots_, stopAll_);
-    transfers_->setFolderMover(
-        [](FtpClient& client, const TransferJob& job, TransferEnvironment::FileMover moveFile,
-           std::function<bool()> stopRequested, std::function<void(const QString&)> log,
-           std::shared_ptr<RemoteNameEncodings> encodings) {
-            FolderTransfer walk(client, std::move(moveFile), std::move(stopRequested),
-                                std::move(log), std::move(encodings));
-            if (job.download) {
-                walk.RemoteFolderSize(job.remotePath);
-                return walk.DownloadFolder(job.remotePath, job.localPath);
-            }
-            walk.LocalFolderSize(job.localPath);
-            return walk.UploadFolder(job.remotePath, job.localPath);
-        });
+    transfers_->setFolderMover(&FolderTransfer::MoveJob);
 }
 
 void QueueFeatures::reportRefusals(CftpView& view)

@@ -244,9 +244,9 @@ void CftpView::registerCommands()
                          [this] { Q_EMIT closeTabRequested(tabAtMenuPoint()); });
 }
 
-// Enter acts only in the password field (connect) and in the lists, which handle it
-// themselves; everywhere else it is swallowed, so that the combo boxes never take the typed
-// text into their lists.
+// Enter acts only in the password field (connect), in the remote path box (open the typed path)
+// and in the lists, which handle it themselves; everywhere else it is swallowed, so that the
+// combo boxes never take the typed text into their lists.
 void CftpView::watchEnterKeys()
 {
     for (QWidget* widget : findChildren<QWidget*>()) {
@@ -266,6 +266,8 @@ bool CftpView::eventFilter(QObject* watched, QEvent* event)
         return false;
     if (watched == password_)
         Q_EMIT connectRequested();
+    if (watched == remotePathBox_ || watched == remotePathBox_->lineEdit())
+        Q_EMIT remotePathEntered(remotePathBox_->currentText());
     return true;
 }
 

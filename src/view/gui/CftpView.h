@@ -101,6 +101,8 @@ Q_SIGNALS:
     void saveAccountRequested();
     // The user picked another session tab.
     void sessionTabSelected(int index);
+    // Enter in the remote path box: the user wants to open the path typed there.
+    void remotePathEntered(const QString& path);
     // "关闭" in the tab menu: the tab under the point where the menu was asked for, or -1.
     void closeTabRequested(int index);
 

@@ -9,6 +9,7 @@
 #include <QComboBox>
 #include <QDir>
 #include <QFileInfo>
+#include <QItemSelectionModel>
 #include <QKeyEvent>
 #include <QPointer>
 #include <QSignalBlocker>
@@ -39,8 +40,13 @@ LocalPaneController::LocalPaneController(CftpView& view, Prompt& prompt, QObject
     view_.localPathBox()->setCompleter(nullptr);
     connect(view_.localPathBox(), &QComboBox::editTextChanged, this,
             &LocalPaneController::onPathEdited);
+    // A double click means the row clicked, even inside a wider selection.
     connect(view_.localList(), &QAbstractItemView::doubleClicked, this,
-            &LocalPaneController::openSelectedRow);
+            [this](const QModelIndex& index) {
+                view_.localList()->selectionModel()->select(
+                    index, QItemSelectionModel::ClearAndSelect | QItemSelectionModel::Rows);
+                openSelectedRow();
+            });
     view_.localList()->installEventFilter(this);
     registerCommands();
 }

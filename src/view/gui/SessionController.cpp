@@ -12,6 +12,7 @@
 #include "view/gui/FileListModel.h"
 
 #include <QComboBox>
+#include <QItemSelectionModel>
 #include <QKeyEvent>
 #include <QLineEdit>
 #include <QTabBar>
@@ -51,10 +52,16 @@ SessionController::SessionController(CftpView& view, Prompt& prompt, const QStri
     connect(&view_, &CftpView::disconnectRequested, this, &SessionController::OnDisconnect);
     connect(&view_, &CftpView::sessionTabSelected, this, &SessionController::onTabSelected);
     connect(&view_, &CftpView::closeTabRequested, this, &SessionController::onCloseTab);
-    connect(view_.remotePathBox(), &QComboBox::editTextChanged, this,
-            &SessionController::onRemotePathEdited);
+    // Only a finished path is opened: Enter, or an item picked from the box's list.
+    connect(&view_, &CftpView::remotePathEntered, this, &SessionController::navigateTo);
+    connect(view_.remotePathBox(), &QComboBox::textActivated, this, &SessionController::navigateTo);
+    // A double click means the row clicked, even inside a wider selection.
     connect(view_.remoteList(), &QAbstractItemView::doubleClicked, this,
-            &SessionController::openRemoteRow);
+            [this](const QModelIndex& index) {
+                view_.remoteList()->selectionModel()->select(
+                    index, QItemSelectionModel::ClearAndSelect | QItemSelectionModel::Rows);
+                openRemoteRow();
+            });
     registerCommands();
     watchRemoteKeys();
 }
@@ -129,6 +136,16 @@ SessionThread* SessionController::currentSession() const
 {
     const auto it = sessions_.find(registry_.current());
     return it == sessions_.end() ? nullptr : it->second.get();
+}
+
+QString SessionController::currentAddress() const
+{
+    const int current = registry_.current();
+    for (const SessionRegistry::Tab& tab : registry_.tabs()) {
+        if (tab.id == current)
+            return tab.identity.text();
+    }
+    return QString();
 }
 
 bool SessionController::postToCurrent(int message, std::unique_ptr<MailPayload> payload)
@@ -207,22 +224,29 @@ void SessionController::startSession(const LogonRecord& logon)
             [this, id](const QString& path) { onRemotePathShown(id, path); });
     browsers_.emplace(id, std::move(browser));
     sessions_.emplace(id, std::move(session));
-    if (!pathAfterLogon_.isEmpty())
-        pathsAfterLogon_[id] = std::exchange(pathAfterLogon_, QString());
+    raw->openAfterLogon(std::exchange(pathAfterLogon_, QString()));
     raw->start();
 }
 
+// The new tab's own listing is on its way; until it comes the tab shows nothing rather than the
+// listing of the tab that was selected before.
 void SessionController::onLoggedOn(int sessionId, const QString& host)
 {
     registry_.attachTab(sessionId);
+    view_.remoteFiles()->clear();
     view_.addSessionTab(host);
+    relabelTabs();
     setConnected(true);
-    const auto pending = pathsAfterLogon_.find(sessionId);
-    if (pending != pathsAfterLogon_.end()) {
-        if (sessionId == registry_.current())
-            showRemotePath(pending->second);
-        pathsAfterLogon_.erase(pending);
-    }
+}
+
+void SessionController::relabelTabs()
+{
+    std::vector<SessionIdentity> identities;
+    for (const SessionRegistry::Tab& tab : registry_.tabs())
+        identities.push_back(tab.identity);
+    const QStringList labels = SessionIdentity::tabLabels(identities);
+    for (int index = 0; index < labels.size() && index < view_.sessionTabs()->count(); ++index)
+        view_.sessionTabs()->setTabText(index, labels.at(index));
 }
 
 // The failed session no longer serves requests: they go to the selected tab's session again.
@@ -236,7 +260,6 @@ void SessionController::onFinished(int sessionId)
 {
     sessions_.erase(sessionId);
     browsers_.erase(sessionId);
-    pathsAfterLogon_.erase(sessionId);
 }
 
 void SessionController::onRemoteList(int sessionId, const QVector<CListItem>& rows)
@@ -256,18 +279,20 @@ void SessionController::onRemotePathShown(int sessionId, const QString& path)
         showRemotePath(path);
 }
 
-// Showing a path in the box is what starts the navigation to it, as typing it would.
+// Showing a path in the box starts the navigation to it, as entering it would; a path already
+// reached is not entered again.
 void SessionController::showRemotePath(const QString& path)
 {
     QComboBox* box = view_.remotePathBox();
     box->addItem(path);
     box->setCurrentIndex(box->count() - 1);
     view_.setRemotePathText(path);
+    navigateTo(path);
 }
 
-void SessionController::onRemotePathEdited(const QString& text)
+void SessionController::navigateTo(const QString& path)
 {
-    remote().setPathBoxText(text);
+    remote().setPathBoxText(path);
     postToCurrent(QM_NAVIGATE);
 }
 
@@ -287,7 +312,9 @@ void SessionController::onTabSelected(int index)
     if (sessionId == SessionRegistry::None)
         return;
     registry_.setCurrent(sessionId);
-    view_.setHost(view_.sessionTabs()->tabText(index));
+    // The label may name the user too; the server box takes the server as it was given.
+    if (const SessionThread* session = currentSession())
+        view_.setHost(session->logon().host);
     postToCurrent(QM_ACTIVATE);
 }
 
@@ -315,6 +342,7 @@ void SessionController::OnDisconnect()
     view_.setPassword(QString());
     view_.setHost(QString());
     view_.removeSessionTab(tab);
+    relabelTabs();
     if (view_.sessionTabs()->count() > 0) {
         const int last = view_.sessionTabs()->count() - 1;
         view_.selectSessionTab(last);
@@ -337,6 +365,7 @@ void SessionController::onCloseTab(int index)
     const QString label = view_.sessionTabs()->tabText(index);
     endSession(registry_.sessionAtTab(index));
     view_.removeSessionTab(index);
+    relabelTabs();
     view_.AppendLog(label + QStringLiteral("已断开连接\r\n"));
 }
 

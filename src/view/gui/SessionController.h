@@ -43,6 +43,9 @@ public:
     CertificateTrust& certificateTrust() { return *certificateTrust_; }
     // The session requests go to; null when there is none.
     SessionThread* currentSession() const;
+    // The address queue entries added now carry: the current session's identity text; empty
+    // while no session is current or the current one is still logging on.
+    QString currentAddress() const;
     // Posts a request to the current session; false when there is none.
     bool postToCurrent(int message, std::unique_ptr<MailPayload> payload = {});
     // Posts a request to the session with this id, current or not (a transfer asks the session
@@ -73,7 +76,8 @@ private:
     void onActivated(int sessionId, const LogonRecord& logon);
     void onTabSelected(int index);
     void onCloseTab(int index);
-    void onRemotePathEdited(const QString& text);
+    void navigateTo(const QString& path);
+    void relabelTabs();
     void endSession(int sessionId);
     void setConnected(bool connected);
     void showRemotePath(const QString& path);
@@ -97,5 +101,4 @@ private:
     std::chrono::milliseconds networkTimeout_{30000};
     bool connected_ = false;
     QString pathAfterLogon_;
-    std::map<int, QString> pathsAfterLogon_; // by session id, until that session logs on
 };

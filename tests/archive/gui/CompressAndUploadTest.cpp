@@ -11,6 +11,7 @@
 #include "view/gui/CommandIds.h"
 #include "view/gui/LocalPaneFixture.h"
 
+#include <QDir>
 #include <QProgressDialog>
 #include <QPushButton>
 #include <QTimer>
@@ -34,9 +35,11 @@ protected:
         view, pane, prompt,
         CompressAndUpload::Sources{
             [this] { return connected; }, [] { return QStringLiteral("/pub"); },
-            [this](const QString& local, const QString& remote, const QString& size) {
+            [this](const QString& local, const QString& remote, const QString& size,
+                   const QString&) {
                 queue.AddUpload(local, remote, 0, size, view.host(), queueFile);
-            }}};
+            },
+            [] { return QString(); }}};
 };
 
 TEST_F(CompressAndUploadTest, RefusesWithoutConnectionOrSelection)
@@ -96,11 +99,12 @@ TEST_F(CompressAndUploadTest, QueuesOneUploadThatArrivesIntact)
 }
 
 // Packing a big file shows the progress dialog while the window keeps handling events, and its
-// cancel button stops the packing: nothing is queued and no archive is left.
+// cancel button stops the packing: nothing is queued and the older archive stays as it was.
 TEST_F(CompressAndUploadTest, CancelFromTheProgressDialog)
 {
     ASSERT_TRUE(integration::writeFile(path(QStringLiteral("noise.bin")),
                                        integration::randomBytes(64 * 1024 * 1024)));
+    ASSERT_TRUE(integration::writeFile(path(QStringLiteral("noise.bin.zip")), "older archive"));
     select({QStringLiteral("noise.bin")});
     bool dialogShown = false;
     QTimer poll;
@@ -116,7 +120,22 @@ TEST_F(CompressAndUploadTest, CancelFromTheProgressDialog)
     poll.stop();
     EXPECT_TRUE(dialogShown);
     EXPECT_EQ(queue.rowCount(), 0);
-    EXPECT_FALSE(QFile::exists(path(QStringLiteral("noise.bin.zip"))));
+    EXPECT_EQ(filebytes::read(path(QStringLiteral("noise.bin.zip"))), "older archive");
+    EXPECT_TRUE(QDir(temp.path())
+                    .entryList({QStringLiteral("*.part")}, QDir::Files | QDir::Hidden)
+                    .isEmpty());
+}
+
+// An older archive of the same name that is itself selected goes into the new one as content.
+TEST_F(CompressAndUploadTest, SelectedOlderArchiveIsPackedAsContent)
+{
+    writeFile(QStringLiteral("a.txt"), 10);
+    ASSERT_TRUE(integration::writeFile(path(QStringLiteral("a.txt.zip")), "older archive"));
+    select({QStringLiteral("a.txt"), QStringLiteral("a.txt.zip")});
+    view.commands().dispatch(CommandId::LocalCompressAndUpload);
+    EXPECT_EQ(ziplisting::entries(path(QStringLiteral("a.txt.zip"))),
+              (QStringList{QStringLiteral("a.txt"), QStringLiteral("a.txt.zip")}));
+    EXPECT_EQ(queue.rowCount(), 1);
 }
 
 } // namespace

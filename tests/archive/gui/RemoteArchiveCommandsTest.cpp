@@ -17,6 +17,7 @@
 #include <QComboBox>
 #include <QDir>
 #include <QFile>
+#include <QLineEdit>
 #include <QTabBar>
 #include <QTemporaryDir>
 #include <QTest>
@@ -52,6 +53,7 @@ protected:
         sessions.OnConnect();
         ASSERT_TRUE(waitFor([&] { return view.sessionTabs()->count() == 1; }));
         view.remotePathBox()->setEditText(QStringLiteral("/pub"));
+        QTest::keyClick(view.remotePathBox()->lineEdit(), Qt::Key_Return);
         ASSERT_TRUE(waitFor([&] { return names().contains(QStringLiteral("b.txt")); }));
     }
 
@@ -127,10 +129,27 @@ TEST_F(RemoteArchiveCommandsTest, HostileArchiveExtractsNothing)
     ASSERT_TRUE(waitFor([&] { return names().contains(QStringLiteral("bad.zip")); }));
     select({QStringLiteral("bad.zip")});
     view.commands().dispatch(CommandId::RemoteExtract);
-    ASSERT_TRUE(waitFor([&] { return view.logText().endsWith(QStringLiteral("false!\r\n")); }))
-        << view.logText().toStdString();
+    ASSERT_TRUE(waitFor([&] {
+        return view.logText().endsWith(QStringLiteral("false!"
+                                                      "\r\n原因：压缩包中有条目名称不安全（会写到目"
+                                                      "标文件夹之外或无法解码），已拒绝解压\r\n"));
+    })) << view.logText().toStdString();
     EXPECT_FALSE(QFileInfo::exists(pub + QStringLiteral("/fine.txt")));
     EXPECT_FALSE(QFileInfo::exists(QFileInfo(server.rootPath()).path() + QStringLiteral("/evil")));
+}
+
+// The request is GBK: a name it cannot carry is refused with the reason before anything is sent.
+TEST_F(RemoteArchiveCommandsTest, NameOutsideGbkIsRefusedBeforeSending)
+{
+    ASSERT_TRUE(integration::writeFile(pub + QStringLiteral("/한글.txt"), "hangul"));
+    sessions.refreshRemote();
+    ASSERT_TRUE(waitFor([&] { return names().contains(QStringLiteral("한글.txt")); }));
+    select({QStringLiteral("한글.txt")});
+    view.commands().dispatch(CommandId::RemoteCompress);
+    EXPECT_TRUE(view.logText().endsWith(
+        QStringLiteral("false!\r\n原因：“/pub/한글.txt”中含有 GBK 编码无法表示的字符（例如韩文或"
+                       "表情符号），压缩服务收不到正确的名称，未发送\r\n")));
+    EXPECT_TRUE(commands.isIdle());
 }
 
 // The archive service runs on the FTP server's host, whatever scheme and port the server box

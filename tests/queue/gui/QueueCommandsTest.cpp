@@ -5,6 +5,7 @@
 
 #include <QFile>
 #include <QFileInfo>
+#include <QStandardPaths>
 
 namespace {
 
@@ -166,7 +167,8 @@ TEST_F(QueueCommandsTest, SaveAsPutsEachFileIntoTheChosenFolder)
     EXPECT_EQ(queue().rowCount(), 3);
 }
 
-TEST_F(QueueCommandsTest, OpenReplacesTheFileInTheWorkPath)
+// The file to open goes to a new folder under the cache folder, never over the work path's.
+TEST_F(QueueCommandsTest, OpenLeavesTheFileInTheWorkPathAlone)
 {
     const QString target = config.workPath + QStringLiteral("readme.txt");
     QFile old(target);
@@ -176,11 +178,24 @@ TEST_F(QueueCommandsTest, OpenReplacesTheFileInTheWorkPath)
     selectAll(view.remoteList());
     ASSERT_TRUE(view.commands().isEnabled(CommandId::RemoteOpen));
     dispatch(CommandId::RemoteOpen);
-    EXPECT_FALSE(QFile::exists(target));
+    EXPECT_TRUE(QFile::exists(target));
     EXPECT_TRUE(prompt.texts().isEmpty());
+    const QString queued = queue().text(0, TransferQueue::TargetColumn);
+    EXPECT_TRUE(
+        queued.startsWith(QStandardPaths::writableLocation(QStandardPaths::GenericCacheLocation) +
+                          QStringLiteral("/kevra/open/")));
     EXPECT_EQ(rowsAsText(),
-              QStringList{QStringLiteral("/pub/readme.txt > %1 Downop 0").arg(target)});
+              QStringList{QStringLiteral("/pub/readme.txt > %1 Downop 0").arg(queued)});
     EXPECT_EQ(storedSources(), QStringList{QStringLiteral("/pub/readme.txt")});
+}
+
+// A double click on one file of a wider selection downloads that file only.
+TEST_F(QueueCommandsTest, DoubleClickDownloadsTheClickedFileOnly)
+{
+    showRemoteRows(QStringLiteral("/pub"), {file("a.txt", "1"), file("b.txt", "2")});
+    selectAll(view.remoteList());
+    Q_EMIT view.remoteList()->doubleClicked(view.remoteList()->model()->index(1, 0));
+    EXPECT_EQ(column(TransferQueue::SourceColumn), QStringList{QStringLiteral("/pub/b.txt")});
 }
 
 struct EnabledCase {
@@ -282,7 +297,8 @@ TEST_F(ConnectedQueueTest, UploadsQueueTheLocalSelectionIntoTheRemoteFolder)
     const QStringList once{QStringLiteral("%1sub > /pub/sub UP 1").arg(local),
                            QStringLiteral("%1data.bin > /pub/data.bin UP 0").arg(local)};
     EXPECT_EQ(rowsAsText(), once + once);
-    EXPECT_EQ(column(TransferQueue::AddressColumn), QStringList(4, server.host()));
+    const QString address = QStringLiteral("anonymous@%1:%2").arg(server.host()).arg(server.port());
+    EXPECT_EQ(column(TransferQueue::AddressColumn), QStringList(4, address));
     EXPECT_EQ(storedSources().size(), 4);
 }
 

@@ -74,7 +74,7 @@ TEST_F(UpdateSettingsDialog, MenuCommandsReachTheViewAndAskNoServerWithoutOne)
     EXPECT_EQ(view.configuration().updateMode, UpdateSettings::Never);
 
     view.commands().dispatch(CommandId::CheckForUpdates);
-    EXPECT_EQ(prompt.texts(), QStringList{QStringLiteral("获取更新地址失败")});
+    EXPECT_EQ(prompt.texts(), QStringList{QStringLiteral("未设置更新服务器")});
 }
 
 } // namespace

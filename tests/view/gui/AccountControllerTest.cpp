@@ -472,7 +472,8 @@ TEST_F(SavedAccountConnectionTest, AccountPickedFromTheServerListConnectsToAReal
     ASSERT_TRUE(connected.count() > 0 || connected.wait(10000)) << view.logText().toStdString();
     EXPECT_EQ(connected.first().first().toBool(), true);
     ASSERT_TRUE(waitFor([&] { return view.sessionTabs()->count() == 1; }));
-    EXPECT_EQ(view.sessionTabs()->tabText(0), server.host());
+    EXPECT_EQ(view.sessionTabs()->tabText(0),
+              server.host() + u':' + QString::number(server.port()));
     const QStringList lines = view.logText().split(QStringLiteral("\r\n"), Qt::SkipEmptyParts);
     ASSERT_GE(lines.size(), 2);
     EXPECT_EQ(lines[0], QStringLiteral("连接服务器:127.0.0.1"));

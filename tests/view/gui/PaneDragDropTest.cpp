@@ -92,6 +92,18 @@ TEST_F(PaneDragDropTest, AFolderIsNotMovedBelowItself)
               QStringList{QStringLiteral("不能将文件夹tree移动到它自己的子文件夹中")});
 }
 
+// Dropped onto a link to its own folder, a file would meet itself as the entry already there.
+TEST_F(PaneDragDropTest, ADropOntoALinkToTheSameFolderLeavesTheFile)
+{
+    writeFile(QStringLiteral("mine.txt"), 4);
+    ASSERT_TRUE(QFile::link(QStringLiteral("."), path(QStringLiteral("here"))));
+
+    ASSERT_TRUE(dragLocalRows({QStringLiteral("mine.txt")}, QStringLiteral("here")));
+
+    EXPECT_EQ(sizeOf("mine.txt"), 4);
+    EXPECT_TRUE(prompt.texts().isEmpty());
+}
+
 TEST_F(PaneDragDropTest, AFileFromTheFileManagerIsCopiedOnceAndTheCopyKept)
 {
     QTemporaryDir outside;

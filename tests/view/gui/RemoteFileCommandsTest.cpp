@@ -80,6 +80,7 @@ protected:
         sessions.OnConnect();
         ASSERT_TRUE(waitFor([&] { return view.sessionTabs()->count() == 1; }));
         view.remotePathBox()->setEditText(QStringLiteral("/pub"));
+        QTest::keyClick(view.remotePathBox()->lineEdit(), Qt::Key_Return);
         ASSERT_TRUE(waitFor([&] { return names().contains(QStringLiteral("xyz.txt")); }));
     }
 

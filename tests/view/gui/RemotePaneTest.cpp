@@ -16,6 +16,7 @@
 #include <QFile>
 #include <QHeaderView>
 #include <QItemSelectionModel>
+#include <QLineEdit>
 #include <QRegularExpression>
 #include <QTabBar>
 #include <QTemporaryDir>
@@ -181,14 +182,38 @@ TEST_F(RemotePaneTest, ChineseFolderWithASpaceOpens)
     EXPECT_EQ(view.remotePathText(), QStringLiteral("/中文 目录"));
 }
 
-TEST_F(RemotePaneTest, TypingAPathNavigatesAndTheShownFolderSendsNothing)
+// Typing sends nothing: each intermediate text would be a CWD and, most often, a failure.
+TEST_F(RemotePaneTest, TypedPathNavigatesOnEnterAndTheShownFolderSendsNothing)
 {
     ASSERT_TRUE(waitFor([&] { return showing(QStringLiteral("pub")); }));
-    view.remotePathBox()->setEditText(QStringLiteral("/pub"));
+    QLineEdit* edit = view.remotePathBox()->lineEdit();
+    const auto cwds = [] { return server->protocolLog().count(QStringLiteral("\"CWD /p")); };
+    const auto before = cwds();
+    edit->clear();
+    QTest::keyClicks(edit, QStringLiteral("/pub"));
+    QTest::qWait(300);
+    EXPECT_EQ(cwds(), before);
+    QTest::keyClick(edit, Qt::Key_Return);
     ASSERT_TRUE(waitFor([&] { return showing(QStringLiteral("incoming")); }));
     view.remotePathBox()->setEditText(QStringLiteral("/nowhere"));
+    QTest::keyClick(edit, Qt::Key_Return);
     QTest::qWait(300);
     EXPECT_TRUE(showing(QStringLiteral("incoming")));
+}
+
+// A new tab whose first folder the server refuses shows its own home folder, never the listing
+// the previous tab left in the pane.
+TEST_F(RemotePaneTest, NewTabWhoseFolderIsRefusedShowsItsHomeFolder)
+{
+    ASSERT_TRUE(waitFor([&] { return showing(QStringLiteral("docs")); }));
+    open(QStringLiteral("docs"));
+    ASSERT_TRUE(waitFor([&] { return showing(QStringLiteral("inner")); }));
+    features.sessions().openAfterLogon(QStringLiteral("/nowhere"));
+    connectOnce();
+    EXPECT_FALSE(showing(QStringLiteral("inner")));
+    ASSERT_TRUE(waitFor([&] { return showing(QStringLiteral("huge.iso")); }));
+    EXPECT_TRUE(view.logText().contains(QStringLiteral("打开文件夹/nowhere失败:550")));
+    EXPECT_EQ(view.remotePathText(), QStringLiteral("/"));
 }
 
 TEST_F(RemotePaneTest, SortBySizeKeepsParentAndFoldersOnTopInBothDirections)

@@ -82,7 +82,8 @@ TEST_F(SessionControllerTest, ConnectAddsATabLogsInOrderAndShowsTheHomeFolder)
     connectTo(server.host(), server.port());
     ASSERT_TRUE(waitFor([&] { return view.sessionTabs()->count() == 1; }));
     EXPECT_TRUE(view.sessionTabs()->isVisible() || !view.isVisible());
-    EXPECT_EQ(view.sessionTabs()->tabText(0), server.host());
+    EXPECT_EQ(view.sessionTabs()->tabText(0),
+              server.host() + u':' + QString::number(server.port()));
     EXPECT_TRUE(controller.isConnected());
     const QStringList lines = logLines();
     ASSERT_GE(lines.size(), 3);
@@ -100,10 +101,10 @@ TEST_F(SessionControllerTest, WrongPasswordLogsTheFailureAndAddsNoTab)
     PyFtpdServer server;
     ASSERT_TRUE(server.start()) << server.errorText().toStdString();
     connectTo(server.host(), server.port(), server.user(), QStringLiteral("wrong"));
-    ASSERT_TRUE(waitFor([&] { return view.logText().contains(QStringLiteral("原因")); }));
+    ASSERT_TRUE(waitFor([&] { return view.logText().contains(QStringLiteral("连接失败")); }));
     EXPECT_EQ(logLines(), (QStringList{QStringLiteral("连接服务器:") + server.host(),
-                                       QStringLiteral("连接失败,请检查用户/密码是否正确"),
-                                       QStringLiteral("原因:530 Authentication failed.")}));
+                                       QStringLiteral("原因:530 Authentication failed."),
+                                       QStringLiteral("连接失败,请检查用户/密码是否正确")}));
     EXPECT_EQ(view.sessionTabs()->count(), 0);
     EXPECT_FALSE(controller.isConnected());
     EXPECT_EQ(controller.currentSession(), nullptr);
@@ -117,7 +118,8 @@ TEST_F(SessionControllerTest, TwoConnectsToOneHostGiveTwoTabsAndDisconnectingBot
     ASSERT_TRUE(waitFor([&] { return view.sessionTabs()->count() == 1; }));
     connectTo(server.host(), server.port());
     ASSERT_TRUE(waitFor([&] { return view.sessionTabs()->count() == 2; }));
-    EXPECT_EQ(view.sessionTabs()->tabText(1), server.host());
+    const QString label = server.host() + u':' + QString::number(server.port());
+    EXPECT_EQ(view.sessionTabs()->tabText(1), QStringLiteral("anonymous@") + label);
     const QStringList entries = controller.registry().tabEntries();
     ASSERT_EQ(entries.size(), 2);
     EXPECT_TRUE(entries[0].startsWith(server.host()));
@@ -134,7 +136,7 @@ TEST_F(SessionControllerTest, TwoConnectsToOneHostGiveTwoTabsAndDisconnectingBot
     EXPECT_TRUE(view.host().isEmpty());
     EXPECT_EQ(view.port(), std::optional<int>(server.port()));
     EXPECT_EQ(view.remoteFiles()->rowCount(), 0);
-    EXPECT_TRUE(view.logText().endsWith(server.host() + QStringLiteral("已断开连接\r\n")));
+    EXPECT_TRUE(view.logText().endsWith(label + QStringLiteral("已断开连接\r\n")));
 }
 
 TEST_F(SessionControllerTest, MessagesForAnEmptyServerAndForDisconnectWithoutASession)
@@ -206,6 +208,7 @@ TEST_F(SessionControllerTest, TabsSwitchBetweenSessionsInDifferentFolders)
     connectTo(server.host(), server.port());
     ASSERT_TRUE(waitFor([&] { return remoteNames().contains(QStringLiteral("pub")); }));
     view.remotePathBox()->setEditText(QStringLiteral("/pub"));
+    QTest::keyClick(view.remotePathBox()->lineEdit(), Qt::Key_Return);
     ASSERT_TRUE(waitFor([&] { return remoteNames().contains(QStringLiteral("inpub.txt")); }));
 
     connectTo(server.host(), server.port());
