@@ -669,7 +669,10 @@ bool FtpClient::readUntilCode(QLatin1String wanted, bool refusalEnds)
     for (int read = 0; read <= maxForeignReplies; ++read) {
         if (replyLine.startsWith(wanted))
             return true;
-        if (refusalEnds && replyLine.startsWith(QLatin1String("550")))
+        // 500-504: a server without the command answers so; waiting on would cost the
+        // time-out and, with it, the connection.
+        if (refusalEnds && (replyLine.startsWith(QLatin1String("550")) ||
+                            replyLine.startsWith(QLatin1String("50"))))
             return false;
         refusalEnds = true;
         if (!exchange(QString()))
