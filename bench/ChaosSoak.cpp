@@ -4,6 +4,7 @@
 // Prints one line per entry, "<state>\t<source>\t<target>", once every entry has ended.
 // Manifest lines: "D <remote path> <local path>" or "U <local path> <remote path>".
 // Usage: kevra_chaos_soak <host> <port> <manifest> <auto|active|passive> [timeout seconds]
+#include "QueueHarness.h"
 #include "app/Configuration.h"
 #include "platform/Prompt.h"
 #include "queue/QueueEntry.h"
@@ -25,28 +26,6 @@
 #include <functional>
 
 namespace {
-
-class SilentPrompt : public Prompt {
-public:
-    PromptAnswer ask(const QString&, const QString&, PromptButtons) override
-    {
-        return PromptAnswer::Yes;
-    }
-};
-
-bool runUntil(const std::function<bool()>& condition, int timeoutMs)
-{
-    QEventLoop loop;
-    QTimer check;
-    QObject::connect(&check, &QTimer::timeout, &loop, [&] {
-        if (condition())
-            loop.quit();
-    });
-    check.start(50);
-    QTimer::singleShot(timeoutMs, &loop, &QEventLoop::quit);
-    loop.exec();
-    return condition();
-}
 
 bool hasEnded(const QString& state)
 {
@@ -117,15 +96,8 @@ int main(int argc, char** argv)
     view.initialUpdate(LoadConfiguration(documents.path()));
     SessionController sessions(view, prompt, documents.path());
     LocalPaneController localPane(view, prompt);
-    view.setHost(host);
-    view.setPort(port);
-    view.setUser(QStringLiteral("anonymous"));
-    view.setPassword(QStringLiteral("guest"));
-    sessions.OnConnect();
-    if (!runUntil([&] { return sessions.isConnected(); }, 30000)) {
-        std::fprintf(stderr, "cannot connect to %s:%d\n", argv[1], port);
+    if (!connectAnonymously(view, sessions, host, port, 30000))
         return 1;
-    }
     TransferQueue queue;
     TransferSlots slots;
     StopAllTransfers stopAll;

@@ -4,6 +4,7 @@
 // thread's longest event-loop stall meanwhile (milliseconds), or fails when an entry ends
 // otherwise.
 // Usage: kevra_queue_bench <host> <port> <local folder> <count>
+#include "QueueHarness.h"
 #include "app/Configuration.h"
 #include "platform/Prompt.h"
 #include "queue/QueueEntry.h"
@@ -25,14 +26,6 @@
 #include <cstdio>
 
 namespace {
-
-class SilentPrompt : public Prompt {
-public:
-    PromptAnswer ask(const QString&, const QString&, PromptButtons) override
-    {
-        return PromptAnswer::Yes;
-    }
-};
 
 // The longest time the event loop went without running a 1 ms timer, beyond that millisecond.
 class StallMeter : public QObject {
@@ -56,21 +49,6 @@ private:
     qint64 last_ = 0;
     qint64 longest_ = 0;
 };
-
-// Runs the event loop until the condition holds or the time is up.
-bool runUntil(const std::function<bool()>& condition, int timeoutMs)
-{
-    QEventLoop loop;
-    QTimer check;
-    QObject::connect(&check, &QTimer::timeout, &loop, [&] {
-        if (condition())
-            loop.quit();
-    });
-    check.start(5);
-    QTimer::singleShot(timeoutMs, &loop, &QEventLoop::quit);
-    loop.exec();
-    return condition();
-}
 
 bool allFinished(const TransferQueue& queue)
 {
@@ -104,15 +82,8 @@ int main(int argc, char** argv)
     SessionController sessions(view, prompt, work.path());
     LocalPaneController localPane(view, prompt);
     localPane.navigateTo(folder);
-    view.setHost(host);
-    view.setPort(port);
-    view.setUser(QStringLiteral("anonymous"));
-    view.setPassword(QStringLiteral("guest"));
-    sessions.OnConnect();
-    if (!runUntil([&] { return sessions.isConnected(); }, 10000)) {
-        std::fprintf(stderr, "cannot connect to %s:%d\n", argv[1], port);
+    if (!connectAnonymously(view, sessions, host, port, 10000))
         return 1;
-    }
     TransferQueue queue;
     TransferSlots slots;
     StopAllTransfers stopAll;
@@ -132,7 +103,7 @@ int main(int argc, char** argv)
         entry.action = QueueAction::Download.toString();
         queue.AddQueueRow(entry, host);
     }
-    const bool finished = runUntil([&] { return allFinished(queue); }, 600000);
+    const bool finished = runUntil([&] { return allFinished(queue); }, 600000, 5);
     const double seconds = static_cast<double>(clock.elapsed()) / 1000.0;
     for (const TransferQueue::Row& row : queue.snapshot()) {
         if (row.text(TransferQueue::StateColumn) != QueueState::Downloaded) {
