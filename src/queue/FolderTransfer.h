@@ -10,6 +10,7 @@
 #include <functional>
 #include <memory>
 
+class FileLanes;
 class FtpClient;
 class FolderProbe;
 class RemoteNameEncodings;
@@ -50,10 +51,14 @@ public:
     // replacing the old one once it is complete, instead of being left alone.
     void setReplaceExisting(bool replace) { replaceExisting_ = replace; }
 
+    // Files go to the lanes instead of moveFile; the walks then end when the lanes have
+    // finished.
+    void setLanes(FileLanes* lanes) { lanes_ = lanes; }
+
     // A folder entry as the queue runs it: its tree measured, then walked.
     static bool MoveJob(FtpClient& client, const TransferJob& job, FileMover moveFile,
                         StopTest stopRequested, std::function<void(const QString&)> log,
-                        std::shared_ptr<RemoteNameEncodings> encodings);
+                        std::shared_ptr<RemoteNameEncodings> encodings, FileLanes* lanes);
 
     void LocalFolderSize(const QString& localFolder);   // adds to client.folderTotalBytes
     void RemoteFolderSize(const QString& remoteFolder); // adds to client.folderTotalBytes
@@ -69,6 +74,7 @@ private:
     class PendingFolders;
 
     bool stopNow();
+    bool sendFile(bool download, const QString& remote, const QString& local, quint64 bytes);
     void measureLocal(const QString& folder, QStringList& ancestors);
     void measureRemote(const QString& folder, int depth);
     bool uploadTree(const QString& remote, const QString& local, QStringList& ancestors);
@@ -94,4 +100,5 @@ private:
     qsizetype entryLimit_ = DefaultEntryLimit;
     qsizetype heldNames_ = 0; // sub-folder names kept for a later visit, all levels together
     bool replaceExisting_ = false;
+    FileLanes* lanes_ = nullptr;
 };

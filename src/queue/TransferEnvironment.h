@@ -6,6 +6,7 @@
 #include <functional>
 #include <memory>
 
+class FileLanes;
 class FtpClient;
 class RemoteNameEncodings;
 class NamedMutex;
@@ -23,12 +24,12 @@ struct TransferEnvironment {
     // Moves one file of a folder job; false when it failed.
     using FileMover =
         std::function<bool(bool download, const QString& remotePath, const QString& localPath)>;
-    // Walks a folder job (measure, then move each file with moveFile, testing stopRequested
-    // after every file); false when a file failed.
-    using FolderMover = std::function<bool(FtpClient& client, const TransferJob& job,
-                                           FileMover moveFile, std::function<bool()> stopRequested,
-                                           std::function<void(const QString&)> log,
-                                           std::shared_ptr<RemoteNameEncodings> encodings)>;
+    // Walks a folder job (measure, then move each file with moveFile, or over the lanes when
+    // given, testing stopRequested after every file); false when a file failed.
+    using FolderMover = std::function<bool(
+        FtpClient& client, const TransferJob& job, FileMover moveFile,
+        std::function<bool()> stopRequested, std::function<void(const QString&)> log,
+        std::shared_ptr<RemoteNameEncodings> encodings, FileLanes* lanes)>;
 
     TransferQueue* queue = nullptr;
     TransferSlots* slots = nullptr;

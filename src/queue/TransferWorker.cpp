@@ -3,11 +3,14 @@
 #include "config/Configuration.h"
 #include "ftp/FtpClient.h"
 #include "platform/Prompt.h"
+#include "queue/FileLanes.h"
+#include "queue/LaneConnection.h"
 #include "queue/StopAllTransfers.h"
 #include "queue/TransferContext.h"
 #include "queue/TransferJob.h"
 #include "queue/TransferMessages.h"
 #include "queue/TransferOneFile.h"
+#include "queue/TransferSlots.h"
 #include "session/RemoteBrowserState.h"
 #include "session/RemoteNameEncodings.h"
 #include "session/RemoteOperations.h"
@@ -22,6 +25,8 @@ using std::chrono::steady_clock;
 constexpr milliseconds mailWait{100};
 // How often a retry's wait looks for a pause or a removal of its entry.
 constexpr milliseconds stopPollInterval{50};
+// The extra connections of one folder entry: the queue's other slots at the most.
+constexpr int maxLanes = TransferSlots::InitialCount;
 
 QString overwriteQuestion(const QString& path)
 {
@@ -91,6 +96,7 @@ bool TransferWorker::handle(Mail& mail)
         if (auto* logon = dynamic_cast<LogonPayload*>(mail.payload.get());
             logon && !logonArrived_) {
             encodings_ = logon->encodings;
+            judge_ = logon->judge;
             client_->setCertificateJudge(logon->judge);
             logOn(logon->record);
         }
@@ -184,12 +190,35 @@ bool TransferWorker::move(const TransferJob& job, TransferOneFile& moveFile)
         env_.log(QStringLiteral("err\r\n"));
         return false;
     }
-    return env_.moveFolder(
-        *client_, job,
-        [&moveFile](bool download, const QString& remotePath, const QString& localPath) {
-            return moveFile(download, remotePath, localPath);
-        },
-        stopRequested, env_.log, encodings_);
+    auto moveHere = [&moveFile](bool download, const QString& remotePath,
+                                const QString& localPath) {
+        return moveFile(download, remotePath, localPath);
+    };
+    FileLanes lanes(moveHere, stopRequested, client_->folderDoneBytes);
+    openLanes(lanes, job);
+    return env_.moveFolder(*client_, job, moveHere, stopRequested, env_.log, encodings_, &lanes);
+}
+
+// One more connection for every transfer slot that is free now; each gives its slot back when
+// its lane ends.
+void TransferWorker::openLanes(FileLanes& lanes, const TransferJob& job)
+{
+    if (!logon_ || !env_.slots)
+        return;
+    for (int lane = 0; lane < maxLanes && env_.slots->tryTake(); ++lane) {
+        lanes.addLane(
+            [this, job] {
+                auto connection = std::make_shared<LaneConnection>(env_, context_, encodings_);
+                if (!connection->logOn(*logon_, judge_))
+                    return FileLanes::FileMover();
+                connection->prepare(job);
+                return FileLanes::FileMover(
+                    [connection](bool download, const QString& remote, const QString& local) {
+                        return connection->move(download, remote, local);
+                    });
+            },
+            [slots = env_.slots] { slots->giveBack(); });
+    }
 }
 
 // Each retry resumes from the temporary file. A folder is not walked again: its files that

@@ -10,6 +10,8 @@
 #include <optional>
 #include <thread>
 
+class CertificateJudge;
+class FileLanes;
 class FtpClient;
 class RemoteNameEncodings;
 class RemoteOperations;
@@ -44,6 +46,7 @@ private:
     void carryOut(const TransferJob& job);
     bool overwriteAllowed(TransferJob& job, RemoteOperations& remote);
     bool move(const TransferJob& job, TransferOneFile& moveFile);
+    void openLanes(FileLanes& lanes, const TransferJob& job);
     bool moveWithRetries(const TransferJob& job, RemoteOperations& remote,
                          const QString& remoteFolder);
     bool failedOnTheNetwork() const;
@@ -60,7 +63,8 @@ private:
     std::shared_ptr<FtpClient> client_;
     bool engineReportPending_ = false;
     bool logonArrived_ = false;
-    std::optional<LogonRecord> logon_; // kept for the retries' new connections
+    std::optional<LogonRecord> logon_; // kept for the retries' and the lanes' new connections
+    std::shared_ptr<CertificateJudge> judge_;
     // The encodings the session's folders were listed in; a record of its own until the logon
     // brings the session's.
     std::shared_ptr<RemoteNameEncodings> encodings_;
