@@ -45,10 +45,7 @@ bool closesMultiLineReply(const QString& line, int code)
 
 ControlChannel::ControlChannel(FtpClient& client) : client_(client) {}
 
-ControlChannel::~ControlChannel()
-{
-    disconnect();
-}
+ControlChannel::~ControlChannel() = default;
 
 bool ControlChannel::connect(const QString& hostName, int portNumber)
 {
