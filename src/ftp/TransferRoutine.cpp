@@ -96,8 +96,6 @@ void TransferRoutine::tellCannotAccess(const QString& local)
         prompt_->tell(QStringLiteral("无法访问文件") + local);
 }
 
-// The restart request and the retrieval go out together; the first reply is the answer to
-// REST.
 bool TransferRoutine::downloadInto(const QString& remote, const QString& local,
                                    DataChannel& channel)
 {
@@ -111,12 +109,7 @@ bool TransferRoutine::downloadInto(const QString& remote, const QString& local,
     // A local part longer than the server's file is not a part of it.
     if (remoteSize_ && start > *remoteSize_)
         return control_.fail(errorText(ErrorText::File));
-    if (!control_.sendCommand(QStringLiteral("REST ") + QString::number(start)) ||
-        !control_.sendCommand(QStringLiteral("RETR ") + remote) || !control_.readReply())
-        return false;
-    // Without the restart the server sends the whole file, which would land after the part
-    // already here.
-    if (start > 0 && client_.replyClass != 3)
+    if (!requestDownload(remote, start))
         return false;
     const TransferPhase phase = runDataPhase(
         file, channel, [&] { return loop_.receive(file, channel, start, remoteSize_); });
@@ -128,6 +121,17 @@ bool TransferRoutine::downloadInto(const QString& remote, const QString& local,
         return control_.failNetwork(errorText(ErrorText::Network));
     finish();
     return true;
+}
+
+// The restart request and the retrieval go out together; the first reply is the answer to
+// REST. Without the restart the server sends the whole file, which would land after the part
+// already here.
+bool TransferRoutine::requestDownload(const QString& remote, quint64 start)
+{
+    if (!control_.sendCommand(QStringLiteral("REST ") + QString::number(start)) ||
+        !control_.sendCommand(QStringLiteral("RETR ") + remote) || !control_.readReply())
+        return false;
+    return start == 0 || client_.replyClass == 3;
 }
 
 // Uploads always append: the server's size says where to continue.

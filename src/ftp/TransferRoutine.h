@@ -29,6 +29,7 @@ private:
     bool measure(const QString& local, bool download);
     bool askSize(const QString& name, std::optional<quint64>& size);
     bool downloadInto(const QString& remote, const QString& local, DataChannel& channel);
+    bool requestDownload(const QString& remote, quint64 start);
     bool uploadFrom(const QString& remote, const QString& local, DataChannel& channel);
     TransferPhase runDataPhase(QFile& file, DataChannel& channel,
                                const std::function<TransferPhase()>& moveBytes);
