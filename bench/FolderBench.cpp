@@ -11,9 +11,9 @@
 #include "platform/NamedMutex.h"
 #include "platform/Prompt.h"
 #include "queue/TransferOneFile.h"
-#include "view/RemoteBrowserState.h"
-#include "view/RemoteNameEncodings.h"
-#include "view/RemoteOperations.h"
+#include "session/RemoteBrowserState.h"
+#include "session/RemoteNameEncodings.h"
+#include "session/RemoteOperations.h"
 
 #include <QCoreApplication>
 #include <QDir>

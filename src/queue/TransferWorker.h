@@ -2,7 +2,7 @@
 
 #include "platform/Mailbox.h"
 #include "queue/TransferEnvironment.h"
-#include "view/LogonRecord.h"
+#include "session/LogonRecord.h"
 
 #include <atomic>
 #include <chrono>

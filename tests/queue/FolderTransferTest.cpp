@@ -8,15 +8,15 @@
 #include "ftp/IntegrationSupport.h"
 #include "platform/NamedMutex.h"
 #include "queue/TransferOneFile.h"
+#include "session/RemoteBrowserState.h"
+#include "session/RemoteNameEncodings.h"
+#include "session/RemoteOperations.h"
 #include "support/FakeFtpServer.h"
 #include "support/NamedCases.h"
 #include "support/PyFtpdServer.h"
 #include "support/ScriptedPrompt.h"
 #include "support/TemporaryFolder.h"
 #include "support/VsftpdServer.h"
-#include "view/RemoteBrowserState.h"
-#include "view/RemoteNameEncodings.h"
-#include "view/RemoteOperations.h"
 
 #include <QDir>
 #include <QDirIterator>

@@ -3,12 +3,12 @@
 #include "ftp/FtpClient.h"
 #include "ftp/IntegrationSupport.h"
 #include "platform/NamedMutex.h"
+#include "session/RemoteBrowserState.h"
+#include "session/RemoteNameEncodings.h"
+#include "session/RemoteOperations.h"
 #include "support/PyFtpdServer.h"
 #include "support/ScriptedPrompt.h"
 #include "support/TemporaryFolder.h"
-#include "view/RemoteBrowserState.h"
-#include "view/RemoteNameEncodings.h"
-#include "view/RemoteOperations.h"
 
 #include <gtest/gtest.h>
 

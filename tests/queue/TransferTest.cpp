@@ -2,10 +2,10 @@
 #include "ftp/FtpClient.h"
 #include "queue/TransferContext.h"
 #include "queue/TransferOneFile.h"
+#include "session/RemoteNameEncodings.h"
+#include "session/RemoteOperations.h"
+#include "session/SessionMessages.h"
 #include "support/NamedCases.h"
-#include "view/RemoteNameEncodings.h"
-#include "view/RemoteOperations.h"
-#include "view/SessionMessages.h"
 
 #include <fcntl.h>
 #include <unistd.h>
