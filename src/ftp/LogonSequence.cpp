@@ -75,6 +75,19 @@ bool announcesUtf8(const QString& featReply)
     return false;
 }
 
+// " MLST type*;size*;modify*;" among the feature lines.
+bool announcesMlst(const QString& featReply)
+{
+    const QStringList lines = featReply.split(QStringLiteral("\r\n"));
+    for (const QString& line : lines) {
+        const QString feature = line.trimmed();
+        if (feature.compare(QLatin1String("MLST"), Qt::CaseInsensitive) == 0 ||
+            feature.startsWith(QLatin1String("MLST "), Qt::CaseInsensitive))
+            return true;
+    }
+    return false;
+}
+
 bool isAscii(const QString& text)
 {
     for (const QChar character : text) {
@@ -180,6 +193,7 @@ bool LogonSequence::negotiateEncoding()
     const int logonClass = client_.replyClass;
     if (!control_.exchange(QStringLiteral("FEAT")))
         return false;
+    machineListing_ = client_.replyClass == 2 && announcesMlst(client_.replyText);
     if (client_.replyClass == 2 && announcesUtf8(client_.replyText)) {
         if (!control_.exchange(QStringLiteral("OPTS UTF8 ON")))
             return false;

@@ -18,6 +18,8 @@ public:
     bool run(const LogonInfo& info);
     // The encoding the server announced for names at logon (UTF8 in FEAT), else GBK.
     TextCodec::Encoding serverEncoding() const { return serverEncoding_; }
+    // The server announced MLST in FEAT at logon, and so machine listings (MLSD).
+    bool announcesMachineListing() const { return machineListing_; }
 
 private:
     enum class Result { LoggedOn, Refused, Failed };
@@ -31,4 +33,5 @@ private:
     ControlChannel& control_;
     TlsNegotiation& tls_;
     TextCodec::Encoding serverEncoding_ = TextCodec::Encoding::Gbk;
+    bool machineListing_ = false;
 };

@@ -9,6 +9,8 @@
 
 #include <QFile>
 
+#include <utility>
+
 namespace {
 
 using enginetext::errorText;
@@ -38,7 +40,9 @@ TransferRoutine::TransferRoutine(FtpClient& client, ControlChannel& control,
 bool TransferRoutine::transfer(const QString& remote, const QString& local, bool passive,
                                bool download)
 {
+    const std::optional<quint64> known = std::exchange(knownSize_, std::nullopt);
     return opener_.runAttempts(passive, [&](bool passiveAttempt) {
+        remoteSize_ = known;
         return transferOnce(remote, local, passiveAttempt, download);
     });
 }
@@ -49,7 +53,7 @@ bool TransferRoutine::transferOnce(const QString& remote, const QString& local, 
     control_.discardStaleReplies();
     // Binary mode first: several servers answer SIZE only in binary mode, and without the size
     // neither a resume nor a completeness check is possible.
-    if (!control_.enterBinaryMode() || !askSize(remote, remoteSize_))
+    if (!control_.enterBinaryMode() || (!remoteSize_ && !askSize(remote, remoteSize_)))
         return false;
     client_.remoteSizeText = QString::number(remoteSize_.value_or(0));
     if (!measure(local, download))

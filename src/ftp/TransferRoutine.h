@@ -23,6 +23,8 @@ public:
                     Prompt* prompt);
 
     bool transfer(const QString& remote, const QString& local, bool passive, bool download);
+    // The next transfer takes this as the server's size instead of asking SIZE.
+    void setKnownSize(std::optional<quint64> size) { knownSize_ = size; }
 
 private:
     bool transferOnce(const QString& remote, const QString& local, bool passive, bool download);
@@ -47,4 +49,5 @@ private:
     TransferLoop loop_;
     // The size the server reported for the running transfer, if it answered SIZE.
     std::optional<quint64> remoteSize_;
+    std::optional<quint64> knownSize_; // for the next transfer only
 };

@@ -76,7 +76,7 @@ bool FileLanes::moveCounted(const FileMover& mover, const File& file)
 {
     if (stopNow())
         return false;
-    const bool moved = mover(file.download, file.remotePath, file.localPath);
+    const bool moved = mover(file.download, file.remotePath, file.localPath, file.listedSize);
     if (stopNow())
         return false;
     doneBytes_ += file.bytes;

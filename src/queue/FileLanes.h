@@ -8,6 +8,7 @@
 #include <functional>
 #include <memory>
 #include <mutex>
+#include <optional>
 #include <thread>
 #include <vector>
 
@@ -21,7 +22,8 @@
 class FileLanes {
 public:
     using FileMover =
-        std::function<bool(bool download, const QString& remotePath, const QString& localPath)>;
+        std::function<bool(bool download, const QString& remotePath, const QString& localPath,
+                           std::optional<quint64> listedSize)>;
     // Opens one lane's connection, on the lane's own thread; an empty mover means the lane could
     // not log on. The mover is destroyed on that thread too, after the lane's last file.
     using LaneOpener = std::function<FileMover()>;
@@ -31,6 +33,7 @@ public:
         QString remotePath;
         QString localPath;
         quint64 bytes = 0;
+        std::optional<quint64> listedSize; // the exact size the listing gave
     };
 
     // doneBytes grows by each file's bytes once it has been dealt with (moved, or failed).

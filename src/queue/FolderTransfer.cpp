@@ -165,13 +165,13 @@ bool FolderTransfer::DownloadFolder(const QString& remoteFolder, const QString& 
 
 // With lanes the file is only handed over: its result counts when the lanes finish.
 bool FolderTransfer::sendFile(bool download, const QString& remote, const QString& local,
-                              quint64 bytes)
+                              quint64 bytes, std::optional<quint64> listedSize)
 {
     if (lanes_) {
-        lanes_->send({download, remote, local, bytes});
+        lanes_->send({download, remote, local, bytes, listedSize});
         return true;
     }
-    const bool moved = moveFile_(download, remote, local);
+    const bool moved = moveFile_(download, remote, local, listedSize);
     if (!stopNow())
         client_.folderDoneBytes += bytes;
     return moved;
@@ -360,8 +360,9 @@ bool FolderTransfer::downloadFiles(const QString& remote, const QString& local,
         const QString source = withSlash(remote) + entry.name;
         const QString target = withSlash(local) + entry.name;
         const quint64 bytes = FolderListing::FileSize(client_, source, entry, *encodings_);
+        const auto listed = entry.exactSize ? std::optional<quint64>(entry.bytes) : std::nullopt;
         if (replaceExisting_ || !QFileInfo::exists(target))
-            complete = sendFile(true, source, target, bytes) && complete;
+            complete = sendFile(true, source, target, bytes, listed) && complete;
         else
             client_.folderDoneBytes += bytes;
         if (stopNow())

@@ -9,6 +9,7 @@
 
 #include <functional>
 #include <memory>
+#include <optional>
 
 class FileLanes;
 class FtpClient;
@@ -29,8 +30,10 @@ struct TransferJob;
 class FolderTransfer {
 public:
     // Moves one file through the ".td" routine (TransferOneFile); false when the transfer failed.
+    // listedSize: the remote file's exact size from its folder's listing, if it gave one.
     using FileMover =
-        std::function<bool(bool download, const QString& remotePath, const QString& localPath)>;
+        std::function<bool(bool download, const QString& remotePath, const QString& localPath,
+                           std::optional<quint64> listedSize)>;
     // Tested after every file: true once the transfer is to stop (pause, stop, clear).
     using StopTest = std::function<bool()>;
     // encodings: the encodings the session's folders were listed in, shared so that names go
@@ -74,7 +77,8 @@ private:
     class PendingFolders;
 
     bool stopNow();
-    bool sendFile(bool download, const QString& remote, const QString& local, quint64 bytes);
+    bool sendFile(bool download, const QString& remote, const QString& local, quint64 bytes,
+                  std::optional<quint64> listedSize = std::nullopt);
     void measureLocal(const QString& folder, QStringList& ancestors);
     void measureRemote(const QString& folder, int depth);
     bool uploadTree(const QString& remote, const QString& local, QStringList& ancestors);

@@ -53,7 +53,8 @@ void LaneConnection::prepare(const TransferJob& job)
     moveFile_->setReplaceAgreed(job.replace != 0);
 }
 
-bool LaneConnection::move(bool download, const QString& remotePath, const QString& localPath)
+bool LaneConnection::move(bool download, const QString& remotePath, const QString& localPath,
+                          std::optional<quint64> listedSize)
 {
-    return (*moveFile_)(download, remotePath, localPath);
+    return (*moveFile_)(download, remotePath, localPath, listedSize);
 }

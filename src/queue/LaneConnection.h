@@ -5,6 +5,7 @@
 #include <QString>
 
 #include <memory>
+#include <optional>
 
 class CertificateJudge;
 class FtpClient;
@@ -33,7 +34,8 @@ public:
     // The entry's settings for every file: its temporary-file record, and whether the user agreed
     // to replace existing targets.
     void prepare(const TransferJob& job);
-    bool move(bool download, const QString& remotePath, const QString& localPath);
+    bool move(bool download, const QString& remotePath, const QString& localPath,
+              std::optional<quint64> listedSize);
 
 private:
     const TransferEnvironment& env_;

@@ -5,6 +5,7 @@
 #include <chrono>
 #include <functional>
 #include <memory>
+#include <optional>
 
 class FileLanes;
 class FtpClient;
@@ -23,7 +24,8 @@ struct TransferJob;
 struct TransferEnvironment {
     // Moves one file of a folder job; false when it failed.
     using FileMover =
-        std::function<bool(bool download, const QString& remotePath, const QString& localPath)>;
+        std::function<bool(bool download, const QString& remotePath, const QString& localPath,
+                           std::optional<quint64> listedSize)>;
     // Walks a folder job (measure, then move each file with moveFile, or over the lanes when
     // given, testing stopRequested after every file); false when a file failed.
     using FolderMover = std::function<bool(

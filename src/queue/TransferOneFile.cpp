@@ -42,16 +42,21 @@ QString TransferOneFile::temporaryName(const QString& path)
     return path + QStringLiteral(".td");
 }
 
-bool TransferOneFile::operator()(bool download, const QString& remotePath, const QString& localPath)
+bool TransferOneFile::operator()(bool download, const QString& remotePath, const QString& localPath,
+                                 std::optional<quint64> listedSize)
 {
     // A blank at either end is part of the name: "notes " is another file than "notes".
     const QString& remote = remotePath;
     const QString& local = localPath;
     if (stopRequested_())
         return false;
+    absentPart_.clear();
     const QString part = partFor(download, download ? local : remote);
     if (part.isEmpty())
         return false;
+    // A new part on the server has nothing to continue: its size needs no asking.
+    if (!download && absentPart_ == part)
+        listedSize = 0;
     const QString remoteFile = download ? remote : part;
     const QString localFile = download ? part : local;
     if (!download && std::exchange(renameInDoubt_, QString()) == remote) {
@@ -61,6 +66,7 @@ bool TransferOneFile::operator()(bool download, const QString& remotePath, const
         if (left == LeftOnServer::WholePart)
             return giveFinalName(download, remote, local, part);
     }
+    client_.setKnownRemoteSize(listedSize);
     const bool ended = client_.TransferFile(remote_.encodings().onWire(client_, remoteFile),
                                             localFile, false, download, configPath_);
     if (stopRequested_())
@@ -118,8 +124,10 @@ bool TransferOneFile::partNameTaken(bool download, const QString& path)
     client_.QuerySize(remote_.encodings().onWire(client_, path));
     if (client_.replyLine.startsWith(QLatin1String("213")))
         return true;
-    if (client_.replyLine.startsWith(QLatin1String("550")))
+    if (client_.replyLine.startsWith(QLatin1String("550"))) {
+        absentPart_ = path;
         return false;
+    }
     return remote_.ProbeRemote(path) > 0;
 }
 

@@ -190,9 +190,9 @@ bool TransferWorker::move(const TransferJob& job, TransferOneFile& moveFile)
         env_.log(QStringLiteral("err\r\n"));
         return false;
     }
-    auto moveHere = [&moveFile](bool download, const QString& remotePath,
-                                const QString& localPath) {
-        return moveFile(download, remotePath, localPath);
+    auto moveHere = [&moveFile](bool download, const QString& remotePath, const QString& localPath,
+                                std::optional<quint64> listedSize) {
+        return moveFile(download, remotePath, localPath, listedSize);
     };
     FileLanes lanes(moveHere, stopRequested, client_->folderDoneBytes);
     openLanes(lanes, job);
@@ -212,10 +212,11 @@ void TransferWorker::openLanes(FileLanes& lanes, const TransferJob& job)
                 if (!connection->logOn(*logon_, judge_))
                     return FileLanes::FileMover();
                 connection->prepare(job);
-                return FileLanes::FileMover(
-                    [connection](bool download, const QString& remote, const QString& local) {
-                        return connection->move(download, remote, local);
-                    });
+                return FileLanes::FileMover([connection](bool download, const QString& remote,
+                                                         const QString& local,
+                                                         std::optional<quint64> listedSize) {
+                    return connection->move(download, remote, local, listedSize);
+                });
             },
             [slots = env_.slots] { slots->giveBack(); });
     }

@@ -177,7 +177,8 @@ protected:
     {
         return FolderTransfer(
             client,
-            [this](bool download, const QString& remote, const QString& target) {
+            [this](bool download, const QString& remote, const QString& target,
+                   std::optional<quint64>) {
                 moves.push_back({remote, target, client.folderDoneBytes});
                 if (download)
                     writeFile(target, "written");
