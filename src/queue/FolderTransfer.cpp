@@ -5,6 +5,7 @@
 #include "queue/FolderListing.h"
 #include "queue/FolderProbe.h"
 #include "queue/TransferJob.h"
+#include "queue/TransferOneFile.h"
 #include "session/RemoteNameEncodings.h"
 
 #include <QDir>
@@ -276,12 +277,18 @@ bool FolderTransfer::uploadFiles(const QString& remote, const QString& local,
     const bool moveAll = folderIsNew || replaceExisting_;
     if (!moveAll && !content.files.isEmpty())
         listed = remoteNames(remote, listingComplete);
+    // Where the folder is new, or was listed in full, its parts are known too.
+    const bool partsKnown = folderIsNew || (!moveAll && listingComplete);
     bool complete = true;
     for (const LocalFolder::File& file : content.files) {
         const QString target = withSlash(remote) + file.name;
+        const QString part = TransferOneFile::temporaryName(file.name);
+        const bool partAbsent =
+            partsKnown && !listed.contains(part) && (folderIsNew || !part.startsWith(u'.'));
         if (moveAll || !existsRemotely(target, file.name, listed, listingComplete))
-            complete =
-                sendFile(false, target, withSlash(local) + file.name, file.bytes) && complete;
+            complete = sendFile(false, target, withSlash(local) + file.name, file.bytes,
+                                partAbsent ? std::optional<quint64>(0) : std::nullopt) &&
+                       complete;
         else
             client_.folderDoneBytes += file.bytes;
         if (stopNow())

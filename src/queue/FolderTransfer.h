@@ -30,7 +30,8 @@ struct TransferJob;
 class FolderTransfer {
 public:
     // Moves one file through the ".td" routine (TransferOneFile); false when the transfer failed.
-    // listedSize: the remote file's exact size from its folder's listing, if it gave one.
+    // listedSize, from the folder's listing where it tells: a download's exact size; for an
+    // upload 0 when no temporary part of the file is on the server.
     using FileMover =
         std::function<bool(bool download, const QString& remotePath, const QString& localPath,
                            std::optional<quint64> listedSize)>;

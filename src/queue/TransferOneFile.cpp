@@ -50,13 +50,15 @@ bool TransferOneFile::operator()(bool download, const QString& remotePath, const
     const QString& local = localPath;
     if (stopRequested_())
         return false;
-    absentPart_.clear();
+    // For an upload the walk may know from the folder's listing that no part is there yet.
+    absentPart_ =
+        !download && listedSize == quint64(0) ? TransferOneFile::temporaryName(remote) : QString();
     const QString part = partFor(download, download ? local : remote);
     if (part.isEmpty())
         return false;
     // A new part on the server has nothing to continue: its size needs no asking.
-    if (!download && absentPart_ == part)
-        listedSize = 0;
+    if (!download)
+        listedSize = absentPart_ == part ? std::optional<quint64>(0) : std::nullopt;
     const QString remoteFile = download ? remote : part;
     const QString localFile = download ? part : local;
     if (!download && std::exchange(renameInDoubt_, QString()) == remote) {
@@ -121,6 +123,8 @@ bool TransferOneFile::partNameTaken(bool download, const QString& path)
         const QFileInfo local(path);
         return local.exists() || local.isSymLink();
     }
+    if (path == absentPart_)
+        return false;
     client_.QuerySize(remote_.encodings().onWire(client_, path));
     if (client_.replyLine.startsWith(QLatin1String("213")))
         return true;

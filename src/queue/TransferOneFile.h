@@ -29,8 +29,9 @@ public:
     // is not complete; a failed one is also logged with "err.....". The temporary file stays
     // in both cases. One object serves all attempts at a file, so that a retry knows when the
     // previous attempt lost the answer to its rename.
-    // listedSize: a download's exact size from the folder's listing, which spares the SIZE
-    // command; the checks that the file is whole hold against it.
+    // listedSize, from the folder's listing: a download's exact size, which spares the SIZE
+    // command (the checks that the file is whole hold against it); for an upload 0 says that
+    // no temporary part is on the server, which spares asking for one.
     bool operator()(bool download, const QString& remotePath, const QString& localPath,
                     std::optional<quint64> listedSize = std::nullopt);
 

@@ -336,7 +336,33 @@ bool RemoteOperations::RenameRemote(const QString& from, const QString& to, Rena
         if (kind == RenameTarget::OtherEntry)
             removeRenameTarget(to);
     }
+    if (origin == RenameOrigin::CheckedTarget)
+        return renameInOneTrip(from, to);
     return changeTree(QStringLiteral("RNFR"), from) && changeTree(QStringLiteral("RNTO"), to);
+}
+
+// Both halves go out together, sparing a round trip per file: after a refused RNFR the server
+// refuses the RNTO too (503), so a half never renames anything. The first refusal is the one
+// reported.
+bool RemoteOperations::renameInOneTrip(const QString& from, const QString& to)
+{
+    const QString base = remote_.currentFolder();
+    if (!client_.SendCommand(QStringLiteral("RNFR ") + encodings_.onWire(client_, from, base)) ||
+        !client_.SendCommand(QStringLiteral("RNTO ") + encodings_.onWire(client_, to, base)) ||
+        !client_.ReadReply())
+        return false;
+    const bool sourceTaken = client_.replyClass == 3;
+    const QString sourceReply = client_.replyLine;
+    if (!client_.ReadReply())
+        return false;
+    if (!sourceTaken)
+        client_.replyLine = sourceReply;
+    if (sourceTaken && client_.replyClass == 2)
+        return true;
+    output_.log(QStringLiteral("服务器拒绝了 ") +
+                (sourceTaken ? QStringLiteral("RNTO ") + to : QStringLiteral("RNFR ") + from) +
+                QStringLiteral(":") + client_.replyLine + QStringLiteral("\r\n"));
+    return false;
 }
 
 // A server that ignores letter case finds the source itself under a new spelling of its name;

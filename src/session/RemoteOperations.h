@@ -69,6 +69,7 @@ private:
     QString fetchFolder(const QString& folder);
     bool commandAbout(const QString& verb, const QString& name);
     bool changeTree(const QString& verb, const QString& name);
+    bool renameInOneTrip(const QString& from, const QString& to);
     bool enterTypedFolder(const QString& folder, const QString& base);
     void markFolderLinks(QVector<CListItem>& entries, const QString& folder);
     bool connectionLost() const;
