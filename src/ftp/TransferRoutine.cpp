@@ -152,8 +152,12 @@ bool TransferRoutine::uploadFrom(const QString& remote, const QString& local, Da
         return control_.fail(errorText(ErrorText::File));
     if (!control_.sendCommand(QStringLiteral("APPE ") + remote))
         return false;
-    const TransferPhase phase =
-        runDataPhase(file, channel, [&] { return loop_.send(file, channel, start, length); });
+    // A passive connection is already open: the data follows the command at once instead of
+    // after the server's mark, which spares a round trip per file. A refusal still ends the
+    // transfer, read while the data waits or after it.
+    const bool sendAtOnce = channel.passive && !control_.dataProtected();
+    const TransferPhase phase = runDataPhase(
+        file, channel, [&] { return loop_.send(file, channel, start, length); }, sendAtOnce);
     if (phase != TransferPhase::Done)
         return phase == TransferPhase::Aborted;
     if (!uploadIsWhole(remote, length))
@@ -165,9 +169,10 @@ bool TransferRoutine::uploadFrom(const QString& remote, const QString& local, Da
 // From the server's connection to its closing reply, with the bytes moved in between. An
 // interrupted transfer is settled here.
 TransferPhase TransferRoutine::runDataPhase(QFile& file, DataChannel& channel,
-                                            const std::function<TransferPhase()>& moveBytes)
+                                            const std::function<TransferPhase()>& moveBytes,
+                                            bool connected)
 {
-    TransferPhase phase = opener_.awaitConnection(channel);
+    TransferPhase phase = connected ? TransferPhase::Done : opener_.awaitConnection(channel);
     if (phase == TransferPhase::Done)
         phase = opener_.secure(channel);
     if (phase == TransferPhase::Done)

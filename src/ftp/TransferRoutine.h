@@ -33,8 +33,10 @@ private:
     bool downloadInto(const QString& remote, const QString& local, DataChannel& channel);
     bool requestDownload(const QString& remote, quint64 start);
     bool uploadFrom(const QString& remote, const QString& local, DataChannel& channel);
+    // connected: the data may move without waiting for the server's mark.
     TransferPhase runDataPhase(QFile& file, DataChannel& channel,
-                               const std::function<TransferPhase()>& moveBytes);
+                               const std::function<TransferPhase()>& moveBytes,
+                               bool connected = false);
     TransferPhase closeDataPhase(TransferPhase phase, DataChannel& channel);
     TransferPhase awaitClosingReply(DataChannel& channel);
     void endInterrupted(DataChannel& channel);
