@@ -1,0 +1,48 @@
+#include "sftp/SftpEntryText.h"
+
+#include <libssh/libssh.h>
+#include <libssh/sftp.h>
+
+namespace sftpentrytext {
+namespace {
+
+QChar executeMark(bool execute, bool special, char specialLetter)
+{
+    if (special)
+        return QLatin1Char(execute ? specialLetter : char(specialLetter - 'a' + 'A'));
+    return QLatin1Char(execute ? 'x' : '-');
+}
+
+} // namespace
+
+QString permissionsText(quint32 mode)
+{
+    QString text;
+    const quint32 special[3] = {04000, 02000, 01000};
+    const char specialLetter[3] = {'s', 's', 't'};
+    for (int who = 0; who < 3; ++who) {
+        const int shift = 6 - 3 * who;
+        text += QLatin1Char(mode & (4u << shift) ? 'r' : '-');
+        text += QLatin1Char(mode & (2u << shift) ? 'w' : '-');
+        text += executeMark(mode & (1u << shift), mode & special[who], specialLetter[who]);
+    }
+    return text;
+}
+
+SftpEntry fromAttributes(const sftp_attributes_struct* attributes)
+{
+    SftpEntry entry;
+    entry.rawName = QByteArray(attributes->name ? attributes->name : "");
+    entry.name = QString::fromUtf8(entry.rawName);
+    entry.isFolder = attributes->type == SSH_FILEXFER_TYPE_DIRECTORY;
+    entry.isLink = attributes->type == SSH_FILEXFER_TYPE_SYMLINK;
+    if (!entry.isFolder && (attributes->flags & SSH_FILEXFER_ATTR_SIZE))
+        entry.size = attributes->size;
+    if (attributes->flags & SSH_FILEXFER_ATTR_ACMODTIME)
+        entry.modified = QDateTime::fromSecsSinceEpoch(qint64(attributes->mtime), Qt::UTC);
+    if (attributes->flags & SSH_FILEXFER_ATTR_PERMISSIONS)
+        entry.permissions = permissionsText(attributes->permissions);
+    return entry;
+}
+
+} // namespace sftpentrytext
