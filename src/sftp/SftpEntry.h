@@ -19,4 +19,7 @@ struct SftpEntry {
     QDateTime modified;
     // Nine characters as ls prints them, "rwxr-xr-x"; empty when the server did not say.
     QString permissions;
+    // Names where the server gives them, else the numbers.
+    QByteArray owner;
+    QByteArray group;
 };

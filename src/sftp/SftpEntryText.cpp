@@ -42,7 +42,30 @@ SftpEntry fromAttributes(const sftp_attributes_struct* attributes)
         entry.modified = QDateTime::fromSecsSinceEpoch(qint64(attributes->mtime), Qt::UTC);
     if (attributes->flags & SSH_FILEXFER_ATTR_PERMISSIONS)
         entry.permissions = permissionsText(attributes->permissions);
+    entry.owner =
+        attributes->owner ? QByteArray(attributes->owner) : QByteArray::number(attributes->uid);
+    entry.group =
+        attributes->group ? QByteArray(attributes->group) : QByteArray::number(attributes->gid);
     return entry;
+}
+
+QByteArray listingLine(const SftpEntry& entry, const QDateTime& now)
+{
+    static const char* const months[] = {"Jan", "Feb", "Mar", "Apr", "May", "Jun",
+                                         "Jul", "Aug", "Sep", "Oct", "Nov", "Dec"};
+    const QDateTime modified = entry.modified.isValid() ? entry.modified.toUTC()
+                                                        : QDateTime::fromSecsSinceEpoch(0, Qt::UTC);
+    const bool recent = modified > now.addMonths(-6) && modified <= now.addDays(1);
+    const QByteArray date = QByteArray(months[modified.date().month() - 1]) + ' ' +
+                            QByteArray::number(modified.date().day()).rightJustified(2, '0') + ' ' +
+                            (recent ? modified.toString(QStringLiteral("HH:mm")).toLatin1()
+                                    : ' ' + QByteArray::number(modified.date().year()));
+    const char type = entry.isLink ? 'l' : entry.isFolder ? 'd' : '-';
+    const QByteArray permissions =
+        entry.permissions.isEmpty() ? QByteArray("rw-r--r--") : entry.permissions.toLatin1();
+    return type + permissions + " 1 " + (entry.owner.isEmpty() ? "-" : entry.owner) + ' ' +
+           (entry.group.isEmpty() ? "-" : entry.group) + ' ' + QByteArray::number(entry.size) +
+           ' ' + date + ' ' + entry.rawName;
 }
 
 } // namespace sftpentrytext
