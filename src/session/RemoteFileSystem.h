@@ -13,6 +13,7 @@
 
 class FtpClient;
 class Prompt;
+class SftpClient;
 
 // One connection to a server's files, whatever protocol it speaks. Sessions, remote operations,
 // the transfer workers and the folder walks drive it without knowing the protocol.
@@ -37,9 +38,10 @@ public:
     virtual ~RemoteFileSystem() = default;
 
     virtual RemoteProtocol protocol() const = 0;
-    // The FTP engine itself, for what only FTP has (TLS, data connection modes, the archive
-    // service's user prefix); nothing on other protocols.
+    // The engine itself, for what only its protocol has (FTP: TLS certificates and data
+    // connection modes; SFTP: host keys); nothing on the other protocol.
     virtual FtpClient* ftp() { return nullptr; }
+    virtual SftpClient* sftp() { return nullptr; }
 
     virtual bool Logon(const LogonInfo& info) = 0;
     // Ends the session politely (QUIT on FTP) before Disconnect.

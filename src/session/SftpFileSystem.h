@@ -17,7 +17,7 @@ public:
     explicit SftpFileSystem(Prompt* prompt) : client_(prompt) {}
 
     RemoteProtocol protocol() const override { return RemoteProtocol::Sftp; }
-    SftpClient& engine() { return client_; }
+    SftpClient* sftp() override { return &client_; }
 
     bool Logon(const LogonInfo& info) override;
     void Quit() override {}

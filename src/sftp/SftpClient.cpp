@@ -62,9 +62,15 @@ bool safeName(const QByteArray& name)
 
 } // namespace
 
-SftpClient::SftpClient(Prompt* prompt)
-    : prompt_(prompt), keyFolder_(QDir::homePath() + QLatin1String("/.ssh"))
+SftpClient::SftpClient(Prompt* prompt) : prompt_(prompt)
 {
+    setKeyFolder(QDir::homePath() + QLatin1String("/.ssh"));
+}
+
+void SftpClient::setKeyFolder(const QString& folder)
+{
+    keyFolder_ = folder;
+    hostKeys_ = std::make_shared<SftpHostKeys>(keyFolder_ + QLatin1String("/known_hosts"));
 }
 
 SftpClient::~SftpClient()
@@ -128,8 +134,6 @@ bool SftpClient::Connect(const QString& hostName, int portNumber)
             return fail(QStringLiteral("操作已中断"));
         }
     }
-    if (!hostKeys_)
-        hostKeys_ = std::make_shared<SftpHostKeys>(keyFolder_ + QLatin1String("/known_hosts"));
     if (!openSsh(descriptor))
         return false;
     QString error;

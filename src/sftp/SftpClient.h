@@ -44,11 +44,12 @@ public:
     // Bound for every wait on the network, as for FTP.
     void setTimeout(std::chrono::milliseconds timeout) { timeout_ = timeout; }
     std::chrono::milliseconds timeout() const { return timeout_; }
-    // Where the private keys and known_hosts are; ~/.ssh unless set.
-    void setKeyFolder(const QString& folder) { keyFolder_ = folder; }
+    // Where the private keys and known_hosts are; ~/.ssh unless set. Comes with host keys of
+    // its own.
+    void setKeyFolder(const QString& folder);
     QString keyFolder() const { return keyFolder_; }
     // Shared by a session and its transfer connections, so one answer about a host key covers
-    // them all; without one, each connection has its own.
+    // them all.
     void setHostKeys(std::shared_ptr<SftpHostKeys> hostKeys) { hostKeys_ = std::move(hostKeys); }
     std::shared_ptr<SftpHostKeys> hostKeys() const { return hostKeys_; }
 

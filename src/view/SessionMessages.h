@@ -9,6 +9,7 @@
 #include <memory>
 
 class CertificateJudge;
+class SftpHostKeys;
 
 // Requests a session thread takes from its mailbox.
 enum SessionMessage : int {
@@ -57,12 +58,15 @@ struct LogonRequest : MailPayload {
 struct LogonPayload : MailPayload {
     explicit LogonPayload(LogonRecord logon,
                           std::shared_ptr<RemoteNameEncodings> nameEncodings = {},
-                          std::shared_ptr<CertificateJudge> certificateJudge = {})
+                          std::shared_ptr<CertificateJudge> certificateJudge = {},
+                          std::shared_ptr<SftpHostKeys> sessionHostKeys = {})
         : record(std::move(logon)), encodings(std::move(nameEncodings)),
-          judge(std::move(certificateJudge))
+          judge(std::move(certificateJudge)), hostKeys(std::move(sessionHostKeys))
     {
     }
     LogonRecord record;
     std::shared_ptr<RemoteNameEncodings> encodings;
     std::shared_ptr<CertificateJudge> judge;
+    // The session's decisions about an SSH server's host key, shared with its workers.
+    std::shared_ptr<SftpHostKeys> hostKeys;
 };

@@ -15,7 +15,8 @@
 
 struct ActionRecord;
 class CertificateJudge;
-class FtpClient;
+class RemoteFileSystem;
+class SftpHostKeys;
 class NamedMutex;
 class Prompt;
 class RemoteBrowserState;
@@ -72,6 +73,7 @@ Q_SIGNALS:
     void finished(int sessionId);
 
 private:
+    std::shared_ptr<SftpHostKeys> hostKeys() const;
     void run();
     bool logOn();
     bool logOnToServer();
@@ -96,7 +98,7 @@ private:
     const int id_;
     std::shared_ptr<Mailbox> mailbox_;
     // Used only on the session thread, except Interrupt, which is safe from any thread.
-    std::unique_ptr<FtpClient> client_;
+    std::shared_ptr<RemoteFileSystem> client_;
     std::unique_ptr<RemoteOperations> remoteOps_; // likewise
     QString sessionDirectory_;                    // likewise
     QString folderAfterLogon_;                    // likewise, once started
