@@ -5,7 +5,7 @@
 // Manifest lines: "D <remote path> <local path>" or "U <local path> <remote path>".
 // Usage: kevra_chaos_soak <host> <port> <manifest> <auto|active|passive> [timeout seconds]
 #include "QueueHarness.h"
-#include "app/Configuration.h"
+#include "config/Configuration.h"
 #include "platform/Prompt.h"
 #include "queue/QueueEntry.h"
 #include "queue/StopAllTransfers.h"

@@ -1,9 +1,9 @@
 // Remote listing benchmark: connects the main view to an FTP server, then measures, REPS times,
 // the time from a refresh request to the last row shown in the remote list.
 // Usage: kevra_listing_bench <host> <port> <folder> <expected rows> [reps]
-#include "app/Configuration.h"
+#include "config/Configuration.h"
 #include "platform/Prompt.h"
-#include "view/SessionMessages.h"
+#include "session/SessionMessages.h"
 #include "view/gui/CftpView.h"
 #include "view/gui/FileListModel.h"
 #include "view/gui/SessionController.h"

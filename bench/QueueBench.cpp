@@ -5,7 +5,7 @@
 // otherwise.
 // Usage: kevra_queue_bench <host> <port> <local folder> <count>
 #include "QueueHarness.h"
-#include "app/Configuration.h"
+#include "config/Configuration.h"
 #include "platform/Prompt.h"
 #include "queue/QueueEntry.h"
 #include "queue/StopAllTransfers.h"

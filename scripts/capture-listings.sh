@@ -1,18 +1,18 @@
 #!/usr/bin/env bash
 # Captures the raw LIST output of real FTP servers over one prepared folder, as test data for the
-# listing parser (tests/view/data/list-<server>.txt). Servers: vsftpd (installed), pyftpdlib, and
+# listing parser (tests/listing/data/list-<server>.txt). Servers: vsftpd (installed), pyftpdlib, and
 # proftpd and pure-ftpd unpacked from their Debian packages, since installing them would remove
 # vsftpd. Needs root (chown, the servers' privilege handling). Only loopback ports are used and
 # every server started here is stopped again.
 #
 # The recent entries are dated yesterday 10:22, so a new capture changes their date text: update
-# the recent dates in tests/view/ListingCorpusTest.cpp together with the data.
+# the recent dates in tests/listing/ListingCorpusTest.cpp together with the data.
 #
 # Usage: scripts/capture-listings.sh [output folder]
 set -euo pipefail
 
 root_dir=$(cd "$(dirname "$0")/.." && pwd)
-out=${1:-$root_dir/tests/view/data}
+out=${1:-$root_dir/tests/listing/data}
 scratch=$(mktemp -d /tmp/kevra-listings.XXXXXX)
 chmod 755 "$scratch"
 pids=()

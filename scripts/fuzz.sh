@@ -22,7 +22,7 @@ findings=$build/findings
 rm -rf "$seeds"
 mkdir -p "$seeds" "$corpus" "$findings"
 count=0
-for data in "$root"/tests/view/data/*.txt; do
+for data in "$root"/tests/listing/data/*.txt; do
     while IFS= read -r line || [ -n "$line" ]; do
         count=$((count + 1))
         printf '%s' "$line" > "$seeds/line-$count"

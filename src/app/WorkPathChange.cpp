@@ -1,6 +1,6 @@
 #include "app/WorkPathChange.h"
 
-#include "app/Configuration.h"
+#include "config/Configuration.h"
 #include "platform/NamedMutex.h"
 #include "platform/Profile.h"
 #include "platform/Prompt.h"

@@ -1,8 +1,8 @@
 #include "queue/FolderListing.h"
 
+#include "session/FolderLink.h"
 #include "session/RemoteFileSystem.h"
-#include "view/FolderLink.h"
-#include "view/RemoteNameEncodings.h"
+#include "session/RemoteNameEncodings.h"
 
 namespace {
 constexpr int listAttempts = 5;

@@ -2,9 +2,9 @@
 
 #include "platform/NamedMutex.h"
 #include "platform/Prompt.h"
-#include "view/RemoteBrowserState.h"
-#include "view/RemoteNameEncodings.h"
-#include "view/RemoteOperations.h"
+#include "session/RemoteBrowserState.h"
+#include "session/RemoteNameEncodings.h"
+#include "session/RemoteOperations.h"
 
 #include <QString>
 

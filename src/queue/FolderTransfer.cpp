@@ -4,7 +4,7 @@
 #include "queue/FolderProbe.h"
 #include "queue/TransferJob.h"
 #include "session/RemoteFileSystem.h"
-#include "view/RemoteNameEncodings.h"
+#include "session/RemoteNameEncodings.h"
 
 #include <QDir>
 #include <QFileInfo>

@@ -2,8 +2,10 @@
 
 #include "queue/QueueFile.h"
 
-QueueFileWriter::QueueFileWriter(const TransferQueue& queue, NamedMutex& writeLock)
-    : queue_(queue), writeLock_(writeLock), thread_([this] { run(); })
+QueueFileWriter::QueueFileWriter(const TransferQueue& queue, NamedMutex& writeLock,
+                                 FailureHandler onFailure)
+    : queue_(queue), writeLock_(writeLock), onFailure_(std::move(onFailure)),
+      thread_([this] { run(); })
 {
 }
 
@@ -27,6 +29,13 @@ void QueueFileWriter::requestSave(const QString& workPath)
     wake_.notify_all();
 }
 
+bool QueueFileWriter::waitUntilStored()
+{
+    std::unique_lock<std::mutex> hold(mutex_);
+    idle_.wait(hold, [this] { return !pending_ && !saving_; });
+    return lastSaved_;
+}
+
 void QueueFileWriter::run()
 {
     std::unique_lock<std::mutex> hold(mutex_);
@@ -36,8 +45,15 @@ void QueueFileWriter::run()
             return;
         const QString workPath = pendingPath_;
         pending_ = false;
+        saving_ = true;
         hold.unlock();
-        QueueFile(workPath, writeLock_).SaveQueue(queue_);
+        QueueFile file(workPath, writeLock_);
+        const bool saved = file.SaveQueue(queue_);
+        if (!saved && onFailure_)
+            onFailure_(file.path());
         hold.lock();
+        saving_ = false;
+        lastSaved_ = saved;
+        idle_.notify_all();
     }
 }

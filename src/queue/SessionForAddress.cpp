@@ -1,7 +1,7 @@
 #include "queue/SessionForAddress.h"
 
 #include "ftp/ServerAddress.h"
-#include "view/SessionRegistry.h"
+#include "session/SessionRegistry.h"
 
 namespace {
 

@@ -1,7 +1,7 @@
 #pragma once
 
 #include "platform/Mailbox.h"
-#include "view/SessionMessages.h"
+#include "session/SessionMessages.h"
 
 #include <memory>
 

@@ -2,8 +2,8 @@
 
 #include "queue/PartRecord.h"
 #include "session/RemoteFileSystem.h"
-#include "view/RemoteNameEncodings.h"
-#include "view/RemoteOperations.h"
+#include "session/RemoteNameEncodings.h"
+#include "session/RemoteOperations.h"
 
 #include <QFile>
 #include <QFileInfo>

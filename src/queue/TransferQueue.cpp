@@ -1,8 +1,8 @@
 #include "queue/TransferQueue.h"
 
 #include "accounts/StoredFile.h"
+#include "listing/ColumnSort.h"
 #include "queue/QueueFile.h"
-#include "view/ColumnSort.h"
 
 #include <QMutexLocker>
 

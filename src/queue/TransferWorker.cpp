@@ -1,6 +1,6 @@
 #include "queue/TransferWorker.h"
 
-#include "app/Configuration.h"
+#include "config/Configuration.h"
 #include "ftp/FtpClient.h"
 #include "platform/Prompt.h"
 #include "queue/StopAllTransfers.h"
@@ -8,11 +8,11 @@
 #include "queue/TransferJob.h"
 #include "queue/TransferMessages.h"
 #include "queue/TransferOneFile.h"
+#include "session/RemoteBrowserState.h"
 #include "session/RemoteFileSystem.h"
+#include "session/RemoteNameEncodings.h"
+#include "session/RemoteOperations.h"
 #include "sftp/SftpClient.h"
-#include "view/RemoteBrowserState.h"
-#include "view/RemoteNameEncodings.h"
-#include "view/RemoteOperations.h"
 
 #include <QFileInfo>
 

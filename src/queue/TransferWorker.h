@@ -3,7 +3,7 @@
 #include "ftp/RemoteProtocol.h"
 #include "platform/Mailbox.h"
 #include "queue/TransferEnvironment.h"
-#include "view/LogonRecord.h"
+#include "session/LogonRecord.h"
 
 #include <atomic>
 #include <chrono>

@@ -1,6 +1,6 @@
 #include "view/FileProperties.h"
 
-#include "view/FormatSize.h"
+#include "listing/FormatSize.h"
 
 #include <QDateTime>
 #include <QFileInfo>

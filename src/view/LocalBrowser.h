@@ -1,6 +1,6 @@
 #pragma once
 
-#include "view/CListItem.h"
+#include "listing/CListItem.h"
 
 #include <QDateTime>
 #include <QString>

@@ -1,6 +1,6 @@
 #include "app/WorkPathChange.h"
 
-#include "app/Configuration.h"
+#include "config/Configuration.h"
 #include "ftp/IntegrationSupport.h"
 #include "platform/NamedMutex.h"
 #include "support/FileBytes.h"

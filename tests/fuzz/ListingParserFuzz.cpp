@@ -1,8 +1,8 @@
 // Feeds arbitrary bytes to the listing parser, read as UTF-8, as Latin-1 and as UTF-16, and
 // checks what an accepted line must satisfy; then orders two parsed rows both ways round.
-#include "view/CListItem.h"
-#include "view/ColumnSort.h"
-#include "view/FormatSize.h"
+#include "listing/CListItem.h"
+#include "listing/ColumnSort.h"
+#include "listing/FormatSize.h"
 
 #include <QByteArray>
 #include <QString>

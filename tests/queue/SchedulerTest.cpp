@@ -5,9 +5,9 @@
 #include "queue/StopAllTransfers.h"
 #include "queue/TransferQueue.h"
 #include "queue/TransferSlots.h"
+#include "session/LogonRecord.h"
+#include "session/SessionRegistry.h"
 #include "support/ScriptedPrompt.h"
-#include "view/LogonRecord.h"
-#include "view/SessionRegistry.h"
 
 #include <QElapsedTimer>
 #include <QTest>

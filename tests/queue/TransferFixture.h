@@ -11,12 +11,12 @@
 #include "queue/TransferEnvironment.h"
 #include "queue/TransferQueue.h"
 #include "queue/TransferSlots.h"
+#include "session/RemoteBrowserState.h"
+#include "session/SessionRegistry.h"
+#include "session/SessionThread.h"
 #include "support/ScriptedPrompt.h"
 #include "support/TemporaryFolder.h"
 #include "support/VsftpdServer.h"
-#include "view/RemoteBrowserState.h"
-#include "view/SessionRegistry.h"
-#include "view/SessionThread.h"
 
 #include <QCryptographicHash>
 #include <QDir>

@@ -2,10 +2,10 @@
 
 #include "accounts/AccountCommands.h"
 #include "accounts/AccountRecord.h"
-#include "accounts/gui/DialogButtons.h"
-#include "accounts/gui/TagControl.h"
 #include "ftp/ServerAddress.h"
 #include "platform/Prompt.h"
+#include "platform/gui/DialogButtons.h"
+#include "platform/gui/TagControl.h"
 
 #include <QGridLayout>
 #include <QLabel>

@@ -2,8 +2,8 @@
 
 #include "accounts/AccountCommands.h"
 #include "accounts/AccountFile.h"
-#include "accounts/gui/TagControl.h"
 #include "platform/Prompt.h"
+#include "platform/gui/TagControl.h"
 
 #include <QHBoxLayout>
 #include <QHeaderView>

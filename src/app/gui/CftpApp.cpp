@@ -1,6 +1,6 @@
 #include "app/gui/CftpApp.h"
 
-#include "app/Configuration.h"
+#include "accounts/gui/AccountController.h"
 #include "app/InitialGeometry.h"
 #include "app/QtChineseTexts.h"
 #include "app/gui/ApplicationIcon.h"
@@ -9,11 +9,12 @@
 #include "app/gui/WorkPathCommand.h"
 #include "archive/gui/CompressAndUpload.h"
 #include "archive/gui/RemoteArchiveCommands.h"
+#include "config/Configuration.h"
 #include "platform/Prompt.h"
 #include "queue/gui/QueueCommands.h"
 #include "queue/gui/QueueFeatures.h"
+#include "session/SessionThread.h"
 #include "update/gui/UpdateCommands.h"
-#include "view/SessionThread.h"
 #include "view/gui/CftpView.h"
 #include "view/gui/SessionController.h"
 #include "view/gui/ViewFeatures.h"
@@ -48,6 +49,8 @@ void CftpApp::InitInstance()
         prompt_.tell(QStringLiteral("获取路径失败"));
     frame_ = std::make_unique<CMainFrame>();
     features_ = std::make_unique<ViewFeatures>(*frame_->view(), prompt_, config.workFolder);
+    accounts_ =
+        std::make_unique<AccountController>(*frame_->view(), features_->sessions(), prompt_);
     workPath_ = std::make_unique<WorkPathCommand>(*frame_->view(),
                                                   features_->sessions().engineLock(), prompt_);
     workPath_->setMovedHandler([this] { features_->sessions().followWorkPath(); });

@@ -6,6 +6,7 @@
 
 #include <memory>
 
+class AccountController;
 class CMainFrame;
 class CompressAndUpload;
 class Prompt;
@@ -36,6 +37,7 @@ private:
     const QString documentsFolder_;
     std::unique_ptr<CMainFrame> frame_;
     std::unique_ptr<ViewFeatures> features_;      // refers to the frame's view: declared after it
+    std::unique_ptr<AccountController> accounts_; // uses the features' sessions
     std::unique_ptr<WorkPathCommand> workPath_;   // uses the view and the features' engine lock
     std::unique_ptr<QueueFeatures> queue_;        // refers to features_: declared after it
     std::unique_ptr<CompressAndUpload> compress_; // uses queue_ and features_

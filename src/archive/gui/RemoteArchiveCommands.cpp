@@ -1,7 +1,7 @@
 #include "archive/gui/RemoteArchiveCommands.h"
 
 #include "ftp/ServerAddress.h"
-#include "view/SessionMessages.h"
+#include "session/SessionMessages.h"
 #include "view/gui/CMyListCtrl.h"
 #include "view/gui/CftpView.h"
 #include "view/gui/CommandIds.h"

@@ -49,7 +49,7 @@ void QueueFeatures::attachTransfers(CftpView& view, Prompt& prompt, SessionContr
                                     LocalPaneController& localPane)
 {
     transfers_ = std::make_unique<TransferController>(view, prompt, sessions, localPane, queue_,
-                                                      slots_, stopAll_);
+                                                      slots_, stopAll_, store_);
     transfers_->setFolderMover(&FolderTransfer::MoveJob);
 }
 

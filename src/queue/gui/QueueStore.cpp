@@ -7,21 +7,26 @@
 #include <QThread>
 
 QueueStore::QueueStore(CftpView& view, TransferQueue& queue, NamedMutex& writeLock, QObject* parent)
-    : QObject(parent), view_(view), queue_(queue), writeLock_(writeLock)
+    : QObject(parent), view_(view), queue_(queue), writeLock_(writeLock),
+      writer_(queue, writeLock, [this](const QString& filePath) { reportFailure(filePath); })
 {
 }
 
-bool QueueStore::SaveQueue()
+void QueueStore::SaveQueue()
 {
+    // The work path belongs to the GUI thread.
     if (QThread::currentThread() != thread()) {
         QMetaObject::invokeMethod(this, &QueueStore::SaveQueue, Qt::QueuedConnection);
-        return true;
+        return;
     }
-    QueueFile file(view_.configuration().workPath, writeLock_);
-    if (file.SaveQueue(queue_))
-        return true;
-    view_.AppendLog(QStringLiteral("队列文件保存失败：") + file.path() + QStringLiteral("\r\n"));
-    return false;
+    writer_.requestSave(view_.configuration().workPath);
+}
+
+void QueueStore::reportFailure(const QString& filePath)
+{
+    const QString line = QStringLiteral("队列文件保存失败：") + filePath + QStringLiteral("\r\n");
+    QMetaObject::invokeMethod(
+        &view_, [this, line] { view_.AppendLog(line); }, Qt::QueuedConnection);
 }
 
 int QueueStore::LoadQueue()

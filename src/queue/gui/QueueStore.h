@@ -1,5 +1,7 @@
 #pragma once
 
+#include "queue/QueueFileWriter.h"
+
 #include <QObject>
 
 class CftpView;
@@ -8,7 +10,7 @@ class TransferQueue;
 
 // Keeps "WFL.dat" in the view's work path in step with the queue. The work path is read at each
 // save and load, since the user may choose another one while the program runs. Lives on the
-// GUI thread; a save asked for on another thread (a transfer that ends) is carried out there.
+// GUI thread; the saves themselves run on its writer's thread.
 class QueueStore : public QObject {
     Q_OBJECT
 public:
@@ -16,15 +18,20 @@ public:
     QueueStore(CftpView& view, TransferQueue& queue, NamedMutex& writeLock,
                QObject* parent = nullptr);
 
-    // Rewrites the file from the rows; a failure is logged and leaves the rows as they are.
-    // From another thread the save is queued to the GUI thread and true returned.
-    bool SaveQueue();
+    // Has the file rewritten from the rows, without waiting for the disk; a failure is logged
+    // and leaves the rows as they are. Any thread.
+    void SaveQueue();
+    // Waits for the saves asked for so far; true when the last one stored the file.
+    bool waitUntilStored() { return writer_.waitUntilStored(); }
     // Appends the stored rows (waiting and running ones come back paused); records that could
     // not be read are counted in the log. Returns how many rows were added.
     int LoadQueue();
 
 private:
+    void reportFailure(const QString& filePath);
+
     CftpView& view_;
     TransferQueue& queue_;
     NamedMutex& writeLock_;
+    QueueFileWriter writer_; // reports to view_: declared after it
 };

@@ -3,7 +3,8 @@
 #include "queue/QueueScheduler.h"
 #include "queue/QueueStartHandler.h"
 #include "queue/SessionForAddress.h"
-#include "view/SessionMessages.h"
+#include "queue/gui/QueueStore.h"
+#include "session/SessionMessages.h"
 #include "view/gui/CftpView.h"
 #include "view/gui/LocalPaneController.h"
 #include "view/gui/SessionController.h"
@@ -14,9 +15,9 @@
 TransferController::TransferController(CftpView& view, Prompt& prompt, SessionController& sessions,
                                        LocalPaneController& localPane, TransferQueue& queue,
                                        TransferSlots& slots, StopAllTransfers& stopAll,
-                                       QObject* parent)
+                                       QueueStore& store, QObject* parent)
     : QObject(parent), view_(view), prompt_(prompt), sessions_(sessions), localPane_(localPane),
-      queue_(queue), slots_(slots), stopAll_(stopAll), writer_(queue, sessions.engineLock())
+      queue_(queue), slots_(slots), stopAll_(stopAll), store_(store)
 {
 }
 
@@ -47,11 +48,6 @@ void TransferController::start()
     scheduler_->start();
 }
 
-void TransferController::saveQueue()
-{
-    writer_.requestSave(view_.configuration().workPath);
-}
-
 // Transfer threads call these from their own threads; the remote folder and the session
 // registry are safe to read from any thread.
 TransferEnvironment TransferController::environment()
@@ -66,7 +62,7 @@ TransferEnvironment TransferController::environment()
     env.networkTimeout = networkTimeout_;
     env.moveFolder = folderMover_;
     env.log = [this](const QString& text) { view_.AppendLog(text); };
-    env.saveQueue = [this] { onGuiThread([this] { saveQueue(); }); };
+    env.saveQueue = [this] { store_.SaveQueue(); };
     env.currentRemoteFolder = [this] { return sessions_.remote().currentFolder(); };
     env.refreshLocalPane = [this] { onGuiThread([this] { localPane_.RefreshLocalList(); }); };
     env.refreshRemotePane = [this] {

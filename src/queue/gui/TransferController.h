@@ -1,6 +1,5 @@
 #pragma once
 
-#include "queue/QueueFileWriter.h"
 #include "queue/TransferEnvironment.h"
 
 #include <QObject>
@@ -13,6 +12,7 @@ class CftpView;
 class LocalPaneController;
 class Prompt;
 class QueueScheduler;
+class QueueStore;
 class QueueStartHandler;
 class SessionController;
 class StopAllTransfers;
@@ -27,7 +27,7 @@ class TransferController : public QObject {
 public:
     TransferController(CftpView& view, Prompt& prompt, SessionController& sessions,
                        LocalPaneController& localPane, TransferQueue& queue, TransferSlots& slots,
-                       StopAllTransfers& stopAll, QObject* parent = nullptr);
+                       StopAllTransfers& stopAll, QueueStore& store, QObject* parent = nullptr);
     // Stops the scheduler, interrupts the running transfers and waits for their threads.
     ~TransferController() override;
 
@@ -36,10 +36,6 @@ public:
     void setNetworkTimeout(std::chrono::milliseconds timeout);
     // Starts the scheduler; once the stored queue has been loaded, so nothing starts twice.
     void start();
-
-    // Stores the queue file, in the work path the configuration names now, without waiting for
-    // the disk.
-    void saveQueue();
 
 private:
     TransferEnvironment environment();
@@ -55,7 +51,7 @@ private:
     StopAllTransfers& stopAll_;
     TransferEnvironment::FolderMover folderMover_;
     std::chrono::milliseconds networkTimeout_{30000};
-    QueueFileWriter writer_;
+    QueueStore& store_;
     std::unique_ptr<QueueStartHandler> startHandler_;
     std::unique_ptr<QueueScheduler> scheduler_; // uses startHandler_: declared after it
 };

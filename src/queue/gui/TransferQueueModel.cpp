@@ -1,6 +1,6 @@
 #include "queue/gui/TransferQueueModel.h"
 
-#include "view/ColumnSort.h"
+#include "listing/ColumnSort.h"
 #include "view/gui/QueueListModel.h"
 
 #include <QHash>

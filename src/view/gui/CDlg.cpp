@@ -1,7 +1,7 @@
 #include "view/gui/CDlg.h"
 
-#include "accounts/gui/DialogButtons.h"
-#include "accounts/gui/TagControl.h"
+#include "platform/gui/DialogButtons.h"
+#include "platform/gui/TagControl.h"
 
 #include <QGridLayout>
 #include <QLineEdit>

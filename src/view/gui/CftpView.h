@@ -1,6 +1,6 @@
 #pragma once
 
-#include "app/Configuration.h"
+#include "config/Configuration.h"
 #include "view/gui/CommandDispatcher.h"
 
 #include <QWidget>

@@ -1,9 +1,9 @@
 #include "view/gui/PaneDragDrop.h"
 
 #include "platform/Prompt.h"
+#include "session/SessionMessages.h"
 #include "view/LocalBrowser.h"
 #include "view/LocalTreeCopy.h"
-#include "view/SessionMessages.h"
 #include "view/gui/CMyListCtrl.h"
 #include "view/gui/CftpView.h"
 #include "view/gui/CommandIds.h"

@@ -1,7 +1,7 @@
 #include "view/gui/RemoteFileCommands.h"
 
 #include "platform/Prompt.h"
-#include "view/SessionMessages.h"
+#include "session/SessionMessages.h"
 #include "view/gui/CDlg.h"
 #include "view/gui/CMyListCtrl.h"
 #include "view/gui/CftpView.h"

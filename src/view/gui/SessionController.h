@@ -1,10 +1,10 @@
 #pragma once
 
+#include "listing/CListItem.h"
 #include "platform/NamedMutex.h"
-#include "view/CListItem.h"
-#include "view/LogonRecord.h"
-#include "view/RemoteBrowserState.h"
-#include "view/SessionRegistry.h"
+#include "session/LogonRecord.h"
+#include "session/RemoteBrowserState.h"
+#include "session/SessionRegistry.h"
 
 #include <QModelIndexList>
 #include <QObject>

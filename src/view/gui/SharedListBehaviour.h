@@ -1,6 +1,6 @@
 #pragma once
 
-#include "view/ColumnSort.h"
+#include "listing/ColumnSort.h"
 
 #include <QObject>
 

@@ -1,7 +1,6 @@
 #include "view/gui/ViewFeatures.h"
 
 #include "platform/Paths.h"
-#include "view/gui/AccountController.h"
 #include "view/gui/CftpView.h"
 #include "view/gui/CommandIds.h"
 #include "view/gui/LocalFileCommands.h"
@@ -13,7 +12,6 @@
 
 ViewFeatures::ViewFeatures(CftpView& view, Prompt& prompt, const QString& workFolder)
     : sessions_(std::make_unique<SessionController>(view, prompt, workFolder)),
-      accounts_(std::make_unique<AccountController>(view, *sessions_, prompt)),
       lists_(std::make_unique<SharedListBehaviour>(view)),
       localPane_(std::make_unique<LocalPaneController>(view, prompt)),
       localCommands_(std::make_unique<LocalFileCommands>(view, *localPane_, prompt)),

@@ -4,7 +4,6 @@
 
 #include <memory>
 
-class AccountController;
 class CftpView;
 class LocalFileCommands;
 class LocalPaneController;
@@ -29,7 +28,6 @@ public:
 
 private:
     std::unique_ptr<SessionController> sessions_;
-    std::unique_ptr<AccountController> accounts_; // uses sessions_: declared after it
     std::unique_ptr<SharedListBehaviour> lists_;
     std::unique_ptr<LocalPaneController> localPane_;
     std::unique_ptr<LocalFileCommands> localCommands_;   // uses localPane_: declared after it

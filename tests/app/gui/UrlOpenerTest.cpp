@@ -4,8 +4,8 @@
 #include "app/gui/UrlOpener.h"
 
 #include "app/AnotherStart.h"
-#include "app/Configuration.h"
 #include "app/FtpUrl.h"
+#include "config/Configuration.h"
 #include "support/ProfileSandbox.h"
 #include "support/ScriptedPrompt.h"
 #include "support/TemporaryFolder.h"

@@ -1,7 +1,7 @@
 #include "archive/gui/RemoteArchiveCommands.h"
 
-#include "app/Configuration.h"
 #include "archive/ZipWriter.h"
+#include "config/Configuration.h"
 #include "ftp/IntegrationSupport.h"
 #include "support/ChildProcess.h"
 #include "support/FileBytes.h"

@@ -1,7 +1,7 @@
 #include "QueueFixture.h"
 
+#include "session/SessionMessages.h"
 #include "support/DropEvents.h"
-#include "view/SessionMessages.h"
 #include "view/gui/ControlIds.h"
 
 #include <QFileInfo>

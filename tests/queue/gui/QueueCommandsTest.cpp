@@ -87,7 +87,8 @@ TEST_F(QueueCommandsTest, ClearEmptiesTheListAndTheFileAndStopsTransfers)
 {
     addRow(QStringLiteral("/a"), QStringLiteral("下载中"));
     addRow(QStringLiteral("/b"), QStringLiteral("等待中"));
-    ASSERT_TRUE(features->store().SaveQueue());
+    features->store().SaveQueue();
+    ASSERT_TRUE(features->store().waitUntilStored());
     ASSERT_GT(QFileInfo(storedFile()).size(), 0);
     dispatch(CommandId::QueueClear);
     settle();

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "app/Configuration.h"
+#include "config/Configuration.h"
 #include "queue/QueueFile.h"
 #include "queue/gui/QueueFeatures.h"
 #include "support/ProfileSandbox.h"
@@ -144,11 +144,17 @@ protected:
             QItemSelectionModel::ClearAndSelect | QItemSelectionModel::Rows);
     }
 
-    QString storedFile() const { return QueueFile::pathIn(config.workPath); }
+    // The queue file, once the saves asked for so far have run.
+    QString storedFile() const
+    {
+        features->store().waitUntilStored();
+        return QueueFile::pathIn(config.workPath);
+    }
 
-    // The queue as "WFL.dat" holds it now.
+    // The queue as "WFL.dat" holds it once the saves asked for so far have run.
     QStringList storedSources() const
     {
+        features->store().waitUntilStored();
         NamedMutex lock(QStringLiteral("mutex1"), config.workFolder);
         TransferQueue stored;
         QueueFile(config.workPath, lock).LoadQueue(stored, QString());

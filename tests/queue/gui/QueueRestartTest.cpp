@@ -58,7 +58,8 @@ TEST_F(QueueSavingProcess, StoresARowInEveryState)
     int number = 0;
     for (const StoredRow& row : Rows)
         ASSERT_GE(queue().AddQueueRow(entryFor(number++, row), QString()), 0);
-    ASSERT_TRUE(features->store().SaveQueue());
+    features->store().SaveQueue();
+    ASSERT_TRUE(features->store().waitUntilStored());
 }
 
 class QueueRestartTest : public QueueFixture {

@@ -1,7 +1,7 @@
 #include "queue/gui/QueueFixture.h"
 
 #include "queue/gui/TransferController.h"
-#include "view/SessionMessages.h"
+#include "session/SessionMessages.h"
 
 #include <QDesktopServices>
 #include <QUrl>

@@ -1,4 +1,4 @@
-#include "app/Configuration.h"
+#include "config/Configuration.h"
 #include "support/ScopedEnvironment.h"
 #include "support/ScriptedPrompt.h"
 #include "view/gui/CMyListCtrl.h"

@@ -1,6 +1,6 @@
 #include "view/gui/RemoteFileCommands.h"
 
-#include "app/Configuration.h"
+#include "config/Configuration.h"
 #include "support/ModalDialogs.h"
 #include "support/ProfileSandbox.h"
 #include "support/ScriptedPrompt.h"

@@ -1,6 +1,6 @@
 #include "view/gui/SessionController.h"
 
-#include "app/Configuration.h"
+#include "config/Configuration.h"
 #include "support/ProfileSandbox.h"
 #include "support/PyFtpdServer.h"
 #include "support/ScriptedPrompt.h"

@@ -1,4 +1,4 @@
-#include "view/RemoteBrowserState.h"
+#include "session/RemoteBrowserState.h"
 
 QString RemoteBrowserState::currentFolder() const
 {

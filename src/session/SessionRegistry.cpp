@@ -1,6 +1,6 @@
-#include "view/SessionRegistry.h"
+#include "session/SessionRegistry.h"
 
-#include "view/LogonRecord.h"
+#include "session/LogonRecord.h"
 
 #include <algorithm>
 

@@ -1,9 +1,9 @@
-#include "view/gui/AccountController.h"
+#include "accounts/gui/AccountController.h"
 
 #include "accounts/AccountCommands.h"
 #include "accounts/AccountFile.h"
 #include "accounts/AccountRecord.h"
-#include "app/Configuration.h"
+#include "config/Configuration.h"
 #include "platform/Prompt.h"
 #include "view/gui/CftpView.h"
 #include "view/gui/CommandIds.h"

@@ -1,8 +1,8 @@
 #pragma once
 
 #include "platform/Mailbox.h"
-#include "view/LogonRecord.h"
-#include "view/RemoteNameEncodings.h"
+#include "session/LogonRecord.h"
+#include "session/RemoteNameEncodings.h"
 
 #include <QString>
 

@@ -1,6 +1,6 @@
-#include "view/ColumnSort.h"
+#include "listing/ColumnSort.h"
+#include "listing/CListItem.h"
 #include "support/NamedCases.h"
-#include "view/CListItem.h"
 
 #include <gtest/gtest.h>
 

@@ -1,4 +1,4 @@
-#include "view/RemoteNameEncodings.h"
+#include "session/RemoteNameEncodings.h"
 
 #include <gtest/gtest.h>
 

@@ -1,4 +1,4 @@
-#include "view/FormatSize.h"
+#include "listing/FormatSize.h"
 
 namespace {
 constexpr double kib = 1024.0;

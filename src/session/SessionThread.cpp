@@ -1,14 +1,14 @@
-#include "view/SessionThread.h"
+#include "session/SessionThread.h"
 
-#include "app/Configuration.h"
+#include "config/Configuration.h"
 #include "ftp/FtpClient.h"
 #include "platform/NamedMutex.h"
+#include "session/RemoteBrowserState.h"
 #include "session/RemoteFileSystem.h"
+#include "session/RemoteOperations.h"
+#include "session/SessionMessages.h"
+#include "session/SessionRegistry.h"
 #include "sftp/SftpClient.h"
-#include "view/RemoteBrowserState.h"
-#include "view/RemoteOperations.h"
-#include "view/SessionMessages.h"
-#include "view/SessionRegistry.h"
 
 #include <algorithm>
 #include <mutex>

@@ -1,4 +1,4 @@
-#include "app/Configuration.h"
+#include "config/Configuration.h"
 
 #include "platform/Paths.h"
 #include "platform/Profile.h"

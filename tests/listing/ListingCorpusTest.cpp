@@ -1,7 +1,7 @@
+#include "listing/CListItem.h"
+#include "listing/FormatSize.h"
 #include "platform/TextCodec.h"
 #include "support/NamedCases.h"
-#include "view/CListItem.h"
-#include "view/FormatSize.h"
 
 #include <QFile>
 #include <QMap>
@@ -21,7 +21,7 @@ using namedcases::caseName;
 
 QByteArray readData(const char* file)
 {
-    QFile data(QStringLiteral(KEVRA_SOURCE_DIR "/tests/view/data/") + QLatin1String(file));
+    QFile data(QStringLiteral(KEVRA_SOURCE_DIR "/tests/listing/data/") + QLatin1String(file));
     if (!data.open(QIODevice::ReadOnly))
         return {};
     return data.readAll();

@@ -1,4 +1,4 @@
-#include "view/ColumnSort.h"
+#include "listing/ColumnSort.h"
 
 #include "platform/TextCodec.h"
 

@@ -1,8 +1,8 @@
-#include "view/gui/AccountController.h"
+#include "accounts/gui/AccountController.h"
 
 #include "accounts/AccountCommands.h"
 #include "accounts/AccountFile.h"
-#include "app/Configuration.h"
+#include "config/Configuration.h"
 #include "support/FreePorts.h"
 #include "support/ModalDialogs.h"
 #include "support/ProfileSandbox.h"
@@ -443,6 +443,7 @@ protected:
     CftpView view;
     ScriptedPrompt prompt;
     std::optional<ViewFeatures> features;
+    std::optional<AccountController> accounts;
 };
 
 TEST_F(SavedAccountConnectionTest, AccountPickedFromTheServerListConnectsToARealServer)
@@ -450,6 +451,7 @@ TEST_F(SavedAccountConnectionTest, AccountPickedFromTheServerListConnectsToAReal
     ASSERT_TRUE(work.isValid());
     ASSERT_TRUE(server.start()) << server.errorText().toStdString();
     features.emplace(view, prompt, work.path());
+    accounts.emplace(view, features->sessions(), prompt);
     view.initialUpdate(LoadConfiguration(work.path()));
     const QString port = QString::number(server.port());
     ASSERT_EQ(AppendAccount(QStringLiteral("decoy.example"), 21, QStringLiteral("x"),

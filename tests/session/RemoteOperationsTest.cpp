@@ -2,16 +2,17 @@
 // and against a scripted server that prints "total" lines, and a tree delete on a server that
 // never stops listing sub-folders.
 
-#include "view/RemoteOperations.h"
+#include "session/RemoteOperations.h"
 
 #include "ftp/FtpClient.h"
 #include "ftp/IntegrationSupport.h"
 #include "platform/NamedMutex.h"
+#include "session/FtpFileSystem.h"
+#include "session/RemoteBrowserState.h"
+#include "session/RemoteNameEncodings.h"
 #include "support/FakeFtpServer.h"
 #include "support/ScriptedPrompt.h"
 #include "support/VsftpdServer.h"
-#include "view/RemoteBrowserState.h"
-#include "view/RemoteNameEncodings.h"
 
 #include <QDir>
 #include <QFile>
@@ -77,7 +78,7 @@ protected:
 
     RemoteOperations operations()
     {
-        return RemoteOperations(client, remote, encodings, engineLock, prompt,
+        return RemoteOperations(connection, remote, encodings, engineLock, prompt,
                                 RemoteOperations::Output{[](const QVector<CListItem>&) {},
                                                          [](const QString&) {},
                                                          [](const QString&) {}});
@@ -88,7 +89,8 @@ protected:
     ScriptedPrompt prompt;
     RemoteBrowserState remote;
     RemoteNameEncodings encodings;
-    FtpClient client{&prompt};
+    FtpFileSystem connection{&prompt};
+    FtpClient& client = *connection.ftp();
 };
 
 struct ProbeCase {

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "accounts/gui/TagControl.h"
+#include "platform/gui/TagControl.h"
 
 #include <QDialog>
 #include <QPushButton>

@@ -1,16 +1,16 @@
 // The remote file operations as the view requests them: messages posted to a session thread
 // that works against a real vsftpd, checked on the server's disk and in its protocol log.
 
-#include "view/SessionThread.h"
+#include "session/SessionThread.h"
 
 #include "platform/NamedMutex.h"
 #include "platform/TextCodec.h"
+#include "session/RemoteBrowserState.h"
+#include "session/SessionMessages.h"
+#include "session/SessionRegistry.h"
 #include "support/NamedCases.h"
 #include "support/ScriptedPrompt.h"
 #include "support/VsftpdServer.h"
-#include "view/RemoteBrowserState.h"
-#include "view/SessionMessages.h"
-#include "view/SessionRegistry.h"
 
 #include <QDir>
 #include <QFile>

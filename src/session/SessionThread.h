@@ -1,8 +1,8 @@
 #pragma once
 
+#include "listing/CListItem.h"
 #include "platform/Mailbox.h"
-#include "view/CListItem.h"
-#include "view/LogonRecord.h"
+#include "session/LogonRecord.h"
 
 #include <QObject>
 #include <QString>

@@ -1,11 +1,11 @@
-#include "view/RemoteOperations.h"
+#include "session/RemoteOperations.h"
 
 #include "platform/NamedMutex.h"
 #include "platform/Prompt.h"
+#include "session/FolderLink.h"
+#include "session/RemoteBrowserState.h"
 #include "session/RemoteFileSystem.h"
-#include "view/FolderLink.h"
-#include "view/RemoteBrowserState.h"
-#include "view/RemoteNameEncodings.h"
+#include "session/RemoteNameEncodings.h"
 
 #include <QStringList>
 

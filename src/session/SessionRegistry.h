@@ -1,6 +1,6 @@
 #pragma once
 
-#include "view/SessionIdentity.h"
+#include "session/SessionIdentity.h"
 
 #include <QString>
 #include <QStringList>

@@ -1,6 +1,6 @@
-#include "view/CListItem.h"
+#include "listing/CListItem.h"
+#include "listing/FormatSize.h"
 #include "support/NamedCases.h"
-#include "view/FormatSize.h"
 
 #include <QByteArray>
 #include <QString>

@@ -1,16 +1,16 @@
-#include "view/SessionThread.h"
+#include "session/SessionThread.h"
 
 #include "ftp/CertificateJudge.h"
 #include "platform/NamedMutex.h"
 #include "platform/TcpListener.h"
+#include "session/RemoteBrowserState.h"
+#include "session/SessionMessages.h"
+#include "session/SessionRegistry.h"
 #include "support/FakeFtpServer.h"
 #include "support/FreePorts.h"
 #include "support/PyFtpdServer.h"
 #include "support/ScriptedPrompt.h"
 #include "support/VsftpdServer.h"
-#include "view/RemoteBrowserState.h"
-#include "view/SessionMessages.h"
-#include "view/SessionRegistry.h"
 
 #include <QCoreApplication>
 #include <QDir>

@@ -1,7 +1,7 @@
-#include "view/SessionIdentity.h"
+#include "session/SessionIdentity.h"
 
 #include "ftp/ServerAddress.h"
-#include "view/LogonRecord.h"
+#include "session/LogonRecord.h"
 
 #include <algorithm>
 

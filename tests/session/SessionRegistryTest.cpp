@@ -1,4 +1,4 @@
-#include "view/SessionRegistry.h"
+#include "session/SessionRegistry.h"
 
 #include <gtest/gtest.h>
 

@@ -1,4 +1,4 @@
-#include "view/LogonRecord.h"
+#include "session/LogonRecord.h"
 
 #include "ftp/ServerAddress.h"
 

@@ -1,7 +1,7 @@
-#include "view/FolderLink.h"
+#include "session/FolderLink.h"
 
 #include "session/RemoteFileSystem.h"
-#include "view/RemoteNameEncodings.h"
+#include "session/RemoteNameEncodings.h"
 
 namespace {
 QString withSlash(const QString& path)

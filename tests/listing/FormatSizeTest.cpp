@@ -1,4 +1,4 @@
-#include "view/FormatSize.h"
+#include "listing/FormatSize.h"
 #include "support/NamedCases.h"
 
 #include <gtest/gtest.h>

@@ -1,6 +1,6 @@
-#include "view/CListItem.h"
+#include "listing/CListItem.h"
 
-#include "view/FormatSize.h"
+#include "listing/FormatSize.h"
 
 #include <algorithm>
 #include <array>
