@@ -180,8 +180,10 @@ bool SftpClient::Logon(const QString& userName, const QString& passwordText)
     networkFailure = false;
     if (!session_)
         return fail(QStringLiteral("尚未连接"));
+    // Without a name libssh logs on as the local user, as ssh does.
     user = userName;
-    ssh_options_set(session_, SSH_OPTIONS_USER, userName.toUtf8().constData());
+    if (!userName.isEmpty())
+        ssh_options_set(session_, SSH_OPTIONS_USER, userName.toUtf8().constData());
     QString error;
     if (!SftpAuthentication(session_, prompt_, keyFolder_).logOn(passwordText, error)) {
         networkFailure = !ssh_is_connected(session_);

@@ -70,90 +70,38 @@ TEST_F(SftpClientTest, ListsNamesSizesTimesPermissionsAndFolderLinks)
     EXPECT_TRUE(byName[QStringLiteral("到目录")].isLink);
 }
 
-TEST_F(SftpClientTest, FolderCommandsAndTheirRefusals)
-{
-    const auto client = logOn();
-    ASSERT_TRUE(client);
-    const QByteArray folder = remote(QStringLiteral("新文件夹"));
-    ASSERT_TRUE(client->MakeFolder(folder));
-    EXPECT_EQ(client->ResolveFolder(folder + "/../新文件夹"), folder);
-    ASSERT_TRUE(client->Rename(folder, remote(QStringLiteral("改名"))));
-    EXPECT_TRUE(QFileInfo(server.files() + QStringLiteral("/改名")).isDir());
-    EXPECT_FALSE(client->RemoveFolder(folder));
-    EXPECT_TRUE(client->replyLine.contains(QStringLiteral("不存在")))
-        << client->replyLine.toStdString();
-    EXPECT_FALSE(client->networkFailure);
-    EXPECT_TRUE(client->RemoveFolder(remote(QStringLiteral("改名"))));
-    ASSERT_TRUE(writeFile(server.files() + QStringLiteral("/f"), 1));
-    EXPECT_FALSE(client->ResolveFolder(remote(QStringLiteral("f"))));
-    EXPECT_TRUE(client->RemoveFile(remote(QStringLiteral("f"))));
-    EXPECT_FALSE(QFileInfo::exists(server.files() + QStringLiteral("/f")));
-}
-
-TEST_F(SftpClientTest, DownloadAndUploadKeepEveryByte)
-{
-    const QString source = server.files() + u'/' + chineseName;
-    ASSERT_TRUE(writeFile(source, 5 * 1024 * 1024 + 17));
-    const auto client = logOn();
-    ASSERT_TRUE(client);
-    const QString copy = local.filePath(chineseName);
-    ASSERT_TRUE(client->TransferFile(source.toUtf8(), copy, true))
-        << client->replyLine.toStdString();
-    EXPECT_EQ(client->abortRequested, 0);
-    EXPECT_EQ(sha256(copy), sha256(source));
-    ASSERT_TRUE(client->TransferFile(remote(QStringLiteral("上传.bin")), copy, false));
-    EXPECT_EQ(sha256(server.files() + QStringLiteral("/上传.bin")), sha256(source));
-    EXPECT_EQ(client->bytesDone, client->totalBytes);
-}
-
-// A pause keeps what arrived; the next attempt continues from there and completes the file.
-TEST_F(SftpClientTest, PausedTransfersResumeBothWays)
+// A pause ends the transfer as interrupted, a cut connection as a network failure; either way
+// the part stays, and the next attempt on a new connection completes the file from there.
+TEST_F(SftpClientTest, PausedOrCutTransfersResumeBothWays)
 {
     const QString source = local.filePath(QStringLiteral("source"));
     ASSERT_TRUE(writeFile(source, 48 * 1024 * 1024));
-    for (const bool download : {false, true}) {
-        const auto client = logOn();
-        ASSERT_TRUE(client);
-        const QString target = download ? local.filePath(QStringLiteral("back")) : QString();
-        const QString from = download ? server.files() + QStringLiteral("/up") : source;
-        const QString part = download ? target : server.files() + QStringLiteral("/up");
-        {
-            WhenMoved pause(*client, 4 << 20, [&client] { client->abortRequested = 1; });
-            ASSERT_TRUE(client->TransferFile(remote(QStringLiteral("up")),
-                                             download ? target : source, download));
+    for (const bool cut : {false, true}) {
+        for (const bool download : {false, true}) {
+            const QString name = QStringLiteral("%1-%2").arg(cut).arg(download);
+            const QString localFile = download ? local.filePath(name) : source;
+            const QString part = download ? localFile : server.files() + u'/' + name;
+            if (download)
+                QFile::copy(source, server.files() + u'/' + name);
+            {
+                const auto client = logOn();
+                ASSERT_TRUE(client);
+                WhenMoved stop(*client, 4 << 20, [this, &client, cut] {
+                    cut ? server.cutSessions() : void(client->abortRequested = 1);
+                });
+                EXPECT_EQ(client->TransferFile(remote(name), localFile, download), !cut);
+                EXPECT_EQ(cut ? client->networkFailure : client->abortRequested == 1, true)
+                    << name.toStdString() << client->replyLine.toStdString();
+            }
+            EXPECT_GT(QFileInfo(part).size(), 0);
+            EXPECT_LT(QFileInfo(part).size(), QFileInfo(source).size());
+            const auto again = logOn();
+            ASSERT_TRUE(again);
+            ASSERT_TRUE(again->TransferFile(remote(name), localFile, download))
+                << again->replyLine.toStdString();
+            EXPECT_EQ(again->abortRequested, 0);
+            EXPECT_EQ(sha256(part), sha256(source));
         }
-        ASSERT_EQ(client->abortRequested, 1) << "download " << download;
-        EXPECT_GT(QFileInfo(part).size(), 0);
-        EXPECT_LT(QFileInfo(part).size(), QFileInfo(from).size());
-        ASSERT_TRUE(client->TransferFile(remote(QStringLiteral("up")), download ? target : source,
-                                         download));
-        EXPECT_EQ(client->abortRequested, 0);
-        EXPECT_EQ(sha256(part), sha256(source));
-    }
-}
-
-// A connection cut in the middle fails the transfer as a network failure; the part stays and
-// a new connection completes it.
-TEST_F(SftpClientTest, CutConnectionKeepsThePartForARestart)
-{
-    const QString source = local.filePath(QStringLiteral("source"));
-    ASSERT_TRUE(writeFile(source, 48 * 1024 * 1024));
-    for (const bool download : {false, true}) {
-        const QString localFile = download ? local.filePath(QStringLiteral("back")) : source;
-        const QString part = download ? localFile : server.files() + QStringLiteral("/up");
-        {
-            const auto client = logOn();
-            ASSERT_TRUE(client);
-            WhenMoved cut(*client, 4 << 20, [this] { server.cutSessions(); });
-            EXPECT_FALSE(client->TransferFile(remote(QStringLiteral("up")), localFile, download));
-            EXPECT_TRUE(client->networkFailure) << client->replyLine.toStdString();
-        }
-        EXPECT_GT(QFileInfo(part).size(), 0);
-        const auto again = logOn();
-        ASSERT_TRUE(again);
-        ASSERT_TRUE(again->TransferFile(remote(QStringLiteral("up")), localFile, download))
-            << again->replyLine.toStdString();
-        EXPECT_EQ(sha256(part), sha256(source));
     }
 }
 
