@@ -38,10 +38,10 @@ struct SessionEnvironment {
 };
 
 // One connection tab's worker: logs on with its own RemoteFileSystem (FTP or SFTP, as the
-// server's scheme says), then serves the requests posted
-// to its mailbox in order, sending NOOP when idle. All use of its connection happens on its own
-// thread, which is what serialises it. Results reach the view only through the signals.
-// Handling a request never makes a session the current one: that is the user's choice.
+// server's scheme says), then serves the requests posted to its mailbox in order, sending NOOP
+// when idle. All use of its connection happens on its own thread, which is what serialises it.
+// Results reach the view only through the signals. Handling a request never makes a session the
+// current one: that is the user's choice.
 // When the control connection fails the session says why once, keeps what the pane shows,
 // and logs on again with the same record at the next request.
 class SessionThread : public QObject {
