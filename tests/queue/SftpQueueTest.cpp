@@ -27,6 +27,10 @@ protected:
         if (HasFatalFailure())
             return;
         ASSERT_TRUE(QDir().mkpath(local.filePath(QStringLiteral("work"))));
+        // A failed entry ends "err" at once instead of being tried again.
+        QFile settings(local.filePath(QStringLiteral("work/ftp.ini")));
+        ASSERT_TRUE(settings.open(QIODevice::WriteOnly) &&
+                    settings.write("[Transfer]\r\nRetries=0\r\n") > 0);
         SessionEnvironment env;
         env.registry = &registry;
         env.remote = &remote;
@@ -82,13 +86,13 @@ protected:
         return env;
     }
 
-    int addFolder(const QString& source, const QString& target, QStringView action)
+    int add(const QString& source, const QString& target, QStringView action, int folder = 1)
     {
         QueueEntry entry;
         entry.source = source;
         entry.target = target;
         entry.action = action.toString();
-        entry.folder = 1;
+        entry.folder = folder;
         return queue.AddQueueRow(entry, address);
     }
 
@@ -135,13 +139,31 @@ TEST_F(SftpQueueTest, FolderEntriesGoUpAndComeBackWhole)
     ASSERT_TRUE(writeFile(mine + QStringLiteral("/子 文件夹/小.txt"), 17));
     const QString onServer = server.files() + QStringLiteral("/树");
 
-    const int up = addFolder(mine, onServer, QueueAction::Upload);
+    const int up = add(mine, onServer, QueueAction::Upload);
     ASSERT_TRUE(finishes(up, QueueState::Uploaded))
         << queue.text(up, TransferQueue::StateColumn).toStdString();
     EXPECT_EQ(tree(onServer), tree(mine));
 
     const QString back = local.filePath(QStringLiteral("回来"));
-    const int down = addFolder(onServer, back, QueueAction::Download);
+    const int down = add(onServer, back, QueueAction::Download);
     ASSERT_TRUE(finishes(down, QueueState::Downloaded));
     EXPECT_EQ(tree(back), tree(mine));
+}
+
+// A connection cut in the middle ends the row "err" with its part kept; started again, the row
+// continues from the part and completes the file.
+TEST_F(SftpQueueTest, CutConnectionEndsInErrAndARestartCompletes)
+{
+    const QString source = server.files() + QStringLiteral("/大文件.bin");
+    ASSERT_TRUE(writeFile(source, 128 << 20));
+    const QString target = local.filePath(QStringLiteral("大文件.bin"));
+    const QString part = target + QStringLiteral(".td");
+    const int row = add(source, target, QueueAction::Download, 0);
+    ASSERT_TRUE(QTest::qWaitFor([&] { return QFileInfo(part).size() > (4 << 20); }, 30000));
+    server.cutSessions();
+    ASSERT_TRUE(finishes(row, QueueState::Failed));
+    EXPECT_GT(QFileInfo(part).size(), 4 << 20);
+    queue.setText(row, TransferQueue::StateColumn, QueueState::Waiting.toString());
+    ASSERT_TRUE(finishes(row, QueueState::Downloaded));
+    EXPECT_EQ(sha256(target), sha256(source));
 }
