@@ -1,4 +1,3 @@
-#include "sftp/SftpHostKeys.h"
 #include "support/ChildProcess.h"
 #include "support/FileBytes.h"
 #include "support/RunProgram.h"
@@ -16,17 +15,12 @@ bool connectWith(SftpClient& client, const SshdServer& server)
 }
 
 // The fingerprint as OpenSSH's ssh-keygen prints it for the server's host key.
-QString openSshFingerprint(const QByteArray& knownHostsLine)
+QString openSshFingerprint(const SshdServer& server)
 {
-    TemporaryFolder folder(QStringLiteral("kevra-fp"));
-    QFile key(folder.filePath(QStringLiteral("key.pub")));
-    key.open(QIODevice::WriteOnly);
-    key.write(knownHostsLine.mid(knownHostsLine.indexOf(' ') + 1));
-    key.close();
     const ProgramRun run =
         runProgram(QStringLiteral("/usr/bin/ssh-keygen"),
                    {QStringLiteral("-l"), QStringLiteral("-E"), QStringLiteral("sha256"),
-                    QStringLiteral("-f"), key.fileName()});
+                    QStringLiteral("-f"), server.hostKeyPath() + QLatin1String(".pub")});
     return QString::fromUtf8(run.output.split(' ').value(1));
 }
 
@@ -36,7 +30,7 @@ TEST_F(SftpLogonTest, UnknownHostKeyIsShownAndTrustedAsAnswered)
 {
     const QString knownHosts = keyFolder() + QLatin1String("/known_hosts");
     QFile::remove(knownHosts);
-    const QString fingerprint = openSshFingerprint(server.knownHostsLine());
+    const QString fingerprint = openSshFingerprint(server);
     ASSERT_TRUE(fingerprint.startsWith(QLatin1String("SHA256:")));
 
     SftpClient refused(&prompt);
@@ -73,7 +67,7 @@ TEST_F(SftpLogonTest, ChangedHostKeyIsRefusedWithAWarning)
     ASSERT_EQ(prompt.asked().size(), 1u);
     EXPECT_EQ(prompt.asked().at(0).buttons, PromptButtons::Ok);
     EXPECT_TRUE(prompt.asked().at(0).text.startsWith(QStringLiteral("警告")));
-    EXPECT_TRUE(client.replyLine.contains(openSshFingerprint(server.knownHostsLine())));
+    EXPECT_TRUE(client.replyLine.contains(openSshFingerprint(server)));
 }
 
 TEST_F(SftpLogonTest, ProtectedKeyAsksForItsPassphrase)

@@ -9,6 +9,7 @@
 #include <QCryptographicHash>
 #include <QDir>
 #include <QFile>
+#include <QRandomGenerator>
 
 #include <gtest/gtest.h>
 
@@ -58,17 +59,10 @@ protected:
 
     static bool writeFile(const QString& path, qint64 size)
     {
+        QByteArray data(size, Qt::Uninitialized);
+        QRandomGenerator::global()->fillRange(reinterpret_cast<quint32*>(data.data()), size / 4);
         QFile file(path);
-        if (!file.open(QIODevice::WriteOnly))
-            return false;
-        QByteArray block(1 << 20, '\0');
-        for (qint64 written = 0; written < size; written += block.size()) {
-            for (qsizetype i = 0; i < block.size(); ++i)
-                block[i] = char((written + i) * 2654435761u >> 13);
-            if (file.write(block.constData(), std::min<qint64>(block.size(), size - written)) < 0)
-                return false;
-        }
-        return true;
+        return file.open(QIODevice::WriteOnly) && file.write(data) == size;
     }
 
     TemporaryFolder home{QStringLiteral("kevra-home")};

@@ -32,6 +32,7 @@ public:
     QString errorText() const { return error_; }
     QString files() const;
     QString user() const { return QStringLiteral("root"); }
+    QString hostKeyPath() const;
 
     // The host key's line for known_hosts, "[127.0.0.1]:port ssh-ed25519 AAAA...".
     QByteArray knownHostsLine() const;
@@ -50,7 +51,6 @@ public:
 private:
     bool writeConfiguration();
     bool waitForGreeting();
-    QString hostKeyPath() const;
 
     std::unique_ptr<TemporaryFolder> folder_;
     ChildProcess process_;
