@@ -2,6 +2,7 @@
 
 #include "config/Configuration.h"
 #include "ftp/FtpClient.h"
+#include "ftp/SpeedLimits.h"
 #include "platform/Prompt.h"
 #include "queue/StopAllTransfers.h"
 #include "queue/TransferContext.h"
@@ -59,7 +60,11 @@ void TransferWorker::start()
     client_ = std::make_shared<FtpClient>(env_.prompt);
     client_->setTimeout(env_.networkTimeout);
     client_->workerFinished = 0;
-    client_->setDataMode(ReadTransferSettings(env_.configPath).dataMode);
+    const TransferSettings settings = ReadTransferSettings(env_.configPath);
+    client_->setDataMode(settings.dataMode);
+    // An edit of ftp.ini reaches the running transfers too, from their next slice on.
+    if (env_.speedLimits)
+        env_.speedLimits->apply(settings.downloadLimit, settings.uploadLimit);
     client_->setLogSink(env_.log);
     context_->attachClient(client_);
     thread_ = std::thread([this] { run(); });
