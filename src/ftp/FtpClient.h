@@ -1,7 +1,13 @@
 #pragma once
 
+#include "ftp/ControlChannel.h"
 #include "ftp/DataConnectionMode.h"
+#include "ftp/DataConnectionOpener.h"
+#include "ftp/ListingReceiver.h"
 #include "ftp/LogonInfo.h"
+#include "ftp/LogonSequence.h"
+#include "ftp/TlsNegotiation.h"
+#include "ftp/TransferRoutine.h"
 #include "platform/TextCodec.h"
 
 #include <QByteArray>
@@ -11,17 +17,9 @@
 #include <chrono>
 #include <functional>
 #include <memory>
-#include <mutex>
-#include <optional>
 
-class ByteStream;
 class CertificateJudge;
 class Prompt;
-class QFile;
-class TcpSocket;
-class TlsContext;
-class TlsStream;
-class LineReader;
 
 // The FTP engine: one object per control connection. Calls block the calling thread and are
 // not synchronised: one thread at a time uses an object. Failures are a false result with the
@@ -64,20 +62,26 @@ public:
     // the mode. In automatic mode an active connection that fails (PORT/EPRT refused, 425/426,
     // or the server's connection not arriving within activeWait) is followed by the same
     // command once more in passive mode, and the client stays passive from then on.
-    void setDataMode(DataConnectionMode mode) { dataMode_ = mode; }
-    DataConnectionMode dataMode() const { return dataMode_; }
-    void setActiveWait(std::chrono::milliseconds wait) { activeWait_ = wait; }
-    bool passiveInUse() const;
+    void setDataMode(DataConnectionMode mode) { opener_.setMode(mode); }
+    DataConnectionMode dataMode() const { return opener_.mode(); }
+    void setActiveWait(std::chrono::milliseconds wait) { opener_.setActiveWait(wait); }
+    bool passiveInUse() const { return opener_.passiveInUse(); }
     // Receives the engine's own log lines (the turn to passive mode), on the calling thread.
-    void setLogSink(std::function<void(const QString&)> sink) { logSink_ = std::move(sink); }
+    void setLogSink(std::function<void(const QString&)> sink)
+    {
+        opener_.setLogSink(std::move(sink));
+    }
 
     // Asked about a server certificate that fails verification; without a judge such a
     // certificate is refused. Shared with the other connections of the same logon.
-    void setCertificateJudge(std::shared_ptr<CertificateJudge> judge) { judge_ = std::move(judge); }
+    void setCertificateJudge(std::shared_ptr<CertificateJudge> judge)
+    {
+        tls_.setJudge(std::move(judge));
+    }
     // The control connection runs over TLS (and so do the data connections, unless the server
     // refused PROT P).
-    bool tlsInUse() const { return controlTls_ != nullptr; }
-    bool dataProtected() const { return dataProtected_; }
+    bool tlsInUse() const { return control_.tls() != nullptr; }
+    bool dataProtected() const { return control_.dataProtected(); }
     // Protocol and cipher of the control connection, e.g. "TLSv1.3, TLS_AES_256_GCM_SHA384";
     // "" without TLS.
     QString tlsDescription() const;
@@ -88,20 +92,20 @@ public:
     void Interrupt();
     // Bound for every wait on the network: connect, reply lines, accept and data blocks.
     void setTimeout(std::chrono::milliseconds timeout);
-    std::chrono::milliseconds timeout() const { return timeout_; }
+    std::chrono::milliseconds timeout() const { return control_.timeout(); }
     // How commands go out: GBK until the server announces UTF8 in FEAT after logon.
-    const TextCodec& codec() const { return codec_; }
+    const TextCodec& codec() const { return control_.codec(); }
     // The encoding of the next commands, for names that must reach the server as given bytes.
-    void setNameEncoding(TextCodec::Encoding encoding) { codec_.setEncoding(encoding); }
+    void setNameEncoding(TextCodec::Encoding encoding) { control_.setEncoding(encoding); }
     // Each reply line and listing line is read on its own: UTF-8 when its bytes are valid
     // UTF-8, else GBK. Encoding replyLine (listLine) again in its encoding gives its exact bytes.
-    TextCodec::Encoding replyLineEncoding() const { return replyEncoding_; }
-    TextCodec::Encoding listLineEncoding() const { return listEncoding_; }
+    TextCodec::Encoding replyLineEncoding() const { return control_.replyEncoding(); }
+    TextCodec::Encoding listLineEncoding() const { return listing_.lineEncoding(); }
     // The encoding the server announced for names at logon (UTF8 in FEAT), else GBK.
-    TextCodec::Encoding serverEncoding() const { return serverEncoding_; }
+    TextCodec::Encoding serverEncoding() const { return logon_.serverEncoding(); }
     // Why the control connection failed ("" while it works); stays set until the next Connect,
     // because a connection that lost its place in the reply stream cannot be trusted again.
-    QString connectionFault() const { return connectionFault_; }
+    QString connectionFault() const { return control_.fault(); }
 
     QString replyLine;
     // Set when the last List or TransferFile failed on the network (reset, refused, time-out,
@@ -134,106 +138,12 @@ public:
     QString lastExtra;
 
 private:
-    struct DataChannel;
-    class ChannelWatch;
-    enum class LogonResult { LoggedOn, Refused, Failed };
-    // How a stage of a transfer ended; a failure has its text in replyLine.
-    enum class Phase { Done, Failed, Aborted };
-    enum class Wakeup { Control, Data, TimedOut, Aborted };
-    // Why the active data connection of the running attempt failed. A time-out leaves the
-    // command unanswered on the server.
-    enum class ActiveFailure { None, Refused, TimedOut };
-
-    bool exchange(const QString& text);
-    bool fail(const QString& text);
-    bool failNetwork(const QString& text);
-    bool listOnce(const QString& argument, bool passive);
-    bool transferOnce(const QString& remote, const QString& local, bool passive, bool download);
-    bool turnPassiveAfterActiveFailure();
-    bool settleAbandonedCommand();
-    void noteActiveRefusal(const DataChannel& channel);
-    std::chrono::steady_clock::time_point dataConnectionDeadline(const DataChannel& channel) const;
-    bool failConnection(const QString& fault);
-    void abandonControl(const QString& fault);
-    void noteBrokenDataConnection();
-    LogonResult logOnOnce(const LogonInfo& info, TextCodec::Encoding encoding);
-    LogonResult runLogonTable(const LogonInfo& info, const QString& hostText);
-    bool negotiateEncoding();
-    TlsMode tlsModeFor(const LogonInfo& info);
-    bool negotiateTls(TlsMode mode);
-    bool startControlTls();
-    bool acceptPeerCertificate(const TlsStream& stream);
-    bool protectData(TlsMode mode);
-    bool startDataTls(DataChannel& channel);
-    Phase secureDataChannel(DataChannel& channel);
-    void endDataTls(DataChannel& channel);
-    bool readUntilCode(QLatin1String wanted, bool refusalEnds);
-
-    bool openDataChannel(bool passive, DataChannel& channel);
-    bool openActiveChannel(DataChannel& channel);
-    bool openPassiveChannel(DataChannel& channel);
-    bool receiveListing(ByteStream& stream);
-
-    Wakeup waitForReadable(bool watchControl, int dataDescriptor,
-                           std::chrono::steady_clock::time_point deadline, bool abortable);
-    Wakeup waitForControl(std::chrono::steady_clock::time_point deadline, bool abortable);
-    void discardStaleReplies();
-    bool takeTransferReply(DataChannel& channel);
-    Phase awaitDataConnection(DataChannel& channel);
-    bool watchControlWhileIdle(DataChannel& channel);
-    bool acceptFromServer(DataChannel& channel);
-    Phase awaitClosingReply(DataChannel& channel);
-    Phase failDataTransfer(const QString& text);
-    bool endInterrupted(DataChannel& channel);
-    Phase closeDataPhase(Phase phase, DataChannel& channel);
-
-    bool downloadInto(const QString& remote, const QString& local, DataChannel& channel);
-    bool uploadFrom(const QString& remote, const QString& local, DataChannel& channel);
-    Phase receiveFile(QFile& file, DataChannel& channel, quint64 start);
-    Phase sendFile(QFile& file, DataChannel& channel, quint64 start, quint64 length);
-    Phase sendBlock(DataChannel& channel, const char* data, qint64 size, quint64& position);
-    bool enterBinaryMode();
-    bool askSize(const QString& name, std::optional<quint64>& size);
-    bool uploadIsWhole(const QString& remote, quint64 length);
-    void finishTransfer(quint64 position);
-    Phase failDataIo(const ByteStream& stream);
-    bool sendsBeyondSize(ByteStream& stream);
-    void tellCannotAccess(const QString& local);
-
-    Prompt* prompt_;
-    std::chrono::milliseconds timeout_{30000};
-    TextCodec codec_;
-    TextCodec::Encoding replyEncoding_ = TextCodec::Encoding::Utf8;
-    TextCodec::Encoding listEncoding_ = TextCodec::Encoding::Utf8;
-    TextCodec::Encoding serverEncoding_ = TextCodec::Encoding::Gbk;
-    QString connectionFault_;
-    bool remoteSizeKnown_ = false; // the server answered SIZE for the running transfer
-    bool binaryMode_ = false;      // the server accepted TYPE I on this connection
-    DataConnectionMode dataMode_ = DataConnectionMode::Automatic;
-    std::chrono::milliseconds activeWait_{5000};
-    bool turnedPassive_ = false;
-    ActiveFailure activeFailure_ = ActiveFailure::None;
-    std::function<void(const QString&)> logSink_;
-    std::shared_ptr<CertificateJudge> judge_;
-    QString peerName_; // the host the control connection went to, as given to Connect
-    int peerPort_ = 0;
-    // "host:port fingerprint" of the certificate the judge accepted last.
-    QString acceptedCertificate_;
-    std::unique_ptr<TlsContext> tlsContext_;
-    bool dataProtected_ = false; // PROT P accepted: data connections run over TLS
-    bool trustedServer_ = false; // the judge remembers this server's certificate
-    std::mutex interruptMutex_;  // guards controlSocket_'s release, activeChannel_, interrupted_
-    std::unique_ptr<TcpSocket> controlSocket_;
-    DataChannel* activeChannel_ = nullptr;
-    bool interrupted_ = false;
-    std::unique_ptr<TlsStream> controlTls_; // over controlSocket_, released before it
-    std::unique_ptr<LineReader> reader_;
-    // The closing reply of a listing, read while it waited for the data connection: the caller
-    // who collects that reply gets it from here; the next command sent drops it.
-    struct HeldReply {
-        QString line;
-        QString text;
-        int replyClass = 0;
-    };
-    std::optional<HeldReply> heldReply_;
+    // The parts below write the public fields above, the one record of the last reply and of
+    // the running transfer's progress.
+    ControlChannel control_{*this};
+    TlsNegotiation tls_{*this, control_};
+    DataConnectionOpener opener_{*this, control_, tls_};
+    LogonSequence logon_{*this, control_, tls_};
+    ListingReceiver listing_{*this, control_, opener_};
+    TransferRoutine transfers_;
 };
