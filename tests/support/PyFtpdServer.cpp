@@ -45,10 +45,9 @@ if hash_mode != "none":
         proto_cmds = dict(handler.proto_cmds, HASH=syntax, XSHA256=syntax)
         wrong_left = [wrong_digests]
         algorithm = "SHA-1"
-        def digest(self, line, name):
-            path = self.fs.ftp2fs(line)
+        def digest(self, path, name):
             if hash_mode == "refused" or not self.fs.isfile(path):
-                self.respond("550 Cannot hash %s." % line)
+                self.respond("550 Cannot hash %s." % self.fs.fs2ftp(path))
                 return None
             with open(path, "rb") as source:
                 value = algorithms[name](source.read()).hexdigest()
@@ -59,7 +58,8 @@ if hash_mode != "none":
         def ftp_HASH(self, line):
             answer = self.digest(line, self.algorithm)
             if answer:
-                self.respond("213 %s 0-%d %s %s" % (self.algorithm, answer[1], answer[0], line))
+                self.respond("213 %s 0-%d %s %s" % (self.algorithm, answer[1], answer[0],
+                                                     self.fs.fs2ftp(line)))
         def ftp_XSHA256(self, line):
             answer = self.digest(line, "SHA-256")
             if answer:
