@@ -2,7 +2,6 @@
 // its own, all sharing one download limit, as the queue's transfers do. Prints the seconds from
 // the start to the first and to the last finished download, or fails when one fails.
 // Usage: kevra_limits_bench HOST PORT FOLDER COUNT LIMIT_KB
-#include "BenchLogon.h"
 #include "ftp/FtpClient.h"
 #include "ftp/SpeedLimits.h"
 
@@ -34,7 +33,11 @@ int main(int argc, char** argv)
     for (int i = 0; i < count; ++i) {
         clients.push_back(std::make_unique<FtpClient>());
         clients.back()->setSpeedLimits(limits);
-        if (!logOnFromArguments(*clients.back(), arguments)) {
+        LogonInfo logon;
+        logon.host = arguments.at(1);
+        logon.port = arguments.at(2).toInt();
+        logon.user = QStringLiteral("anonymous");
+        if (!clients.back()->Logon(logon)) {
             std::fprintf(stderr, "logon: %s\n", qPrintable(clients.back()->replyLine));
             return 1;
         }
