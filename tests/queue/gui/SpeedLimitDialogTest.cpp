@@ -2,7 +2,6 @@
 #include "config/Configuration.h"
 #include "support/TemporaryFolder.h"
 
-#include <QDir>
 #include <QSpinBox>
 
 #include <gtest/gtest.h>
@@ -18,7 +17,6 @@ TEST(SpeedLimitDialog, ShowsStoresAndAppliesTheLimits)
     SpeedLimitDialog dialog(ini, [&applied](int down, int up) { applied = {down, up}; });
     EXPECT_EQ(dialog.downloadBox()->value(), 100);
     EXPECT_EQ(dialog.uploadBox()->text(), QStringLiteral("不限速"));
-
     dialog.downloadBox()->setValue(0);
     dialog.uploadBox()->setValue(750);
     dialog.accept();
@@ -30,8 +28,8 @@ TEST(SpeedLimitDialog, ShowsStoresAndAppliesTheLimits)
 // Limits that ftp.ini cannot take are neither applied nor taken for stored.
 TEST(SpeedLimitDialog, AnUnwritableFileKeepsTheDialogOpen)
 {
-    TemporaryFolder folder(QStringLiteral("limits"));
-    const QString ini = folder.filePath(QStringLiteral("missing/ftp.ini"));
+    const QString ini =
+        TemporaryFolder(QStringLiteral("limits")).filePath(QStringLiteral("ftp.ini"));
     bool applied = false;
     SpeedLimitDialog dialog(ini, [&applied](int, int) { applied = true; });
     dialog.uploadBox()->setValue(10);
