@@ -11,6 +11,7 @@
 #include "queue/StopAllTransfers.h"
 #include "queue/TransferQueue.h"
 #include "queue/TransferSlots.h"
+#include "queue/gui/QueueStore.h"
 #include "queue/gui/TransferController.h"
 #include "view/gui/CftpView.h"
 #include "view/gui/LocalPaneController.h"
@@ -101,7 +102,8 @@ int main(int argc, char** argv)
     TransferQueue queue;
     TransferSlots slots;
     StopAllTransfers stopAll;
-    TransferController controller(view, prompt, sessions, localPane, queue, slots, stopAll);
+    QueueStore store(view, queue, sessions.engineLock());
+    TransferController controller(view, prompt, sessions, localPane, queue, slots, stopAll, store);
     // Short enough that a held reply or a stalled connection is given up and retried.
     controller.setNetworkTimeout(std::chrono::seconds(10));
     controller.start();

@@ -11,6 +11,7 @@
 #include "queue/StopAllTransfers.h"
 #include "queue/TransferQueue.h"
 #include "queue/TransferSlots.h"
+#include "queue/gui/QueueStore.h"
 #include "queue/gui/TransferController.h"
 #include "view/gui/CftpView.h"
 #include "view/gui/LocalPaneController.h"
@@ -87,7 +88,8 @@ int main(int argc, char** argv)
     TransferQueue queue;
     TransferSlots slots;
     StopAllTransfers stopAll;
-    TransferController controller(view, prompt, sessions, localPane, queue, slots, stopAll);
+    QueueStore store(view, queue, sessions.engineLock());
+    TransferController controller(view, prompt, sessions, localPane, queue, slots, stopAll, store);
     controller.start();
 
     // A running window has listed files before: the type database is loaded on the first
