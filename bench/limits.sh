@@ -6,7 +6,9 @@
 # file checked by SHA-256. Prints per client the achieved total (all bytes over the time to the
 # last finished file) as median and min-max, its ratio to the limit, and the spread between the
 # transfers: the time from the first to the last finished file, as a share of the whole run
-# (0 % when all five finish together; lftp gives no per-file times).
+# (0 % when all five finish together; lftp gives no per-file times). "queue" is the same five
+# downloads through the main view's transfer queue (kevra_queue_bench, the limit in ftp.ini),
+# which also gives the GUI thread's longest event-loop stall during the run.
 # Usage: bash bench/limits.sh <builddir>   (environment: LIMIT_KB=20480 SIZE_MIB=40 COUNT=5 ROUNDS=3)
 set -euo pipefail
 
@@ -18,8 +20,9 @@ rounds=${ROUNDS:-3}
 source_dir=$(cd "$(dirname "$0")/.." && pwd)
 
 source "$source_dir/bench/lib.sh"
-build_bench "$builddir" kevra_limits_bench
+build_bench "$builddir" kevra_limits_bench kevra_queue_bench
 bench="$builddir/bench/kevra_limits_bench"
+queue_bench="$builddir/bench/kevra_queue_bench"
 
 start_server
 declare -a sums
@@ -50,6 +53,16 @@ run_kevra() {
   echo "$result"
 }
 
+# The queue gives no per-file times; its stall goes to $work/stalls.
+run_queue() {
+  local result
+  result=$(QT_QPA_PLATFORM=offscreen "$queue_bench" 127.0.0.1 "$port" "$work/local" "$count" \
+    "$limit_kb")
+  check_and_clear
+  echo "${result#* }" >>"$work/stalls"
+  echo "${result% *} ${result% *}"
+}
+
 run_curl() {
   local started pids=() share=$((limit_kb / count))
   started=$(now)
@@ -75,12 +88,12 @@ run_lftp() {
   echo "$started $ended" | awk '{ printf "%.3f %.3f\n", $2 - $1, $2 - $1 }'
 }
 
-clients=(kevra lftp curl)
-for client in "${clients[@]}"; do : >"$work/$client"; done
+clients=(kevra queue lftp curl)
+for client in "${clients[@]}" stalls; do : >"$work/$client"; done
 sync
 for round in $(seq 1 "$rounds"); do
-  for step in 0 1 2; do
-    client=${clients[$(((round + step) % 3))]}
+  for step in 0 1 2 3; do
+    client=${clients[$(((round + step) % 4))]}
     "run_$client" >>"$work/$client"
   done
 done
@@ -97,7 +110,9 @@ for client in "${clients[@]}"; do
   read -r s_med s_min s_max <<<"$(summary "$work/$client" "100 * (\$2 - \$1) / \$2")"
   ratio=$(awk -v r="$r_med" -v l="$limit_mb" 'BEGIN { printf "%.3f", r / l }')
   spread="spread median ${s_med} % (${s_min}-${s_max})"
-  [ "$client" = lftp ] && spread="spread not measured"
+  case $client in lftp | queue) spread="spread not measured" ;; esac
   printf "%-6s total median %s MB/s (%s-%s), ratio to the limit %s, %s\n" \
     "$client" "$r_med" "$r_min" "$r_max" "$ratio" "$spread"
 done
+read -r g_med g_min g_max <<<"$(summary "$work/stalls" "\$1")"
+echo "GUI thread longest stall during the queue's runs: median ${g_med%.*} ms (${g_min%.*}-${g_max%.*})"
