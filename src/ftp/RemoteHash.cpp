@@ -21,16 +21,13 @@ std::optional<StreamHash::Algorithm> RemoteHash::prepare()
     renewForLogon();
     if (!command_ || givenUp_)
         return std::nullopt;
-    if (!prepared_ && command_->needsSelection) {
-        prepared_ = true;
-        if (!client_.Command(command_->selection())) {
-            if (!client_.connectionFault().isEmpty() || !command_->current) {
-                fail();
-                return std::nullopt;
-            }
-            command_->algorithm = *command_->current;
+    if (!prepared_ && command_->needsSelection && !client_.Command(command_->selection())) {
+        if (!client_.connectionFault().isEmpty() || !command_->current) {
+            givenUp_ = true;
+            fail();
+            return std::nullopt;
         }
-        command_->needsSelection = false;
+        command_->algorithm = *command_->current;
     }
     prepared_ = true;
     return command_->algorithm;

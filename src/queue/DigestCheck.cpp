@@ -27,8 +27,10 @@ DigestCheck::Result DigestCheck::check(const QString& wireName, const QString& l
     if (answer.status == RemoteHash::Status::Failed && answer.reportable)
         log_(shownName + QStringLiteral("的") + algorithm + QStringLiteral("校验无结果:") +
              answer.failure + QStringLiteral("\r\n"));
+    if (answer.status != RemoteHash::Status::Digest)
+        return Result::Unchecked;
     const QString local = localDigest(localFile);
-    if (answer.status != RemoteHash::Status::Digest || local.isEmpty())
+    if (local.isEmpty())
         return Result::Unchecked;
     if (local == answer.digest) {
         log_(shownName + QStringLiteral("已校验 ") + algorithm + QStringLiteral("\r\n"));

@@ -1,6 +1,5 @@
 #include "queue/TransferOneFile.h"
 
-#include "config/Configuration.h"
 #include "ftp/FtpClient.h"
 #include "queue/PartRecord.h"
 #include "session/RemoteNameEncodings.h"
@@ -28,9 +27,8 @@ TransferOneFile::TransferOneFile(FtpClient& client, RemoteOperations& remote,
                                  std::function<bool()> stopRequested, Log log, QString configPath)
     : client_(client), remote_(remote), stopRequested_(std::move(stopRequested)),
       log_(std::move(log)), configPath_(std::move(configPath)),
-      parts_(std::make_shared<PartRecord>()),
-      digests_(client_, log_, ReadTransferSettings(configPath_).verify),
-      times_(client_, log_, ReadTransferSettings(configPath_).keepTimes)
+      parts_(std::make_shared<PartRecord>()), settings_(ReadTransferSettings(configPath_)),
+      digests_(client_, log_, settings_.verify), times_(client_, log_, settings_.keepTimes)
 {
 }
 

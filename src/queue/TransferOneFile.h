@@ -1,5 +1,6 @@
 #pragma once
 
+#include "config/Configuration.h"
 #include "queue/DigestCheck.h"
 #include "queue/ModificationTimes.h"
 
@@ -73,6 +74,7 @@ private:
     bool replaceAgreed_ = false;
     std::shared_ptr<PartRecord> parts_;
     QString renameInDoubt_; // the remote file whose rename lost its answer
+    const TransferSettings settings_;
     DigestCheck digests_;
     ModificationTimes times_;
     bool digestMismatch_ = false;
