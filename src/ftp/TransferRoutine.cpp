@@ -48,6 +48,7 @@ bool TransferRoutine::transferOnce(const QString& remote, const QString& local, 
 {
     control_.discardStaleReplies();
     digestHex_.clear();
+    loop_.setDigest(nullptr);
     digest_.reset();
     // Binary mode first: several servers answer SIZE only in binary mode, and without the size
     // neither a resume nor a completeness check is possible.
