@@ -105,14 +105,19 @@ bool LogonSequence::run(const LogonInfo& info)
 {
     if (static_cast<unsigned>(info.logonType) >= logonTable.size())
         return false;
-    const Result result = logOnOnce(info, TextCodec::Encoding::Gbk);
-    if (result != Result::Refused || !hasNonAsciiCredentials(info))
-        return result == Result::LoggedOn;
+    features_ = ServerFeatures();
+    Result result = logOnOnce(info, TextCodec::Encoding::Gbk);
     // The names' encoding is only learnt from FEAT after the logon, so non-ASCII credentials
     // first go out as GBK; a server that keeps UTF-8 refuses those bytes. One more try over
     // a new connection speaks UTF-8 from the start.
-    control_.disconnect();
-    return logOnOnce(info, TextCodec::Encoding::Utf8) == Result::LoggedOn;
+    if (result == Result::Refused && hasNonAsciiCredentials(info)) {
+        control_.disconnect();
+        result = logOnOnce(info, TextCodec::Encoding::Utf8);
+    }
+    if (result != Result::LoggedOn)
+        return false;
+    ++count_;
+    return true;
 }
 
 LogonSequence::Result LogonSequence::logOnOnce(const LogonInfo& info, TextCodec::Encoding encoding)
@@ -180,6 +185,7 @@ bool LogonSequence::negotiateEncoding()
     const int logonClass = client_.replyClass;
     if (!control_.exchange(QStringLiteral("FEAT")))
         return false;
+    features_ = ServerFeatures::parse(client_.replyText);
     if (client_.replyClass == 2 && announcesUtf8(client_.replyText)) {
         if (!control_.exchange(QStringLiteral("OPTS UTF8 ON")))
             return false;

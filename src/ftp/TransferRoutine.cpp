@@ -47,6 +47,9 @@ bool TransferRoutine::transferOnce(const QString& remote, const QString& local, 
                                    bool download)
 {
     control_.discardStaleReplies();
+    digestHex_.clear();
+    loop_.setDigest(nullptr);
+    digest_.reset();
     // Binary mode first: several servers answer SIZE only in binary mode, and without the size
     // neither a resume nor a completeness check is possible.
     if (!control_.enterBinaryMode() || !askSize(remote, remoteSize_))
@@ -111,6 +114,7 @@ bool TransferRoutine::downloadInto(const QString& remote, const QString& local,
         return control_.fail(errorText(ErrorText::File));
     if (!requestDownload(remote, start))
         return false;
+    beginDigest(local, start);
     const TransferPhase phase = runDataPhase(
         file, channel, [&] { return loop_.receive(file, channel, start, remoteSize_); });
     if (phase != TransferPhase::Done)
@@ -119,7 +123,7 @@ bool TransferRoutine::downloadInto(const QString& remote, const QString& local,
     // reported tells.
     if (remoteSize_ && client_.bytesDone != *remoteSize_)
         return control_.failNetwork(errorText(ErrorText::Network));
-    finish();
+    finishComplete();
     return true;
 }
 
@@ -148,13 +152,14 @@ bool TransferRoutine::uploadFrom(const QString& remote, const QString& local, Da
         return control_.fail(errorText(ErrorText::File));
     if (!control_.sendCommand(QStringLiteral("APPE ") + remote))
         return false;
+    beginDigest(local, start);
     const TransferPhase phase =
         runDataPhase(file, channel, [&] { return loop_.send(file, channel, start, length); });
     if (phase != TransferPhase::Done)
         return phase == TransferPhase::Aborted;
     if (!uploadIsWhole(remote, length))
         return false;
-    finish();
+    finishComplete();
     return true;
 }
 
@@ -237,8 +242,27 @@ bool TransferRoutine::uploadIsWhole(const QString& remote, quint64 length)
     return true;
 }
 
+// The part already in place is read once before the rest passes by the loop; a part that
+// cannot be read leaves the transfer without a digest.
+void TransferRoutine::beginDigest(const QString& local, quint64 start)
+{
+    if (digestAlgorithm_)
+        digest_.emplace(*digestAlgorithm_);
+    if (digest_ && !digest_->addFile(local, static_cast<qint64>(start)))
+        digest_.reset();
+    loop_.setDigest(digest_ ? &*digest_ : nullptr);
+}
+
+void TransferRoutine::finishComplete()
+{
+    if (digest_)
+        digestHex_ = digest_->hex();
+    finish();
+}
+
 void TransferRoutine::finish()
 {
+    loop_.setDigest(nullptr);
     client_.transferDone = 1;
     client_.transferActive = 0;
 }

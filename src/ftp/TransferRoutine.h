@@ -2,16 +2,19 @@
 
 #include "ftp/TransferLoop.h"
 #include "ftp/TransferPhase.h"
+#include "platform/StreamHash.h"
 
 #include <QString>
 
 #include <functional>
+#include <memory>
 #include <optional>
 
 class ControlChannel;
 class DataConnectionOpener;
 class FtpClient;
 class Prompt;
+struct SpeedLimits;
 class QFile;
 struct DataChannel;
 
@@ -23,6 +26,16 @@ public:
                     Prompt* prompt);
 
     bool transfer(const QString& remote, const QString& local, bool passive, bool download);
+
+    void setSpeedLimits(std::shared_ptr<SpeedLimits> limits)
+    {
+        loop_.setSpeedLimits(std::move(limits));
+    }
+    void setDigestAlgorithm(std::optional<StreamHash::Algorithm> algorithm)
+    {
+        digestAlgorithm_ = algorithm;
+    }
+    QString digest() const { return digestHex_; }
 
 private:
     bool transferOnce(const QString& remote, const QString& local, bool passive, bool download);
@@ -37,7 +50,9 @@ private:
     TransferPhase awaitClosingReply(DataChannel& channel);
     void endInterrupted(DataChannel& channel);
     bool uploadIsWhole(const QString& remote, quint64 length);
+    void beginDigest(const QString& local, quint64 start);
     void finish();
+    void finishComplete();
     void tellCannotAccess(const QString& local);
 
     FtpClient& client_;
@@ -47,4 +62,7 @@ private:
     TransferLoop loop_;
     // The size the server reported for the running transfer, if it answered SIZE.
     std::optional<quint64> remoteSize_;
+    std::optional<StreamHash::Algorithm> digestAlgorithm_;
+    std::optional<StreamHash> digest_; // of the running transfer's local file
+    QString digestHex_;                // of the last complete transfer's local file
 };

@@ -11,6 +11,7 @@ class RemoteNameEncodings;
 class NamedMutex;
 class Prompt;
 class StopAllTransfers;
+struct SpeedLimits;
 class TransferQueue;
 class TransferSlots;
 struct MailPayload;
@@ -36,6 +37,8 @@ struct TransferEnvironment {
     Prompt* prompt = nullptr;
     NamedMutex* engineLock = nullptr; // "mutex1", taken by a rename's refresh of a listing
     QString configPath;               // handed to the engine with every transfer
+    // The program's limits; each worker sets them from ftp.ini as it starts.
+    std::shared_ptr<SpeedLimits> speedLimits;
     std::chrono::milliseconds networkTimeout{30000};
     std::chrono::milliseconds watchCycle{999};
 

@@ -27,7 +27,8 @@ TransferOneFile::TransferOneFile(RemoteFileSystem& client, RemoteOperations& rem
                                  std::function<bool()> stopRequested, Log log, QString configPath)
     : client_(client), remote_(remote), stopRequested_(std::move(stopRequested)),
       log_(std::move(log)), configPath_(std::move(configPath)),
-      parts_(std::make_shared<PartRecord>())
+      parts_(std::make_shared<PartRecord>()), settings_(ReadTransferSettings(configPath_)),
+      digests_(client_, log_, settings_.verify), times_(client_, log_, settings_.keepTimes)
 {
 }
 
@@ -61,6 +62,8 @@ bool TransferOneFile::operator()(bool download, const QString& remotePath, const
         if (left == LeftOnServer::WholePart)
             return giveFinalName(download, remote, local, part);
     }
+    digestMismatch_ = false;
+    digests_.prepare();
     const bool ended = client_.TransferFile(remote_.encodings().onWire(client_, remoteFile),
                                             localFile, false, download, configPath_);
     if (stopRequested_())
@@ -70,7 +73,39 @@ bool TransferOneFile::operator()(bool download, const QString& remotePath, const
         dropOverlongPart(download, remoteFile, localFile);
         return false;
     }
-    return giveFinalName(download, remote, local, part);
+    if (!matchesServer(download, download ? remote : local, remoteFile, localFile, part) ||
+        !giveFinalName(download, remote, local, part))
+        return false;
+    keepTime(download, remote, local);
+    return true;
+}
+
+// A resume would keep the damage: the part goes (even where it cannot be removed, it is no
+// longer the entry's own), so the next attempt starts from zero.
+bool TransferOneFile::matchesServer(bool download, const QString& shownName,
+                                    const QString& remoteFile, const QString& localFile,
+                                    const QString& part)
+{
+    const QString wireName = remote_.encodings().onWire(client_, remoteFile);
+    if (digests_.check(wireName, localFile, shownName) != DigestCheck::Result::Different)
+        return true;
+    if (download)
+        QFile::remove(localFile);
+    else
+        client_.Command(QStringLiteral("DELE ") + wireName);
+    parts_->remove(part);
+    digestMismatch_ = true;
+    log_(QStringLiteral("err.....\r\n"));
+    return false;
+}
+
+void TransferOneFile::keepTime(bool download, const QString& remotePath, const QString& localPath)
+{
+    const QString wireName = remote_.encodings().onWire(client_, remotePath);
+    if (download)
+        times_.afterDownload(wireName, localPath);
+    else
+        times_.afterUpload(localPath, wireName);
 }
 
 // An earlier attempt sent RNFR/RNTO and lost the connection before the answer: the server

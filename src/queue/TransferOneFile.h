@@ -1,5 +1,9 @@
 #pragma once
 
+#include "config/Configuration.h"
+#include "queue/DigestCheck.h"
+#include "queue/ModificationTimes.h"
+
 #include <QString>
 
 #include <functional>
@@ -24,10 +28,11 @@ public:
                     std::function<bool()> stopRequested, Log log, QString configPath);
 
     // True only when the file is complete: the engine ended normally, the server's closing
-    // reply was positive, the sizes agree and the file has its final name. An interrupted file
-    // is not complete; a failed one is also logged with "err.....". The temporary file stays
-    // in both cases. One object serves all attempts at a file, so that a retry knows when the
-    // previous attempt lost the answer to its rename.
+    // reply was positive, the sizes agree, the server's digest (where it offers one and ftp.ini
+    // does not switch the check off) equals the local one, and the file has its final name. An
+    // interrupted file is not complete; a failed one is also logged with "err.....". The temporary
+    // file stays in both cases. One object serves all attempts at a file, so that a retry knows
+    // when the previous attempt lost the answer to its rename.
     bool operator()(bool download, const QString& remotePath, const QString& localPath);
 
     // The folder walks move only files whose target they found missing: the final rename then
@@ -39,6 +44,9 @@ public:
     void setParts(std::shared_ptr<PartRecord> parts);
 
     static QString temporaryName(const QString& path);
+    // The last file differed from the server's digest: its part is gone, so a retry starts
+    // from zero.
+    bool digestMismatched() const { return digestMismatch_; }
 
 private:
     enum class LeftOnServer { Unknown, WholePart, FinalName };
@@ -49,6 +57,9 @@ private:
     bool complete(bool download, const QString& localFile);
     bool closingReplyPositive();
     void dropOverlongPart(bool download, const QString& remoteFile, const QString& localFile);
+    bool matchesServer(bool download, const QString& shownName, const QString& remoteFile,
+                       const QString& localFile, const QString& part);
+    void keepTime(bool download, const QString& remotePath, const QString& localPath);
     bool giveFinalName(bool download, const QString& remotePath, const QString& localPath,
                        const QString& part);
     bool nameLocal(const QString& part, const QString& finalPath);
@@ -63,4 +74,8 @@ private:
     bool replaceAgreed_ = false;
     std::shared_ptr<PartRecord> parts_;
     QString renameInDoubt_; // the remote file whose rename lost its answer
+    const TransferSettings settings_;
+    DigestCheck digests_;
+    ModificationTimes times_;
+    bool digestMismatch_ = false;
 };

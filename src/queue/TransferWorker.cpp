@@ -2,6 +2,7 @@
 
 #include "config/Configuration.h"
 #include "ftp/FtpClient.h"
+#include "ftp/SpeedLimits.h"
 #include "platform/Prompt.h"
 #include "queue/StopAllTransfers.h"
 #include "queue/TransferContext.h"
@@ -30,13 +31,12 @@ QString overwriteQuestion(const QString& path)
     return path + QStringLiteral("已存在是否覆盖");
 }
 
-QString retryLine(const TransferJob& job, int retry, int retries, milliseconds delay)
+QString retryLine(const TransferJob& job, bool mismatch, int retry, int retries, milliseconds delay)
 {
     const QString& source = job.download ? job.remotePath : job.localPath;
-    return source + QStringLiteral("网络中断,%1秒后重试(%2/%3)\r\n")
-                        .arg(QString::number(delay.count() / 1000.0))
-                        .arg(retry)
-                        .arg(retries);
+    const QString reason = mismatch ? QStringLiteral("校验不符,%1秒后从头重试(%2/%3)\r\n")
+                                    : QStringLiteral("网络中断,%1秒后重试(%2/%3)\r\n");
+    return source + reason.arg(QString::number(delay.count() / 1000.0)).arg(retry).arg(retries);
 }
 
 } // namespace
@@ -70,9 +70,15 @@ void TransferWorker::useEngine(RemoteProtocol protocol)
     client_ = RemoteFileSystem::create(protocol, env_.prompt);
     client_->setTimeout(env_.networkTimeout);
     client_->workerFinished() = 0;
-    client_->setDataMode(ReadTransferSettings(env_.configPath).dataMode);
-    if (FtpClient* ftp = client_->ftp())
+    const TransferSettings settings = ReadTransferSettings(env_.configPath);
+    client_->setDataMode(settings.dataMode);
+    // An edit of ftp.ini reaches the running transfers too, from their next slice on.
+    if (env_.speedLimits)
+        env_.speedLimits->apply(settings.downloadLimit, settings.uploadLimit);
+    if (FtpClient* ftp = client_->ftp()) {
         ftp->setLogSink(env_.log);
+        ftp->setSpeedLimits(env_.speedLimits);
+    }
     context_->attachClient(client_);
 }
 
@@ -220,13 +226,15 @@ bool TransferWorker::moveWithRetries(const TransferJob& job, RemoteOperations& r
     moveFile.setParts(job.parts);
     moveFile.setReplaceAgreed(job.replace != 0);
     bool moved = move(job, moveFile);
-    for (int retry = 0; !moved && !job.folder && retry < settings.retries && failedOnTheNetwork();
+    for (int retry = 0; !moved && !job.folder && retry < settings.retries &&
+                        (moveFile.digestMismatched() || failedOnTheNetwork());
          ++retry) {
+        const bool mismatch = moveFile.digestMismatched() && !context_->stopRequested();
         const milliseconds delay = settings.retryDelay(retry);
-        env_.log(retryLine(job, retry + 1, settings.retries, delay));
+        env_.log(retryLine(job, mismatch, retry + 1, settings.retries, delay));
         if (!waitUnlessStopped(delay))
             return false;
-        if (reconnect(remoteFolder))
+        if (mismatch || reconnect(remoteFolder))
             moved = move(job, moveFile);
     }
     return moved;

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "ftp/FtpClient.h"
+#include "ftp/ServerFeatures.h"
 #include "session/RemoteFileSystem.h"
 
 // FTP behind the remote-file-system interface: every call goes to an FtpClient as it is.
@@ -21,6 +22,7 @@ public:
     DataConnectionMode dataMode() const override { return client_.dataMode(); }
 
     bool Command(const QString& text) override { return client_.Command(text); }
+    bool offers(const QString& command) const override { return client_.features().has(command); }
     bool ReadReply() override { return client_.ReadReply(); }
     QString QueryPwd() override { return client_.QueryPwd(); }
     QString QuerySize(const QString& name) override { return client_.QuerySize(name); }

@@ -54,6 +54,8 @@ public:
     virtual DataConnectionMode dataMode() const { return DataConnectionMode::Automatic; }
 
     virtual bool Command(const QString& text) = 0;
+    // Whether the server takes a command beyond the common ones (MFMT, ...).
+    virtual bool offers(const QString& command) const = 0;
     virtual bool ReadReply() = 0;
     virtual QString QueryPwd() = 0;
     virtual QString QuerySize(const QString& name) = 0;

@@ -6,6 +6,8 @@
 
 namespace {
 
+const QString ftpTimeFormat = QStringLiteral("yyyyMMddHHmmss");
+
 QString decodedName(const QByteArray& bytes, TextCodec::Encoding& encoding)
 {
     encoding = TextCodec::isValidUtf8(bytes) ? TextCodec::Encoding::Utf8 : TextCodec::Encoding::Gbk;
@@ -85,9 +87,41 @@ bool SftpFileSystem::Command(const QString& text)
         renameFrom_ = pathOf(argument);
         return client_.Stat(renameFrom_) ? reply(350, argument) : refused();
     }
+    if (verb == QLatin1String("MDTM"))
+        return modificationTime(argument);
+    if (verb == QLatin1String("MFMT"))
+        return setModificationTime(argument);
     if (verb == QLatin1String("RNTO"))
         return client_.Rename(renameFrom_, pathOf(argument)) ? reply(250, argument) : refused();
     return reply(502, QStringLiteral("SFTP 连接不支持命令 %1").arg(verb));
+}
+
+bool SftpFileSystem::offers(const QString& command) const
+{
+    return command == QLatin1String("MDTM") || command == QLatin1String("MFMT");
+}
+
+// Times go as FTP writes them, "yyyyMMddHHmmss" in UTC.
+bool SftpFileSystem::modificationTime(const QString& argument)
+{
+    const std::optional<SftpEntry> entry = client_.Stat(pathOf(argument));
+    if (!entry)
+        return refused();
+    if (!entry->modified.isValid())
+        return reply(550, QStringLiteral("服务器没有给出修改时间"));
+    return reply(213, entry->modified.toUTC().toString(ftpTimeFormat));
+}
+
+// "MFMT <time> <name>".
+bool SftpFileSystem::setModificationTime(const QString& argument)
+{
+    const qsizetype blank = argument.indexOf(u' ');
+    QDateTime time = QDateTime::fromString(argument.left(blank), ftpTimeFormat);
+    time.setTimeSpec(Qt::UTC);
+    if (blank < 0 || !time.isValid())
+        return reply(501, QStringLiteral("时间格式错误"));
+    const QString name = argument.mid(blank + 1);
+    return client_.SetModified(pathOf(name), time) ? reply(213, argument) : refused();
 }
 
 bool SftpFileSystem::changeFolder(const QString& argument)

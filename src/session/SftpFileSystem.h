@@ -27,6 +27,7 @@ public:
     void setTimeout(std::chrono::milliseconds timeout) override { client_.setTimeout(timeout); }
 
     bool Command(const QString& text) override;
+    bool offers(const QString& command) const override;
     bool ReadReply() override { return replyClass_ == 2; }
     QString QueryPwd() override;
     QString QuerySize(const QString& name) override;
@@ -62,6 +63,8 @@ private:
     bool refused();
     QByteArray pathOf(const QString& wireText) const;
     bool changeFolder(const QString& argument);
+    bool modificationTime(const QString& argument);
+    bool setModificationTime(const QString& argument);
     bool listFolder(const QByteArray& path);
 
     SftpClient client_;

@@ -13,6 +13,7 @@
 #include <libssh/sftp.h>
 
 #include <fcntl.h>
+#include <sys/time.h>
 #include <unistd.h>
 
 namespace {
@@ -329,6 +330,14 @@ bool SftpClient::RemoveFile(const QByteArray& path)
 {
     return usable() && (sftp_unlink(sftp_, path.constData()) == SSH_OK ||
                         failSftp(QStringLiteral("删除"), path));
+}
+
+bool SftpClient::SetModified(const QByteArray& path, const QDateTime& time)
+{
+    const timeval times[2] = {{time_t(time.toSecsSinceEpoch()), 0},
+                              {time_t(time.toSecsSinceEpoch()), 0}};
+    return usable() && (sftp_utimes(sftp_, path.constData(), times) == SSH_OK ||
+                        failSftp(QStringLiteral("设置修改时间"), path));
 }
 
 bool SftpClient::Rename(const QByteArray& from, const QByteArray& to)

@@ -64,6 +64,8 @@ public:
     bool RemoveFolder(const QByteArray& path);
     bool RemoveFile(const QByteArray& path);
     bool Rename(const QByteArray& from, const QByteArray& to);
+    // Gives a file the modification (and access) time.
+    bool SetModified(const QByteArray& path, const QDateTime& time);
 
     // Moves one file: a download continues the local file from its size, an upload continues
     // the remote file from its size. The result is

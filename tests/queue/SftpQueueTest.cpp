@@ -27,10 +27,10 @@ protected:
         if (HasFatalFailure())
             return;
         ASSERT_TRUE(QDir().mkpath(local.filePath(QStringLiteral("work"))));
-        // A failed entry ends "err" at once instead of being tried again.
+        // A failed entry ends "err" at once instead of being tried again; times are kept.
         QFile settings(local.filePath(QStringLiteral("work/ftp.ini")));
         ASSERT_TRUE(settings.open(QIODevice::WriteOnly) &&
-                    settings.write("[Transfer]\r\nRetries=0\r\n") > 0);
+                    settings.write("[Transfer]\r\nRetries=0\r\nKeepTimes=1\r\n") > 0);
         SessionEnvironment env;
         env.registry = &registry;
         env.remote = &remote;
@@ -102,7 +102,7 @@ protected:
                                30000);
     }
 
-    // Every file under the folder with its SHA-256, every sub-folder with an empty one.
+    // Every file under the folder with its SHA-256 and time, every sub-folder with nothing.
     static std::map<QString, QByteArray> tree(const QString& folder)
     {
         std::map<QString, QByteArray> found;
@@ -110,7 +110,11 @@ protected:
                         QDirIterator::Subdirectories);
         while (it.hasNext()) {
             const QString path = it.next();
-            found[path.mid(folder.size())] = it.fileInfo().isDir() ? QByteArray() : sha256(path);
+            found[path.mid(folder.size())] =
+                it.fileInfo().isDir()
+                    ? QByteArray()
+                    : sha256(path) +
+                          QByteArray::number(it.fileInfo().lastModified().toSecsSinceEpoch());
         }
         return found;
     }
@@ -137,6 +141,10 @@ TEST_F(SftpQueueTest, FolderEntriesGoUpAndComeBackWhole)
                 QDir().mkpath(mine + QStringLiteral("/空")));
     ASSERT_TRUE(writeFile(mine + QStringLiteral("/大.bin"), 3 * 1024 * 1024 + 5));
     ASSERT_TRUE(writeFile(mine + QStringLiteral("/子 文件夹/小.txt"), 17));
+    QFile old(mine + QStringLiteral("/大.bin"));
+    ASSERT_TRUE(old.open(QIODevice::ReadOnly) &&
+                old.setFileTime(QDateTime(QDate(2020, 2, 29), QTime(12, 0), Qt::UTC),
+                                QFileDevice::FileModificationTime));
     const QString onServer = server.files() + QStringLiteral("/树");
 
     const int up = add(mine, onServer, QueueAction::Upload);
