@@ -79,6 +79,8 @@ void TransferWorker::useEngine(RemoteProtocol protocol)
         ftp->setLogSink(env_.log);
         ftp->setSpeedLimits(env_.speedLimits);
     }
+    if (SftpClient* sftp = client_->sftp())
+        sftp->setSpeedLimits(env_.speedLimits);
     context_->attachClient(client_);
 }
 

@@ -355,7 +355,8 @@ bool SftpClient::TransferFile(const QByteArray& remote, const QString& local, bo
     if (!usable())
         return false;
     transferActive = 1;
-    SftpFileTransfer transfer(sftp_, {abortRequested, bytesDone, totalBytes}, timeout_);
+    SftpFileTransfer transfer(sftp_, {abortRequested, bytesDone, totalBytes}, timeout_,
+                              limits_.get());
     const SftpFileTransfer::Outcome outcome =
         download ? transfer.download(remote, local) : transfer.upload(remote, local);
     transferActive = 0;

@@ -14,6 +14,7 @@
 
 class Prompt;
 class SftpHostKeys;
+struct SpeedLimits;
 class TcpSocket;
 struct ssh_session_struct;
 struct sftp_session_struct;
@@ -52,6 +53,8 @@ public:
     // them all.
     void setHostKeys(std::shared_ptr<SftpHostKeys> hostKeys) { hostKeys_ = std::move(hostKeys); }
     std::shared_ptr<SftpHostKeys> hostKeys() const { return hostKeys_; }
+    // The program's speed limits, shared by all transfers; none unless set.
+    void setSpeedLimits(std::shared_ptr<SpeedLimits> limits) { limits_ = std::move(limits); }
 
     // The folder a path names, made absolute by the server (the log-on folder for "."); nothing
     // when it is not a folder.
@@ -100,6 +103,7 @@ private:
     std::chrono::milliseconds timeout_{30000};
     QString keyFolder_;
     std::shared_ptr<SftpHostKeys> hostKeys_;
+    std::shared_ptr<SpeedLimits> limits_;
     ssh_session_struct* session_ = nullptr;
     sftp_session_struct* sftp_ = nullptr;
     std::mutex interruptMutex_; // guards socket_'s release and interrupted_

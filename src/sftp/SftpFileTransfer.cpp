@@ -1,5 +1,6 @@
 #include "sftp/SftpFileTransfer.h"
 
+#include "ftp/SpeedLimits.h"
 #include "sftp/SftpPipeline.h"
 
 #include <QFile>
@@ -39,15 +40,16 @@ void closeFile(sftp_file file, const SftpPipeline& pipeline, bool& channelUsable
 } // namespace
 
 SftpFileTransfer::SftpFileTransfer(sftp_session_struct* sftp, Counters counters,
-                                   std::chrono::milliseconds timeout)
-    : sftp_(sftp), counters_(counters), timeout_(timeout)
+                                   std::chrono::milliseconds timeout, SpeedLimits* limits)
+    : sftp_(sftp), counters_(counters), timeout_(timeout), limits_(limits)
 {
 }
 
-SftpPipeline::Settings SftpFileTransfer::settings() const
+SftpPipeline::Settings SftpFileTransfer::settings(bool download) const
 {
     SftpPipeline::Settings settings;
     settings.timeout = timeout_;
+    settings.limit = limits_ ? &limits_->forDirection(download) : nullptr;
     return settings;
 }
 
@@ -100,7 +102,7 @@ SftpFileTransfer::Outcome SftpFileTransfer::download(const QByteArray& remote,
         sftp_close(file);
         return fail(QStringLiteral("本地文件 %1 比服务器上的文件大").arg(localPath));
     }
-    SftpPipeline pipeline(sftp_, handleBytes(file), settings(), counters_.abortRequested,
+    SftpPipeline pipeline(sftp_, handleBytes(file), settings(true), counters_.abortRequested,
                           counters_.bytesDone);
     const SftpPipeline::Result result = pipeline.download(local, start, size);
     closeFile(file, pipeline, channelUsable_);
@@ -132,7 +134,7 @@ SftpFileTransfer::Outcome SftpFileTransfer::upload(const QByteArray& remote,
                                      .arg(QString::fromUtf8(remote)))
                           : failRemote(QStringLiteral("查询大小"), remote);
     }
-    SftpPipeline pipeline(sftp_, handleBytes(file), settings(), counters_.abortRequested,
+    SftpPipeline pipeline(sftp_, handleBytes(file), settings(false), counters_.abortRequested,
                           counters_.bytesDone);
     const SftpPipeline::Result result = pipeline.upload(local, start, length);
     closeFile(file, pipeline, channelUsable_);

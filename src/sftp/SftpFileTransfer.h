@@ -9,6 +9,7 @@
 #include <chrono>
 
 class QFile;
+struct SpeedLimits;
 struct sftp_session_struct;
 
 // One file moved over an open SFTP channel, continuing where an earlier attempt stopped: a
@@ -24,7 +25,7 @@ public:
     };
 
     SftpFileTransfer(sftp_session_struct* sftp, Counters counters,
-                     std::chrono::milliseconds timeout);
+                     std::chrono::milliseconds timeout, SpeedLimits* limits);
 
     Outcome download(const QByteArray& remote, const QString& local);
     Outcome upload(const QByteArray& remote, const QString& local);
@@ -35,7 +36,7 @@ public:
     bool channelUsable() const { return channelUsable_; }
 
 private:
-    SftpPipeline::Settings settings() const;
+    SftpPipeline::Settings settings(bool download) const;
     Outcome fail(const QString& text, bool network = false);
     Outcome failRemote(const QString& what, const QByteArray& path);
     bool remoteSize(const QByteArray& path, quint64& size);
@@ -45,6 +46,7 @@ private:
     sftp_session_struct* sftp_;
     Counters counters_;
     std::chrono::milliseconds timeout_;
+    SpeedLimits* limits_;
     QString errorText_;
     bool networkFailure_ = false;
     bool channelUsable_ = true;

@@ -1,5 +1,7 @@
 #include "sftp/SftpPipeline.h"
 
+#include "platform/TokenBucket.h"
+
 #include <QFile>
 
 #include <libssh/libssh.h>
@@ -134,6 +136,16 @@ SftpPipeline::Result SftpPipeline::stop(Result result)
     return result;
 }
 
+// The next request's size: a chunk, or what the speed limit lets through now; 0 once the
+// transfer is to stop.
+quint32 SftpPipeline::allowance(quint64 left)
+{
+    const qint64 wanted = qint64(std::min<quint64>(settings_.chunk, left));
+    if (!settings_.limit)
+        return quint32(wanted);
+    return quint32(settings_.limit->take(wanted, [this] { return abortRequested_ != 0; }));
+}
+
 bool SftpPipeline::requestRead(quint64 offset, quint32 length, bool atFront)
 {
     Request request;
@@ -195,7 +207,9 @@ SftpPipeline::Result SftpPipeline::download(QFile& local, quint64 start, quint64
     bytesDone_ = start;
     for (;;) {
         while (!abortRequested_ && int(pending_.size()) < settings_.inFlight && next < end) {
-            const quint32 length = quint32(std::min<quint64>(settings_.chunk, end - next));
+            const quint32 length = allowance(end - next);
+            if (length == 0)
+                break;
             if (!requestRead(next, length, false))
                 return stop(Result::Failed);
             next += length;
@@ -213,7 +227,9 @@ SftpPipeline::Result SftpPipeline::download(QFile& local, quint64 start, quint64
 
 bool SftpPipeline::sendNextWrite(QFile& local, quint64& next, quint64 end)
 {
-    const quint32 length = quint32(std::min<quint64>(settings_.chunk, end - next));
+    const quint32 length = allowance(end - next);
+    if (length == 0)
+        return true;
     const QByteArray data = local.read(length);
     if (data.size() != qsizetype(length))
         return fail(QStringLiteral("文件错误: 无法读取 %1").arg(local.fileName()), false);

@@ -10,6 +10,7 @@
 #include <deque>
 
 class QFile;
+class TokenBucket;
 struct sftp_session_struct;
 
 // Moves the bytes of one open remote file with many read or write requests in flight, as
@@ -26,6 +27,8 @@ public:
         quint32 chunk = 32 * 1024;
         int inFlight = 64;
         std::chrono::milliseconds timeout{30000};
+        // The speed limit of the direction; each request waits for its bytes.
+        TokenBucket* limit = nullptr;
     };
 
     SftpPipeline(sftp_session_struct* sftp, QByteArray handle, Settings settings,
@@ -61,6 +64,7 @@ private:
     bool writeArrived(QFile& local, quint64& position);
     bool takeUploadReply(const sftpwire::Reply& reply, quint64& acknowledged);
     bool sendNextWrite(QFile& local, quint64& next, quint64 end);
+    quint32 allowance(quint64 left);
     Result stop(Result result);
     bool fail(const QString& text, bool network);
 
