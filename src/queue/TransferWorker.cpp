@@ -113,8 +113,10 @@ bool TransferWorker::handle(Mail& mail)
             useEngine(logon->record.logonInfo().protocol);
             if (FtpClient* ftp = client_->ftp())
                 ftp->setCertificateJudge(logon->judge);
-            if (SftpClient* sftp = client_->sftp(); sftp && logon->hostKeys)
+            if (SftpClient* sftp = client_->sftp(); sftp && logon->hostKeys) {
                 sftp->setHostKeys(logon->hostKeys);
+                sftp->setPassphrases(logon->passphrases);
+            }
             logOn(logon->record);
         }
         return true;

@@ -10,6 +10,7 @@
 
 class CertificateJudge;
 class SftpHostKeys;
+class SftpPassphrases;
 
 // Requests a session thread takes from its mailbox.
 enum SessionMessage : int {
@@ -59,9 +60,11 @@ struct LogonPayload : MailPayload {
     explicit LogonPayload(LogonRecord logon,
                           std::shared_ptr<RemoteNameEncodings> nameEncodings = {},
                           std::shared_ptr<CertificateJudge> certificateJudge = {},
-                          std::shared_ptr<SftpHostKeys> sessionHostKeys = {})
+                          std::shared_ptr<SftpHostKeys> sessionHostKeys = {},
+                          std::shared_ptr<SftpPassphrases> keyPassphrases = {})
         : record(std::move(logon)), encodings(std::move(nameEncodings)),
-          judge(std::move(certificateJudge)), hostKeys(std::move(sessionHostKeys))
+          judge(std::move(certificateJudge)), hostKeys(std::move(sessionHostKeys)),
+          passphrases(std::move(keyPassphrases))
     {
     }
     LogonRecord record;
@@ -69,4 +72,5 @@ struct LogonPayload : MailPayload {
     std::shared_ptr<CertificateJudge> judge;
     // The session's decisions about an SSH server's host key, shared with its workers.
     std::shared_ptr<SftpHostKeys> hostKeys;
+    std::shared_ptr<SftpPassphrases> passphrases;
 };

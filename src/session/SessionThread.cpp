@@ -298,8 +298,9 @@ void SessionThread::answerLogonRequest(MailPayload* payload)
     if (!request)
         return;
     if (auto worker = request->replyTo.lock())
-        worker->post(QM_LOGON, std::make_unique<LogonPayload>(logon_, encodings_,
-                                                              env_.certificateJudge, hostKeys()));
+        worker->post(QM_LOGON,
+                     std::make_unique<LogonPayload>(logon_, encodings_, env_.certificateJudge,
+                                                    hostKeys(), passphrases()));
 }
 
 void SessionThread::quit()
@@ -312,4 +313,9 @@ void SessionThread::quit()
 std::shared_ptr<SftpHostKeys> SessionThread::hostKeys() const
 {
     return client_->sftp() ? client_->sftp()->hostKeys() : nullptr;
+}
+
+std::shared_ptr<SftpPassphrases> SessionThread::passphrases() const
+{
+    return client_->sftp() ? client_->sftp()->passphrases() : nullptr;
 }

@@ -17,6 +17,7 @@ struct ActionRecord;
 class CertificateJudge;
 class RemoteFileSystem;
 class SftpHostKeys;
+class SftpPassphrases;
 class NamedMutex;
 class Prompt;
 class RemoteBrowserState;
@@ -75,6 +76,7 @@ Q_SIGNALS:
 
 private:
     std::shared_ptr<SftpHostKeys> hostKeys() const;
+    std::shared_ptr<SftpPassphrases> passphrases() const;
     void run();
     bool logOn();
     bool logOnToServer();

@@ -1,6 +1,7 @@
 #include "sftp/SftpAuthentication.h"
 
 #include "platform/Prompt.h"
+#include "sftp/SftpPassphrases.h"
 
 #include <QFileInfo>
 
@@ -32,8 +33,9 @@ KeyPointer importPrivateKey(const QString& path, const char* passphrase)
 } // namespace
 
 SftpAuthentication::SftpAuthentication(ssh_session_struct* session, Prompt* prompt,
-                                       QString keyFolder)
-    : session_(session), prompt_(prompt), keyFolder_(std::move(keyFolder))
+                                       QString keyFolder, SftpPassphrases& passphrases)
+    : session_(session), prompt_(prompt), keyFolder_(std::move(keyFolder)),
+      passphrases_(passphrases)
 {
 }
 
@@ -123,13 +125,16 @@ bool SftpAuthentication::byKeyFile(const QString& path)
             return false;
         }
     }
-    KeyPointer key = importPrivateKey(path, nullptr);
+    const std::optional<QString> known = passphrases_.forKey(path);
+    KeyPointer key = importPrivateKey(path, known ? known->toUtf8().constData() : nullptr);
     for (int attempt = 0; !key && prompt_ && attempt < passphraseAttempts; ++attempt) {
         const std::optional<QString> passphrase = prompt_->askSecret(
             QStringLiteral("请输入密钥 %1 的密码:").arg(path), QStringLiteral("密钥密码"));
         if (!passphrase)
             return false;
         key = importPrivateKey(path, passphrase->toUtf8().constData());
+        if (key)
+            passphrases_.remember(path, *passphrase);
     }
     return key && accepted(ssh_userauth_publickey(session_, nullptr, key.get()));
 }

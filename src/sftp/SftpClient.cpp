@@ -5,6 +5,7 @@
 #include "sftp/SftpEntryText.h"
 #include "sftp/SftpFileTransfer.h"
 #include "sftp/SftpHostKeys.h"
+#include "sftp/SftpPassphrases.h"
 
 #include <QDir>
 #include <QFile>
@@ -63,7 +64,8 @@ bool safeName(const QByteArray& name)
 
 } // namespace
 
-SftpClient::SftpClient(Prompt* prompt) : prompt_(prompt)
+SftpClient::SftpClient(Prompt* prompt)
+    : prompt_(prompt), passphrases_(std::make_shared<SftpPassphrases>())
 {
     setKeyFolder(QDir::homePath() + QLatin1String("/.ssh"));
 }
@@ -186,7 +188,8 @@ bool SftpClient::Logon(const QString& userName, const QString& passwordText)
     if (!userName.isEmpty())
         ssh_options_set(session_, SSH_OPTIONS_USER, userName.toUtf8().constData());
     QString error;
-    if (!SftpAuthentication(session_, prompt_, keyFolder_).logOn(passwordText, error)) {
+    if (!SftpAuthentication(session_, prompt_, keyFolder_, *passphrases_)
+             .logOn(passwordText, error)) {
         networkFailure = !ssh_is_connected(session_);
         return fail(error);
     }

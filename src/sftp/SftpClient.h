@@ -14,6 +14,7 @@
 
 class Prompt;
 class SftpHostKeys;
+class SftpPassphrases;
 struct SpeedLimits;
 class TcpSocket;
 struct ssh_session_struct;
@@ -51,8 +52,19 @@ public:
     QString keyFolder() const { return keyFolder_; }
     // Shared by a session and its transfer connections, so one answer about a host key covers
     // them all.
-    void setHostKeys(std::shared_ptr<SftpHostKeys> hostKeys) { hostKeys_ = std::move(hostKeys); }
+    void setHostKeys(std::shared_ptr<SftpHostKeys> hostKeys)
+    {
+        if (hostKeys)
+            hostKeys_ = std::move(hostKeys);
+    }
     std::shared_ptr<SftpHostKeys> hostKeys() const { return hostKeys_; }
+    // Shared the same way: a key's passphrase is asked for once per session.
+    void setPassphrases(std::shared_ptr<SftpPassphrases> passphrases)
+    {
+        if (passphrases)
+            passphrases_ = std::move(passphrases);
+    }
+    std::shared_ptr<SftpPassphrases> passphrases() const { return passphrases_; }
     // The program's speed limits, shared by all transfers; none unless set.
     void setSpeedLimits(std::shared_ptr<SpeedLimits> limits) { limits_ = std::move(limits); }
 
@@ -103,6 +115,7 @@ private:
     std::chrono::milliseconds timeout_{30000};
     QString keyFolder_;
     std::shared_ptr<SftpHostKeys> hostKeys_;
+    std::shared_ptr<SftpPassphrases> passphrases_;
     std::shared_ptr<SpeedLimits> limits_;
     ssh_session_struct* session_ = nullptr;
     sftp_session_struct* sftp_ = nullptr;

@@ -80,6 +80,10 @@ TEST_F(SftpLogonTest, ProtectedKeyAsksForItsPassphrase)
     SftpClient client(&prompt);
     EXPECT_TRUE(connectWith(client, server)) << client.replyLine.toStdString();
     EXPECT_EQ(prompt.secretQuestions().size(), 2);
+    SftpClient sameSession(&prompt);
+    sameSession.setPassphrases(client.passphrases());
+    EXPECT_TRUE(connectWith(sameSession, server));
+    EXPECT_EQ(prompt.secretQuestions().size(), 2);
 
     SftpClient cancelled(&prompt);
     EXPECT_FALSE(connectWith(cancelled, server));
