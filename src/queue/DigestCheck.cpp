@@ -1,18 +1,23 @@
 #include "queue/DigestCheck.h"
 
 #include "ftp/FtpClient.h"
+#include "session/RemoteFileSystem.h"
 
 #include <QFileInfo>
 
-DigestCheck::DigestCheck(FtpClient& client, Log log, bool enabled)
-    : client_(client), remote_(client), log_(std::move(log)), enabled_(enabled)
+DigestCheck::DigestCheck(RemoteFileSystem& client, Log log, bool enabled)
+    : client_(client.ftp()), log_(std::move(log)), enabled_(enabled && client_)
 {
+    if (client_)
+        remote_.emplace(*client_);
 }
 
 void DigestCheck::prepare()
 {
-    algorithm_ = enabled_ ? remote_.prepare() : std::nullopt;
-    client_.setTransferDigest(algorithm_);
+    if (!enabled_)
+        return;
+    algorithm_ = remote_->prepare();
+    client_->setTransferDigest(algorithm_);
 }
 
 // A server that cannot answer leaves the file to its size check; it is reported once per
@@ -23,7 +28,7 @@ DigestCheck::Result DigestCheck::check(const QString& wireName, const QString& l
     if (!algorithm_)
         return Result::Unchecked;
     const QString algorithm = StreamHash::name(*algorithm_);
-    const RemoteHash::Answer answer = remote_.query(wireName);
+    const RemoteHash::Answer answer = remote_->query(wireName);
     if (answer.status == RemoteHash::Status::Failed && answer.reportable)
         log_(shownName + QStringLiteral("的") + algorithm + QStringLiteral("校验无结果:") +
              answer.failure + QStringLiteral("\r\n"));
@@ -45,7 +50,7 @@ DigestCheck::Result DigestCheck::check(const QString& wireName, const QString& l
 // one (an engine that moved nothing) the file is read.
 QString DigestCheck::localDigest(const QString& localFile) const
 {
-    const QString computed = client_.transferDigest();
+    const QString computed = client_->transferDigest();
     if (!computed.isEmpty())
         return computed;
     StreamHash hash(*algorithm_);

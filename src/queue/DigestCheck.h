@@ -8,6 +8,7 @@
 #include <optional>
 
 class FtpClient;
+class RemoteFileSystem;
 
 // Compares a moved file with the server's digest of it, where the server offers one: the
 // engine computes the same digest over the local bytes while they pass, and the server is asked
@@ -17,7 +18,8 @@ public:
     using Log = std::function<void(const QString&)>;
     enum class Result { Unchecked, Equal, Different };
 
-    DigestCheck(FtpClient& client, Log log, bool enabled);
+    // Only FTP servers give a file's digest: over SFTP the size check alone decides.
+    DigestCheck(RemoteFileSystem& client, Log log, bool enabled);
 
     // Before each transfer: tells the engine which digest to compute.
     void prepare();
@@ -27,8 +29,8 @@ public:
 private:
     QString localDigest(const QString& localFile) const;
 
-    FtpClient& client_;
-    RemoteHash remote_;
+    FtpClient* client_; // nothing on a connection that is not FTP
+    std::optional<RemoteHash> remote_;
     Log log_;
     bool enabled_;
     std::optional<StreamHash::Algorithm> algorithm_;

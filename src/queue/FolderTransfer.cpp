@@ -1,9 +1,9 @@
 #include "queue/FolderTransfer.h"
 
-#include "ftp/FtpClient.h"
 #include "queue/FolderListing.h"
 #include "queue/FolderProbe.h"
 #include "queue/TransferJob.h"
+#include "session/RemoteFileSystem.h"
 #include "session/RemoteNameEncodings.h"
 
 #include <QDir>
@@ -95,7 +95,7 @@ private:
     qsizetype next_ = 0;
 };
 
-FolderTransfer::FolderTransfer(FtpClient& client, FileMover moveFile, StopTest stopRequested,
+FolderTransfer::FolderTransfer(RemoteFileSystem& client, FileMover moveFile, StopTest stopRequested,
                                std::function<void(const QString&)> log,
                                std::shared_ptr<RemoteNameEncodings> encodings)
     : client_(client), clientMode_(client.dataMode()), moveFile_(std::move(moveFile)),
@@ -122,7 +122,7 @@ bool FolderTransfer::stopNow()
     return stopped_;
 }
 
-bool FolderTransfer::MoveJob(FtpClient& client, const TransferJob& job, FileMover moveFile,
+bool FolderTransfer::MoveJob(RemoteFileSystem& client, const TransferJob& job, FileMover moveFile,
                              StopTest stopRequested, std::function<void(const QString&)> log,
                              std::shared_ptr<RemoteNameEncodings> encodings)
 {
@@ -176,7 +176,7 @@ void FolderTransfer::measureLocal(const QString& folder, QStringList& ancestors)
         return;
     const LocalFolder content = LocalFolder::Read(folder);
     for (const LocalFolder::File& file : content.files)
-        client_.folderTotalBytes += file.bytes;
+        client_.folderTotalBytes() += file.bytes;
     for (const QString& name : content.folders) {
         const QString sub = withSlash(folder) + name;
         if (!enterLocal(sub, ancestors))
@@ -196,7 +196,7 @@ void FolderTransfer::measureRemote(const QString& folder, int depth)
         const FolderListing listing = readListing(folder, false);
         for (const CListItem& entry : listing.entries) {
             if (!entry.isFolder)
-                client_.folderTotalBytes += FolderListing::FileSize(
+                client_.folderTotalBytes() += FolderListing::FileSize(
                     client_, withSlash(folder) + entry.name, entry, *encodings_);
         }
         if (!listing.complete || depth >= deepestFolderLevel)
@@ -265,7 +265,7 @@ bool FolderTransfer::uploadFiles(const QString& remote, const QString& local,
             complete = moveFile_(false, target, withSlash(local) + file.name) && complete;
         if (stopNow())
             return false;
-        client_.folderDoneBytes += file.bytes;
+        client_.folderDoneBytes() += file.bytes;
     }
     return complete;
 }
@@ -343,7 +343,7 @@ bool FolderTransfer::downloadFiles(const QString& remote, const QString& local,
             complete = moveFile_(true, source, target) && complete;
         if (stopNow())
             return false;
-        client_.folderDoneBytes += FolderListing::FileSize(client_, source, entry, *encodings_);
+        client_.folderDoneBytes() += FolderListing::FileSize(client_, source, entry, *encodings_);
     }
     return complete;
 }

@@ -1,7 +1,6 @@
 #include "queue/ModificationTimes.h"
 
-#include "ftp/FtpClient.h"
-#include "ftp/ServerFeatures.h"
+#include "session/RemoteFileSystem.h"
 
 #include <QDateTime>
 #include <QFile>
@@ -22,7 +21,7 @@ QDateTime serverTime(const QString& replyLine)
 
 } // namespace
 
-ModificationTimes::ModificationTimes(FtpClient& client, Log log, bool enabled)
+ModificationTimes::ModificationTimes(RemoteFileSystem& client, Log log, bool enabled)
     : client_(client), log_(std::move(log)), enabled_(enabled)
 {
 }
@@ -32,9 +31,9 @@ void ModificationTimes::afterDownload(const QString& wireRemote, const QString& 
     if (!enabled_)
         return;
     client_.Command(QStringLiteral("MDTM ") + wireRemote);
-    const QDateTime time = serverTime(client_.replyLine);
+    const QDateTime time = serverTime(client_.replyLine());
     if (!time.isValid())
-        return report(localPath, client_.replyLine);
+        return report(localPath, client_.replyLine());
     QFile file(localPath);
     if (!file.open(QIODevice::ReadOnly) ||
         !file.setFileTime(time, QFileDevice::FileModificationTime))
@@ -43,11 +42,11 @@ void ModificationTimes::afterDownload(const QString& wireRemote, const QString& 
 
 void ModificationTimes::afterUpload(const QString& localPath, const QString& wireRemote)
 {
-    if (!enabled_ || !client_.features().has(QStringLiteral("MFMT")))
+    if (!enabled_ || !client_.offers(QStringLiteral("MFMT")))
         return;
     const QString time = QFileInfo(localPath).lastModified().toUTC().toString(timeFormat);
     if (!client_.Command(QStringLiteral("MFMT ") + time + u' ' + wireRemote))
-        report(wireRemote, client_.replyLine);
+        report(wireRemote, client_.replyLine());
 }
 
 void ModificationTimes::report(const QString& path, const QString& reason)

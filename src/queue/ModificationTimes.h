@@ -4,7 +4,7 @@
 
 #include <functional>
 
-class FtpClient;
+class RemoteFileSystem;
 
 // Carries a file's modification time across its transfer when ftp.ini asks for it: a download
 // takes the server's (MDTM), an upload gives the server the local one (MFMT, where the server
@@ -13,7 +13,7 @@ class ModificationTimes {
 public:
     using Log = std::function<void(const QString&)>;
 
-    ModificationTimes(FtpClient& client, Log log, bool enabled);
+    ModificationTimes(RemoteFileSystem& client, Log log, bool enabled);
 
     void afterDownload(const QString& wireRemote, const QString& localPath);
     void afterUpload(const QString& localPath, const QString& wireRemote);
@@ -21,7 +21,7 @@ public:
 private:
     void report(const QString& path, const QString& reason);
 
-    FtpClient& client_;
+    RemoteFileSystem& client_;
     Log log_;
     bool enabled_;
 };

@@ -1,7 +1,7 @@
 #include "queue/TransferContext.h"
 
-#include "ftp/FtpClient.h"
 #include "queue/TransferSlots.h"
+#include "session/RemoteFileSystem.h"
 
 void TransferContext::giveSlotBack()
 {
@@ -14,12 +14,12 @@ void TransferContext::requestStop()
     stopRequested_ = true;
     std::lock_guard<std::mutex> hold(clientMutex_);
     if (client_) {
-        client_->abortRequested = 1;
+        client_->abortRequested() = 1;
         client_->Interrupt();
     }
 }
 
-void TransferContext::attachClient(std::shared_ptr<FtpClient> client)
+void TransferContext::attachClient(std::shared_ptr<RemoteFileSystem> client)
 {
     std::lock_guard<std::mutex> hold(clientMutex_);
     client_ = std::move(client);

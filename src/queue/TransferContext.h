@@ -4,7 +4,7 @@
 #include <memory>
 #include <mutex>
 
-class FtpClient;
+class RemoteFileSystem;
 class TransferSlots;
 
 // What the start handler, the monitor and the worker of one transfer share: its slot, its
@@ -25,7 +25,7 @@ public:
     void requestStop();
     bool stopRequested() const { return stopRequested_.load(); }
     // The worker's engine, reachable by requestStop from then on.
-    void attachClient(std::shared_ptr<FtpClient> client);
+    void attachClient(std::shared_ptr<RemoteFileSystem> client);
 
     // The result of the latest engine transfer of this transfer, read by the monitor once the
     // worker has finished.
@@ -38,5 +38,5 @@ private:
     std::atomic<bool> slotReturned_{false};
     std::atomic<bool> stopRequested_{false};
     std::mutex clientMutex_; // guards client_
-    std::shared_ptr<FtpClient> client_;
+    std::shared_ptr<RemoteFileSystem> client_;
 };

@@ -6,7 +6,7 @@
 #include <functional>
 #include <memory>
 
-class FtpClient;
+class RemoteFileSystem;
 class RemoteNameEncodings;
 class NamedMutex;
 class Prompt;
@@ -26,7 +26,7 @@ struct TransferEnvironment {
         std::function<bool(bool download, const QString& remotePath, const QString& localPath)>;
     // Walks a folder job (measure, then move each file with moveFile, testing stopRequested
     // after every file); false when a file failed.
-    using FolderMover = std::function<bool(FtpClient& client, const TransferJob& job,
+    using FolderMover = std::function<bool(RemoteFileSystem& client, const TransferJob& job,
                                            FileMover moveFile, std::function<bool()> stopRequested,
                                            std::function<void(const QString&)> log,
                                            std::shared_ptr<RemoteNameEncodings> encodings)>;

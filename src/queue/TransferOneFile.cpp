@@ -1,7 +1,7 @@
 #include "queue/TransferOneFile.h"
 
-#include "ftp/FtpClient.h"
 #include "queue/PartRecord.h"
+#include "session/RemoteFileSystem.h"
 #include "session/RemoteNameEncodings.h"
 #include "session/RemoteOperations.h"
 
@@ -23,7 +23,7 @@ QString partCandidate(const QString& finalPath, int number)
 }
 } // namespace
 
-TransferOneFile::TransferOneFile(FtpClient& client, RemoteOperations& remote,
+TransferOneFile::TransferOneFile(RemoteFileSystem& client, RemoteOperations& remote,
                                  std::function<bool()> stopRequested, Log log, QString configPath)
     : client_(client), remote_(remote), stopRequested_(std::move(stopRequested)),
       log_(std::move(log)), configPath_(std::move(configPath)),
@@ -151,9 +151,9 @@ bool TransferOneFile::partNameTaken(bool download, const QString& path)
         return local.exists() || local.isSymLink();
     }
     client_.QuerySize(remote_.encodings().onWire(client_, path));
-    if (client_.replyLine.startsWith(QLatin1String("213")))
+    if (client_.replyLine().startsWith(QLatin1String("213")))
         return true;
-    if (client_.replyLine.startsWith(QLatin1String("550")))
+    if (client_.replyLine().startsWith(QLatin1String("550")))
         return false;
     return remote_.ProbeRemote(path) > 0;
 }
@@ -162,15 +162,15 @@ bool TransferOneFile::partNameTaken(bool download, const QString& path)
 // or refused the transfer at its end leaves a part, which must keep its temporary name.
 bool TransferOneFile::complete(bool download, const QString& localFile)
 {
-    if (client_.abortRequested || !closingReplyPositive())
+    if (client_.abortRequested() || !closingReplyPositive())
         return false;
     if (download) {
-        const quint64 expected = client_.totalBytes;
+        const quint64 expected = client_.totalBytes();
         return expected == 0 || static_cast<quint64>(QFileInfo(localFile).size()) == expected;
     }
     // The engine has compared the server's own size with the local file where the server
     // answers SIZE.
-    return client_.bytesDone == static_cast<quint64>(QFileInfo(localFile).size());
+    return client_.bytesDone() == static_cast<quint64>(QFileInfo(localFile).size());
 }
 
 // A part longer than the whole file is not a part of it (the file changed, or an upload resumed
@@ -180,7 +180,7 @@ void TransferOneFile::dropOverlongPart(bool download, const QString& remoteFile,
                                        const QString& localFile)
 {
     if (download) {
-        const quint64 whole = client_.totalBytes;
+        const quint64 whole = client_.totalBytes();
         if (whole > 0 && static_cast<quint64>(QFileInfo(localFile).size()) > whole &&
             QFile::remove(localFile))
             parts_->remove(localFile);
@@ -200,11 +200,12 @@ void TransferOneFile::dropOverlongPart(bool download, const QString& remoteFile,
 bool TransferOneFile::closingReplyPositive()
 {
     // REST's answer, the preliminary reply and the closing one: no more than that is pending.
-    for (int read = 0; read < 3 && (client_.replyClass == 1 || client_.replyClass == 3); ++read) {
+    for (int read = 0; read < 3 && (client_.replyClass() == 1 || client_.replyClass() == 3);
+         ++read) {
         if (!client_.ReadReply())
             return false;
     }
-    return client_.replyClass == 2;
+    return client_.replyClass() == 2;
 }
 
 // The file is complete only under its final name. A refused rename leaves the whole part under
@@ -218,7 +219,7 @@ bool TransferOneFile::giveFinalName(bool download, const QString& remotePath,
         parts_->remove(part);
         return true;
     }
-    const QString reason = download ? qt_error_string(errno) : client_.replyLine;
+    const QString reason = download ? qt_error_string(errno) : client_.replyLine();
     if (!download && !client_.connectionFault().isEmpty())
         renameInDoubt_ = finalName;
     log_(part + QStringLiteral("改名为") + finalName + QStringLiteral("失败:") + reason +
@@ -244,7 +245,7 @@ bool TransferOneFile::nameRemote(const QString& part, const QString& finalPath)
     remote_.RenameRemote(part, finalPath,
                          checked ? RemoteOperations::RenameOrigin::CheckedTarget
                                  : RemoteOperations::RenameOrigin::InPlaceOrMove);
-    const auto renamed = [this] { return client_.replyLine.startsWith(QLatin1String("250")); };
+    const auto renamed = [this] { return client_.replyLine().startsWith(QLatin1String("250")); };
     if (renamed() || !replaceAgreed_)
         return renamed();
     remote_.DeleteRemoteFile(finalPath);

@@ -9,7 +9,7 @@
 #include <functional>
 #include <memory>
 
-class FtpClient;
+class RemoteFileSystem;
 class PartRecord;
 class RemoteOperations;
 
@@ -24,7 +24,7 @@ public:
     using Log = std::function<void(const QString&)>;
 
     // remote renames an upload's temporary file on the same connection as client.
-    TransferOneFile(FtpClient& client, RemoteOperations& remote,
+    TransferOneFile(RemoteFileSystem& client, RemoteOperations& remote,
                     std::function<bool()> stopRequested, Log log, QString configPath);
 
     // True only when the file is complete: the engine ended normally, the server's closing
@@ -65,7 +65,7 @@ private:
     bool nameLocal(const QString& part, const QString& finalPath);
     bool nameRemote(const QString& part, const QString& finalPath);
 
-    FtpClient& client_;
+    RemoteFileSystem& client_;
     RemoteOperations& remote_;
     std::function<bool()> stopRequested_;
     Log log_;

@@ -10,8 +10,10 @@
 #include "queue/TransferMessages.h"
 #include "queue/TransferOneFile.h"
 #include "session/RemoteBrowserState.h"
+#include "session/RemoteFileSystem.h"
 #include "session/RemoteNameEncodings.h"
 #include "session/RemoteOperations.h"
+#include "sftp/SftpClient.h"
 
 #include <QFileInfo>
 
@@ -56,18 +58,30 @@ TransferWorker::~TransferWorker()
 
 void TransferWorker::start()
 {
-    client_ = std::make_shared<FtpClient>(env_.prompt);
+    useEngine(RemoteProtocol::Ftp);
+    thread_ = std::thread([this] { run(); });
+}
+
+// The engine speaks the protocol of the session's logon; until that arrives it is an FTP one.
+void TransferWorker::useEngine(RemoteProtocol protocol)
+{
+    if (client_ && client_->protocol() == protocol)
+        return;
+    client_ = RemoteFileSystem::create(protocol, env_.prompt);
     client_->setTimeout(env_.networkTimeout);
-    client_->workerFinished = 0;
+    client_->workerFinished() = 0;
     const TransferSettings settings = ReadTransferSettings(env_.configPath);
     client_->setDataMode(settings.dataMode);
     // An edit of ftp.ini reaches the running transfers too, from their next slice on.
     if (env_.speedLimits)
         env_.speedLimits->apply(settings.downloadLimit, settings.uploadLimit);
-    client_->setLogSink(env_.log);
-    client_->setSpeedLimits(env_.speedLimits);
+    if (FtpClient* ftp = client_->ftp()) {
+        ftp->setLogSink(env_.log);
+        ftp->setSpeedLimits(env_.speedLimits);
+    }
+    if (SftpClient* sftp = client_->sftp())
+        sftp->setSpeedLimits(env_.speedLimits);
     context_->attachClient(client_);
-    thread_ = std::thread([this] { run(); });
 }
 
 // A session that has gone never answers the logon request: after the network time-out the
@@ -96,7 +110,13 @@ bool TransferWorker::handle(Mail& mail)
         if (auto* logon = dynamic_cast<LogonPayload*>(mail.payload.get());
             logon && !logonArrived_) {
             encodings_ = logon->encodings;
-            client_->setCertificateJudge(logon->judge);
+            useEngine(logon->record.logonInfo().protocol);
+            if (FtpClient* ftp = client_->ftp())
+                ftp->setCertificateJudge(logon->judge);
+            if (SftpClient* sftp = client_->sftp(); sftp && logon->hostKeys) {
+                sftp->setHostKeys(logon->hostKeys);
+                sftp->setPassphrases(logon->passphrases);
+            }
             logOn(logon->record);
         }
         return true;
@@ -144,7 +164,7 @@ void TransferWorker::carryOut(const TransferJob& job)
     if (!encodings_)
         encodings_ = std::make_shared<RemoteNameEncodings>();
     client_->Command(QStringLiteral("CWD ") + encodings_->onWire(*client_, remoteFolder));
-    client_->folderDoneBytes = 0;
+    client_->folderDoneBytes() = 0;
     RemoteBrowserState browser;
     browser.setCurrentFolder(remoteFolder);
     RemoteOperations remote(*client_, browser, *encodings_, *env_.engineLock, *env_.prompt,
@@ -158,7 +178,7 @@ void TransferWorker::carryOut(const TransferJob& job)
     postToMonitor(QM_STARTED);
     context_->transferOk = moveWithRetries(answered, remote, remoteFolder);
     if (!env_.stopAll->isRaised())
-        client_->workerFinished = 1;
+        client_->workerFinished() = 1;
 }
 
 // The question of an entry whose target exists. Yes removes nothing: each file replaces the
@@ -228,7 +248,7 @@ bool TransferWorker::moveWithRetries(const TransferJob& job, RemoteOperations& r
 bool TransferWorker::failedOnTheNetwork() const
 {
     return !context_->stopRequested() &&
-           (client_->networkFailure || !client_->connectionFault().isEmpty());
+           (client_->networkFailure() || !client_->connectionFault().isEmpty());
 }
 
 bool TransferWorker::waitUnlessStopped(milliseconds delay) const
@@ -242,7 +262,7 @@ bool TransferWorker::waitUnlessStopped(milliseconds delay) const
 bool TransferWorker::reconnect(const QString& remoteFolder)
 {
     client_->Disconnect();
-    client_->networkFailure = false;
+    client_->clearNetworkFailure();
     if (!logon_ || !client_->Logon(logon_->logonInfo()))
         return false;
     client_->Command(QStringLiteral("CWD ") + encodings_->onWire(*client_, remoteFolder));
@@ -259,7 +279,7 @@ void TransferWorker::end()
 {
     context_->giveSlotBack();
     if (client_->isConnected() && !context_->stopRequested())
-        client_->SendCommand(QStringLiteral("QUIT"));
+        client_->Quit();
     client_->Disconnect();
     context_->workerEnded = true;
     ended_ = true;

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "ftp/RemoteProtocol.h"
 #include "platform/Mailbox.h"
 #include "queue/TransferEnvironment.h"
 #include "session/LogonRecord.h"
@@ -10,7 +11,7 @@
 #include <optional>
 #include <thread>
 
-class FtpClient;
+class RemoteFileSystem;
 class RemoteNameEncodings;
 class RemoteOperations;
 class TransferContext;
@@ -36,6 +37,7 @@ public:
     bool hasEnded() const { return ended_.load(); }
 
 private:
+    void useEngine(RemoteProtocol protocol);
     void run();
     // False once the thread is to end.
     bool handle(Mail& mail);
@@ -57,7 +59,7 @@ private:
     std::shared_ptr<Mailbox> mailbox_;
     // Used on the worker's thread only.
     std::weak_ptr<Mailbox> monitor_;
-    std::shared_ptr<FtpClient> client_;
+    std::shared_ptr<RemoteFileSystem> client_; // replaced only on the worker's thread
     bool engineReportPending_ = false;
     bool logonArrived_ = false;
     std::optional<LogonRecord> logon_; // kept for the retries' new connections

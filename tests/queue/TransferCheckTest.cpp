@@ -4,6 +4,7 @@
 #include "ftp/FtpClient.h"
 #include "ftp/IntegrationSupport.h"
 #include "platform/NamedMutex.h"
+#include "session/FtpFileSystem.h"
 #include "session/RemoteBrowserState.h"
 #include "session/RemoteNameEncodings.h"
 #include "session/RemoteOperations.h"
@@ -47,16 +48,17 @@ struct CheckedMover {
     PyFtpdServer server;
     TemporaryFolder local{QStringLiteral("checked")};
     const bool iniWritten; // before move, which reads ftp.ini
-    FtpClient client;
+    FtpFileSystem connection{nullptr};
+    FtpClient& client = *connection.ftp();
     RemoteBrowserState browser;
     RemoteNameEncodings encodings;
     NamedMutex engineLock{QStringLiteral("checked"), local.path()};
     ScriptedPrompt prompt;
     QStringList logged;
-    RemoteOperations remote{client,    browser,
-                            encodings, engineLock,
-                            prompt,    {{}, [this](const QString& line) { logged << line; }, {}}};
-    TransferOneFile move{client, remote, [] { return false; },
+    RemoteOperations remote{connection, browser,
+                            encodings,  engineLock,
+                            prompt,     {{}, [this](const QString& line) { logged << line; }, {}}};
+    TransferOneFile move{connection, remote, [] { return false; },
                          [this](const QString& line) { logged << line; },
                          local.filePath(QStringLiteral("ftp.ini"))};
 };
