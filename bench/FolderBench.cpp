@@ -11,6 +11,7 @@
 #include "platform/NamedMutex.h"
 #include "platform/Prompt.h"
 #include "queue/TransferOneFile.h"
+#include "session/FtpFileSystem.h"
 #include "session/RemoteBrowserState.h"
 #include "session/RemoteNameEncodings.h"
 #include "session/RemoteOperations.h"
@@ -53,7 +54,8 @@ int main(int argc, char** argv)
     const QString& remote = arguments.at(4);
     const QString& local = arguments.at(5);
 
-    FtpClient client;
+    FtpFileSystem connection(nullptr);
+    FtpClient& client = *connection.ftp();
     if (qEnvironmentVariable("KEVRA_DATA_MODE") == QStringLiteral("passive"))
         client.setDataMode(DataConnectionMode::Passive);
     if (qEnvironmentVariable("KEVRA_DATA_MODE") == QStringLiteral("active"))
@@ -66,13 +68,13 @@ int main(int argc, char** argv)
     NamedMutex engineLock(QStringLiteral("folder-bench"), QDir::tempPath());
     NoQuestions prompt;
     RemoteOperations remoteOps(
-        client, browser, encodings, engineLock, prompt,
+        connection, browser, encodings, engineLock, prompt,
         RemoteOperations::Output{[](const QVector<CListItem>&) {}, log, [](const QString&) {}});
     TransferOneFile moveFile(
-        client, remoteOps, [] { return false; }, log, QString());
+        connection, remoteOps, [] { return false; }, log, QString());
     moveFile.setTargetsChecked(true);
     FolderTransfer folder(
-        client,
+        connection,
         [&moveFile](bool fetch, const QString& remotePath, const QString& localPath,
                     std::optional<quint64> listedSize) {
             return moveFile(fetch, remotePath, localPath, listedSize);

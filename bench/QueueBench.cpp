@@ -2,10 +2,11 @@
 // /pub/file-<i>.bin (i = 1..count) into a local folder and lets the transfer controller run
 // them, five at once. Prints the seconds from queuing to the last "下载完成" and the GUI
 // thread's longest event-loop stall meanwhile (milliseconds), or fails when an entry ends
-// otherwise.
-// Usage: kevra_queue_bench <host> <port> <local folder> <count>
+// otherwise. With a limit (kB/s) all downloads share it, as ftp.ini's "DownloadLimit" sets it.
+// Usage: kevra_queue_bench <host> <port> <local folder> <count> [limit]
 #include "QueueHarness.h"
 #include "config/Configuration.h"
+#include "ftp/SpeedLimits.h"
 #include "platform/Prompt.h"
 #include "queue/QueueEntry.h"
 #include "queue/StopAllTransfers.h"
@@ -75,11 +76,15 @@ int main(int argc, char** argv)
     const int port = QString::fromLocal8Bit(argv[2]).toInt();
     const QString folder = QString::fromLocal8Bit(argv[3]);
     const int count = QString::fromLocal8Bit(argv[4]).toInt();
+    const int limit = argc > 5 ? QString::fromLocal8Bit(argv[5]).toInt() : 0;
 
     QTemporaryDir work;
     SilentPrompt prompt;
     CftpView view;
-    view.initialUpdate(LoadConfiguration(work.path()));
+    const Configuration configuration = LoadConfiguration(work.path());
+    if (limit > 0 && !StoreSpeedLimits(configuration.configPath, limit, 0))
+        return 1;
+    view.initialUpdate(configuration);
     SessionController sessions(view, prompt, work.path());
     LocalPaneController localPane(view, prompt);
     localPane.navigateTo(folder);
@@ -90,6 +95,7 @@ int main(int argc, char** argv)
     StopAllTransfers stopAll;
     QueueStore store(view, queue, sessions.engineLock());
     TransferController controller(view, prompt, sessions, localPane, queue, slots, stopAll, store);
+    controller.setSpeedLimits(std::make_shared<SpeedLimits>());
     controller.start();
 
     // A running window has listed files before: the type database is loaded on the first

@@ -9,6 +9,7 @@ packages=(
   libminizip-dev zlib1g-dev libcurl4-openssl-dev libssl-dev openssl
   googletest libgtest-dev libgmock-dev
   vsftpd python3-pyftpdlib
+  libssh-dev openssh-server openssh-client
   xvfb xauth imagemagick fonts-wqy-microhei
   curl lftp desktop-file-utils
 )

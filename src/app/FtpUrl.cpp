@@ -4,6 +4,9 @@
 
 #include <QUrl>
 
+#include <pwd.h>
+#include <unistd.h>
+
 #include <algorithm>
 #include <cstring>
 
@@ -20,6 +23,12 @@ bool hasControlCharacters(const QString& text)
             return true;
     }
     return false;
+}
+
+QString localUser()
+{
+    const passwd* entry = ::getpwuid(::getuid());
+    return entry ? QString::fromLocal8Bit(entry->pw_name) : qEnvironmentVariable("USER");
 }
 
 QString folderPath(const QUrl& url)
@@ -44,14 +53,16 @@ std::optional<FtpUrl> FtpUrl::parse(const QString& text, QString& error)
 {
     const QUrl url(text, QUrl::StrictMode);
     const bool secure = url.scheme() == QLatin1String("ftpes");
-    if (!url.isValid() || (url.scheme() != QLatin1String("ftp") && !secure)) {
-        error = QStringLiteral("不是有效的 ftp:// 或 ftpes:// 地址");
+    const bool sftp = url.scheme() == QLatin1String("sftp");
+    if (!url.isValid() || (url.scheme() != QLatin1String("ftp") && !secure && !sftp)) {
+        error = QStringLiteral("不是有效的 ftp://、ftpes:// 或 sftp:// 地址");
         return std::nullopt;
     }
     FtpUrl result;
     result.tlsMode = secure ? TlsMode::Required : TlsMode::Plain;
+    result.protocol = sftp ? RemoteProtocol::Sftp : RemoteProtocol::Ftp;
     result.host = url.host(QUrl::FullyDecoded);
-    result.port = url.port(DefaultPort);
+    result.port = url.port(defaultPortOf(result.protocol));
     result.user = url.userName(QUrl::FullyDecoded);
     result.password = url.password(QUrl::FullyDecoded);
     result.path = folderPath(url);
@@ -70,7 +81,9 @@ std::optional<FtpUrl> FtpUrl::parse(const QString& text, QString& error)
         error = QStringLiteral("地址中含有不能发给服务器的字符");
         return std::nullopt;
     }
-    if (result.user.isEmpty()) {
+    if (result.user.isEmpty() && sftp) {
+        result.user = localUser();
+    } else if (result.user.isEmpty()) {
         result.user = anonymousUser;
         if (result.password.isEmpty())
             result.password = anonymousPassword;
@@ -97,5 +110,5 @@ void FtpUrl::blankPassword(char* text)
 
 QString FtpUrl::server() const
 {
-    return ServerAddress{tlsMode, host, std::nullopt}.text();
+    return ServerAddress{tlsMode, host, std::nullopt, protocol}.text();
 }

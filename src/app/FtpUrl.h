@@ -1,17 +1,20 @@
 #pragma once
 
+#include "ftp/RemoteProtocol.h"
 #include "ftp/TlsMode.h"
 
 #include <QString>
 
 #include <optional>
 
-// An ftp:// or ftpes:// address given on the command line or handed over by a second start:
-// ftp[es]://[user[:password]@]host[:port][/path], percent-escapes decoded, IPv6 hosts in
-// brackets. ftp:// stays plain, ftpes:// requires TLS.
+// An ftp://, ftpes:// or sftp:// address given on the command line or handed over by a second
+// start: scheme://[user[:password]@]host[:port][/path], percent-escapes decoded, IPv6 hosts in
+// brackets. ftp:// stays plain, ftpes:// requires TLS, sftp:// speaks SFTP over SSH (port 22
+// unless given; without a user name the local user's, as ssh does).
 struct FtpUrl {
     static constexpr int DefaultPort = 21;
 
+    RemoteProtocol protocol = RemoteProtocol::Ftp;
     QString host; // without the brackets of an IPv6 literal
     int port = DefaultPort;
     QString user;

@@ -95,6 +95,12 @@ std::vector<std::chrono::milliseconds> parseDelays(const QString& text,
     return parsed.empty() ? delays : parsed;
 }
 
+// A negative or unreadable limit is no limit; a huge one is the largest.
+int readLimit(const Profile& profile, const QString& key)
+{
+    return std::clamp(profile.readInt(transferSection, key, 0), 0, MaxSpeedLimit);
+}
+
 } // namespace
 
 std::chrono::milliseconds TransferSettings::retryDelay(int retry) const
@@ -117,7 +123,24 @@ TransferSettings ReadTransferSettings(const QString& configPath)
     settings.retryDelays =
         parseDelays(profile.readString(transferSection, QStringLiteral("RetryDelays"), QString()),
                     settings.retryDelays);
+    settings.verify = profile.readString(transferSection, QStringLiteral("Verify"), QString())
+                          .trimmed()
+                          .toLower() != QLatin1String("off");
+    settings.downloadLimit = readLimit(profile, QStringLiteral("DownloadLimit"));
+    settings.uploadLimit = readLimit(profile, QStringLiteral("UploadLimit"));
+    settings.keepTimes = profile.readInt(transferSection, QStringLiteral("KeepTimes"), 0) == 1;
     return settings;
+}
+
+bool StoreSpeedLimits(const QString& configPath, int downloadLimit, int uploadLimit)
+{
+    const Profile profile(configPath);
+    const auto store = [&profile](const QString& key, int limit) {
+        return profile.writeString(transferSection, key,
+                                   QString::number(std::clamp(limit, 0, MaxSpeedLimit)));
+    };
+    return store(QStringLiteral("DownloadLimit"), downloadLimit) &&
+           store(QStringLiteral("UploadLimit"), uploadLimit);
 }
 
 Configuration LoadConfiguration(const QString& documentsFolder)

@@ -43,6 +43,15 @@ struct TransferSettings {
     std::vector<std::chrono::milliseconds> retryDelays{
         std::chrono::seconds(5), std::chrono::seconds(10), std::chrono::seconds(20)};
     std::chrono::milliseconds retryDelay(int retry) const;
+    bool verify = true; // "Verify": auto (ask the server for a digest where it offers one) / off
+    // "DownloadLimit", "UploadLimit": kB/s (1024 bytes) for all transfers together; 0: none.
+    int downloadLimit = 0;
+    int uploadLimit = 0;
+    bool keepTimes = false; // "KeepTimes": 1 carries the modification time across
 };
 
 TransferSettings ReadTransferSettings(const QString& configPath);
+// Stores both limits (kB/s, 0: none); false when ftp.ini cannot take them.
+bool StoreSpeedLimits(const QString& configPath, int downloadLimit, int uploadLimit);
+// The largest limit accepted, in kB/s; larger values are taken as this.
+constexpr int MaxSpeedLimit = 10 * 1024 * 1024;

@@ -93,9 +93,23 @@ bool FtpClient::List(const QString& argument)
     return listing_.receive(QStringLiteral("LIST ") + argument);
 }
 
+bool FtpClient::Rename(const QString& from, const QString& to)
+{
+    if (!SendCommand(QStringLiteral("RNFR ") + from) ||
+        !SendCommand(QStringLiteral("RNTO ") + to) || !ReadReply())
+        return false;
+    const bool sourceTaken = replyClass == 3;
+    const QString sourceReply = replyLine;
+    if (!ReadReply())
+        return false;
+    if (!sourceTaken)
+        replyLine = sourceReply;
+    return sourceTaken && replyClass == 2;
+}
+
 bool FtpClient::ListFolder(const QString& folder)
 {
-    if (!logon_.announcesMachineListing() || machineListingRefused_)
+    if (!features().has(QStringLiteral("MLST")) || machineListingRefused_)
         return List(folder);
     if (listing_.receive(folder.isEmpty() ? QStringLiteral("MLSD")
                                           : QStringLiteral("MLSD ") + folder))

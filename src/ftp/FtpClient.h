@@ -17,6 +17,7 @@
 #include <chrono>
 #include <functional>
 #include <memory>
+#include <optional>
 
 class CertificateJudge;
 class Prompt;
@@ -38,6 +39,10 @@ public:
     bool ReadLine();
     bool ReadReply();
     bool Command(const QString& text);
+    // RNFR and RNTO sent together, answered in one round trip: after a refused RNFR the server
+    // refuses the RNTO too (503), so a half never renames anything. True when renamed;
+    // otherwise replyLine holds the first refusal.
+    bool Rename(const QString& from, const QString& to);
     bool Logon(const LogonInfo& info);
     QString QueryPwd();
     QString QuerySize(const QString& name);
@@ -113,6 +118,24 @@ public:
     // Why the control connection failed ("" while it works); stays set until the next Connect,
     // because a connection that lost its place in the reply stream cannot be trusted again.
     QString connectionFault() const { return control_.fault(); }
+    // What the server announced in FEAT at the last logon, and how many logons succeeded.
+    const ServerFeatures& features() const { return logon_.features(); }
+    int logonCount() const { return logon_.count(); }
+
+    // Limits shared with the program's other transfers; without them the bytes move freely.
+    void setSpeedLimits(std::shared_ptr<SpeedLimits> limits)
+    {
+        transfers_.setSpeedLimits(std::move(limits));
+    }
+    // The digest to compute over the local file while the next transfers move it, the part
+    // already there included; nothing: none.
+    void setTransferDigest(std::optional<StreamHash::Algorithm> algorithm)
+    {
+        transfers_.setDigestAlgorithm(algorithm);
+    }
+    // The digest of the local file after the last complete TransferFile; "" when none was
+    // asked for or the file could not be read.
+    QString transferDigest() const { return transfers_.digest(); }
 
     QString replyLine;
     // Set when the last List or TransferFile failed on the network (reset, refused, time-out,

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "ftp/RemoteProtocol.h"
 #include "ftp/TlsMode.h"
 
 #include <QString>
@@ -18,4 +19,5 @@ struct LogonInfo {
     int firewallPort = 1080;
     int logonType = 0;
     TlsMode tlsMode = TlsMode::Plain;
+    RemoteProtocol protocol = RemoteProtocol::Ftp;
 };

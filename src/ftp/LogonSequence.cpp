@@ -75,19 +75,6 @@ bool announcesUtf8(const QString& featReply)
     return false;
 }
 
-// " MLST type*;size*;modify*;" among the feature lines.
-bool announcesMlst(const QString& featReply)
-{
-    const QStringList lines = featReply.split(QStringLiteral("\r\n"));
-    for (const QString& line : lines) {
-        const QString feature = line.trimmed();
-        if (feature.compare(QLatin1String("MLST"), Qt::CaseInsensitive) == 0 ||
-            feature.startsWith(QLatin1String("MLST "), Qt::CaseInsensitive))
-            return true;
-    }
-    return false;
-}
-
 bool isAscii(const QString& text)
 {
     for (const QChar character : text) {
@@ -118,14 +105,19 @@ bool LogonSequence::run(const LogonInfo& info)
 {
     if (static_cast<unsigned>(info.logonType) >= logonTable.size())
         return false;
-    const Result result = logOnOnce(info, TextCodec::Encoding::Gbk);
-    if (result != Result::Refused || !hasNonAsciiCredentials(info))
-        return result == Result::LoggedOn;
+    features_ = ServerFeatures();
+    Result result = logOnOnce(info, TextCodec::Encoding::Gbk);
     // The names' encoding is only learnt from FEAT after the logon, so non-ASCII credentials
     // first go out as GBK; a server that keeps UTF-8 refuses those bytes. One more try over
     // a new connection speaks UTF-8 from the start.
-    control_.disconnect();
-    return logOnOnce(info, TextCodec::Encoding::Utf8) == Result::LoggedOn;
+    if (result == Result::Refused && hasNonAsciiCredentials(info)) {
+        control_.disconnect();
+        result = logOnOnce(info, TextCodec::Encoding::Utf8);
+    }
+    if (result != Result::LoggedOn)
+        return false;
+    ++count_;
+    return true;
 }
 
 LogonSequence::Result LogonSequence::logOnOnce(const LogonInfo& info, TextCodec::Encoding encoding)
@@ -193,7 +185,7 @@ bool LogonSequence::negotiateEncoding()
     const int logonClass = client_.replyClass;
     if (!control_.exchange(QStringLiteral("FEAT")))
         return false;
-    machineListing_ = client_.replyClass == 2 && announcesMlst(client_.replyText);
+    features_ = ServerFeatures::parse(client_.replyText);
     if (client_.replyClass == 2 && announcesUtf8(client_.replyText)) {
         if (!control_.exchange(QStringLiteral("OPTS UTF8 ON")))
             return false;

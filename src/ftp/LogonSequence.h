@@ -1,5 +1,6 @@
 #pragma once
 
+#include "ftp/ServerFeatures.h"
 #include "platform/TextCodec.h"
 
 #include <QString>
@@ -18,8 +19,11 @@ public:
     bool run(const LogonInfo& info);
     // The encoding the server announced for names at logon (UTF8 in FEAT), else GBK.
     TextCodec::Encoding serverEncoding() const { return serverEncoding_; }
-    // The server announced MLST in FEAT at logon, and so machine listings (MLSD).
-    bool announcesMachineListing() const { return machineListing_; }
+    // What the server announced in FEAT at the last logon.
+    const ServerFeatures& features() const { return features_; }
+    // Counts the successful logons, so that what was learnt about one connection is not taken
+    // for the next.
+    int count() const { return count_; }
 
 private:
     enum class Result { LoggedOn, Refused, Failed };
@@ -33,5 +37,6 @@ private:
     ControlChannel& control_;
     TlsNegotiation& tls_;
     TextCodec::Encoding serverEncoding_ = TextCodec::Encoding::Gbk;
-    bool machineListing_ = false;
+    ServerFeatures features_;
+    int count_ = 0;
 };

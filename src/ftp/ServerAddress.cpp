@@ -13,17 +13,20 @@ constexpr int longestHost = 255;
 struct Scheme {
     QLatin1String prefix;
     TlsMode mode;
+    RemoteProtocol protocol;
 };
 
 const Scheme schemes[] = {
-    {QLatin1String("ftp://"), TlsMode::Plain},
-    {QLatin1String("ftpes://"), TlsMode::Required},
+    {QLatin1String("ftp://"), TlsMode::Plain, RemoteProtocol::Ftp},
+    {QLatin1String("ftpes://"), TlsMode::Required, RemoteProtocol::Ftp},
+    {QLatin1String("sftp://"), TlsMode::Plain, RemoteProtocol::Sftp},
 };
 
-QLatin1String prefixOf(TlsMode mode)
+QLatin1String prefixOf(TlsMode mode, RemoteProtocol protocol)
 {
     for (const Scheme& scheme : schemes) {
-        if (scheme.mode == mode)
+        if (scheme.protocol == protocol &&
+            (protocol == RemoteProtocol::Sftp || scheme.mode == mode))
             return scheme.prefix;
     }
     return QLatin1String();
@@ -36,12 +39,13 @@ std::optional<ServerAddress> failure(QString& error, const QString& reason)
 }
 
 // Takes the scheme off the front of rest; false for a scheme this program does not speak.
-bool takeScheme(QString& rest, TlsMode& mode)
+bool takeScheme(QString& rest, ServerAddress& address)
 {
     for (const Scheme& scheme : schemes) {
         if (rest.startsWith(scheme.prefix, Qt::CaseInsensitive)) {
             rest.remove(0, scheme.prefix.size());
-            mode = scheme.mode;
+            address.tlsMode = scheme.mode;
+            address.protocol = scheme.protocol;
             return true;
         }
     }
@@ -120,8 +124,9 @@ std::optional<ServerAddress> ServerAddress::parse(const QString& text, QString& 
 {
     QString rest = text.trimmed();
     ServerAddress address;
-    if (!takeScheme(rest, address.tlsMode))
-        return failure(error, QStringLiteral("不支持的地址类型,请使用 ftp:// 或 ftpes://"));
+    if (!takeScheme(rest, address))
+        return failure(error,
+                       QStringLiteral("不支持的地址类型,请使用 ftp://、ftpes:// 或 sftp://"));
     if (rest.endsWith(u'/'))
         rest.chop(1);
     if (rest.contains(u'@'))
@@ -153,7 +158,7 @@ ServerAddress ServerAddress::of(const QString& text)
 QString ServerAddress::text() const
 {
     const bool bracketed = host.contains(u':') && (port || tlsMode != TlsMode::Opportunistic);
-    QString result = prefixOf(tlsMode) + (bracketed ? u'[' + host + u']' : host);
+    QString result = prefixOf(tlsMode, protocol) + (bracketed ? u'[' + host + u']' : host);
     if (port)
         result += u':' + QString::number(*port);
     return result;

@@ -5,6 +5,8 @@
 #include "ftp/DataConnectionOpener.h"
 #include "ftp/EngineText.h"
 #include "ftp/FtpClient.h"
+#include "ftp/SpeedLimits.h"
+#include "platform/StreamHash.h"
 
 #include <QFile>
 
@@ -38,6 +40,18 @@ TransferLoop::TransferLoop(FtpClient& client, ControlChannel& control, DataConne
 {
 }
 
+TokenBucket* TransferLoop::bucket(bool download) const
+{
+    return limits_ ? &limits_->forDirection(download) : nullptr;
+}
+
+qint64 TransferLoop::allowance(TokenBucket* bucket, qint64 wanted)
+{
+    if (!bucket)
+        return wanted;
+    return bucket->take(wanted, [this] { return client_.abortRequested != 0; });
+}
+
 milliseconds TransferLoop::slice() const
 {
     return std::min(ControlChannel::abortPollInterval, control_.timeout());
@@ -63,15 +77,24 @@ TransferPhase TransferLoop::receiveBlocks(QFile& file, DataChannel& channel, qui
 {
     ByteStream& stream = channel.stream();
     const auto block = std::make_unique<char[]>(transferBlockSize);
+    TokenBucket* const limit = bucket(true);
     quint64 position = start;
     auto lastData = steady_clock::now();
     while (!(size && position == *size)) {
         if (client_.abortRequested)
             return TransferPhase::Aborted;
-        // Never more than the server announced: the part cannot grow past the file.
-        const qint64 wanted = size ? std::min<qint64>(transferBlockSize, qint64(*size - position))
-                                   : transferBlockSize;
+        // Never more than the server announced: the part cannot grow past the file. The wait
+        // for the limit is not the server's silence.
+        const auto waitStart = steady_clock::now();
+        const qint64 wanted =
+            allowance(limit, size ? std::min<qint64>(transferBlockSize, qint64(*size - position))
+                                  : transferBlockSize);
+        if (wanted == 0)
+            return TransferPhase::Aborted;
+        lastData += steady_clock::now() - waitStart;
         const qint64 count = stream.receive(block.get(), wanted, slice());
+        if (limit)
+            limit->giveBack(wanted - std::max<qint64>(count, 0));
         if (count == 0)
             return size ? control_.failDataTransfer(errorText(ErrorText::Network))
                         : TransferPhase::Done;
@@ -94,6 +117,8 @@ bool TransferLoop::storeBlock(QFile& file, const char* data, qint64 size, quint6
 {
     if (file.write(data, size) != size)
         return false;
+    if (digest_)
+        digest_->addData(data, size);
     position += static_cast<quint64>(size);
     client_.bytesDone = position;
     return true;
@@ -102,14 +127,20 @@ bool TransferLoop::storeBlock(QFile& file, const char* data, qint64 size, quint6
 TransferPhase TransferLoop::send(QFile& file, DataChannel& channel, quint64 start, quint64 length)
 {
     const auto block = std::make_unique<char[]>(transferBlockSize);
+    TokenBucket* const limit = bucket(false);
     quint64 position = start;
     while (position < length) {
         if (client_.abortRequested)
             return TransferPhase::Aborted;
-        const qint64 wanted = std::min<qint64>(transferBlockSize, qint64(length - position));
+        const qint64 wanted =
+            allowance(limit, std::min<qint64>(transferBlockSize, qint64(length - position)));
+        if (wanted == 0)
+            return TransferPhase::Aborted;
         const qint64 count = file.read(block.get(), wanted);
         if (count <= 0)
             return failFile();
+        if (digest_)
+            digest_->addData(block.get(), count);
         const TransferPhase sent = sendBlock(channel, block.get(), count, position);
         if (sent != TransferPhase::Done)
             return sent;

@@ -5,6 +5,7 @@
 #include <QtGlobal>
 
 #include <chrono>
+#include <memory>
 #include <optional>
 
 class ByteStream;
@@ -12,7 +13,10 @@ class ControlChannel;
 class DataConnectionOpener;
 class FtpClient;
 class QFile;
+class StreamHash;
+class TokenBucket;
 struct DataChannel;
+struct SpeedLimits;
 
 // Moves a file's bytes over an open data connection, one block at a time, keeping bytesDone
 // current. Every wait is cut into short slices so that abortRequested stops it promptly, and
@@ -29,6 +33,11 @@ public:
     // Sends the file from position start up to length.
     TransferPhase send(QFile& file, DataChannel& channel, quint64 start, quint64 length);
 
+    // Each block waits for its share of the direction's limit.
+    void setSpeedLimits(std::shared_ptr<SpeedLimits> limits) { limits_ = std::move(limits); }
+    // Every block that passes is added to the digest (not owned); nullptr: none.
+    void setDigest(StreamHash* digest) { digest_ = digest; }
+
 private:
     TransferPhase receiveBlocks(QFile& file, DataChannel& channel, quint64 start,
                                 std::optional<quint64> size);
@@ -38,8 +47,13 @@ private:
     TransferPhase failDataIo(const ByteStream& stream);
     TransferPhase failFile();
     std::chrono::milliseconds slice() const;
+    // How much of wanted may pass now; 0 once the transfer is interrupted while it waits.
+    qint64 allowance(TokenBucket* bucket, qint64 wanted);
+    TokenBucket* bucket(bool download) const;
 
     FtpClient& client_;
     ControlChannel& control_;
     DataConnectionOpener& opener_;
+    std::shared_ptr<SpeedLimits> limits_;
+    StreamHash* digest_ = nullptr;
 };

@@ -51,6 +51,9 @@ bool TransferRoutine::transferOnce(const QString& remote, const QString& local, 
                                    bool download)
 {
     control_.discardStaleReplies();
+    digestHex_.clear();
+    loop_.setDigest(nullptr);
+    digest_.reset();
     // Binary mode first: several servers answer SIZE only in binary mode, and without the size
     // neither a resume nor a completeness check is possible.
     if (!control_.enterBinaryMode() || (!remoteSize_ && !askSize(remote, remoteSize_)))
@@ -115,6 +118,7 @@ bool TransferRoutine::downloadInto(const QString& remote, const QString& local,
         return control_.fail(errorText(ErrorText::File));
     if (!requestDownload(remote, start))
         return false;
+    beginDigest(local, start);
     const TransferPhase phase = runDataPhase(
         file, channel, [&] { return loop_.receive(file, channel, start, remoteSize_); });
     if (phase != TransferPhase::Done)
@@ -123,7 +127,7 @@ bool TransferRoutine::downloadInto(const QString& remote, const QString& local,
     // reported tells.
     if (remoteSize_ && client_.bytesDone != *remoteSize_)
         return control_.failNetwork(errorText(ErrorText::Network));
-    finish();
+    finishComplete();
     return true;
 }
 
@@ -152,6 +156,7 @@ bool TransferRoutine::uploadFrom(const QString& remote, const QString& local, Da
         return control_.fail(errorText(ErrorText::File));
     if (!control_.sendCommand(QStringLiteral("APPE ") + remote))
         return false;
+    beginDigest(local, start);
     // A passive connection is already open: the data follows the command at once instead of
     // after the server's mark, which spares a round trip per file. A refusal still ends the
     // transfer, read while the data waits or after it.
@@ -162,7 +167,7 @@ bool TransferRoutine::uploadFrom(const QString& remote, const QString& local, Da
         return phase == TransferPhase::Aborted;
     if (!uploadIsWhole(remote, length))
         return false;
-    finish();
+    finishComplete();
     return true;
 }
 
@@ -246,8 +251,27 @@ bool TransferRoutine::uploadIsWhole(const QString& remote, quint64 length)
     return true;
 }
 
+// The part already in place is read once before the rest passes by the loop; a part that
+// cannot be read leaves the transfer without a digest.
+void TransferRoutine::beginDigest(const QString& local, quint64 start)
+{
+    if (digestAlgorithm_)
+        digest_.emplace(*digestAlgorithm_);
+    if (digest_ && !digest_->addFile(local, static_cast<qint64>(start)))
+        digest_.reset();
+    loop_.setDigest(digest_ ? &*digest_ : nullptr);
+}
+
+void TransferRoutine::finishComplete()
+{
+    if (digest_)
+        digestHex_ = digest_->hex();
+    finish();
+}
+
 void TransferRoutine::finish()
 {
+    loop_.setDigest(nullptr);
     client_.transferDone = 1;
     client_.transferActive = 0;
 }

@@ -2,16 +2,19 @@
 
 #include "ftp/TransferLoop.h"
 #include "ftp/TransferPhase.h"
+#include "platform/StreamHash.h"
 
 #include <QString>
 
 #include <functional>
+#include <memory>
 #include <optional>
 
 class ControlChannel;
 class DataConnectionOpener;
 class FtpClient;
 class Prompt;
+struct SpeedLimits;
 class QFile;
 struct DataChannel;
 
@@ -25,6 +28,16 @@ public:
     bool transfer(const QString& remote, const QString& local, bool passive, bool download);
     // The next transfer takes this as the server's size instead of asking SIZE.
     void setKnownSize(std::optional<quint64> size) { knownSize_ = size; }
+
+    void setSpeedLimits(std::shared_ptr<SpeedLimits> limits)
+    {
+        loop_.setSpeedLimits(std::move(limits));
+    }
+    void setDigestAlgorithm(std::optional<StreamHash::Algorithm> algorithm)
+    {
+        digestAlgorithm_ = algorithm;
+    }
+    QString digest() const { return digestHex_; }
 
 private:
     bool transferOnce(const QString& remote, const QString& local, bool passive, bool download);
@@ -41,7 +54,9 @@ private:
     TransferPhase awaitClosingReply(DataChannel& channel);
     void endInterrupted(DataChannel& channel);
     bool uploadIsWhole(const QString& remote, quint64 length);
+    void beginDigest(const QString& local, quint64 start);
     void finish();
+    void finishComplete();
     void tellCannotAccess(const QString& local);
 
     FtpClient& client_;
@@ -52,4 +67,7 @@ private:
     // The size the server reported for the running transfer, if it answered SIZE.
     std::optional<quint64> remoteSize_;
     std::optional<quint64> knownSize_; // for the next transfer only
+    std::optional<StreamHash::Algorithm> digestAlgorithm_;
+    std::optional<StreamHash> digest_; // of the running transfer's local file
+    QString digestHex_;                // of the last complete transfer's local file
 };

@@ -2,6 +2,8 @@
 
 #include <QString>
 
+#include <optional>
+
 // TrustChoice offers "trust always" (TrustAlways), "this time" (TrustOnce) and "refuse" (No).
 enum class PromptButtons { Ok, YesNo, TrustChoice };
 enum class PromptAnswer { Ok, Yes, No, TrustAlways, TrustOnce };
@@ -13,6 +15,12 @@ public:
     virtual ~Prompt() = default;
     virtual PromptAnswer ask(const QString& text, const QString& caption,
                              PromptButtons buttons) = 0;
+    // A hidden text such as a key's passphrase; nothing when the user cancels. Without a way
+    // to ask, the answer is nothing.
+    virtual std::optional<QString> askSecret(const QString& /*text*/, const QString& /*caption*/)
+    {
+        return std::nullopt;
+    }
 
     void tell(const QString& text, const QString& caption = QString())
     {

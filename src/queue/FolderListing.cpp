@@ -1,14 +1,14 @@
 #include "queue/FolderListing.h"
 
-#include "ftp/FtpClient.h"
 #include "session/FolderLink.h"
+#include "session/RemoteFileSystem.h"
 #include "session/RemoteNameEncodings.h"
 
 namespace {
 constexpr int listAttempts = 5;
 } // namespace
 
-FolderListing FolderListing::Read(FtpClient& client, const QString& folder,
+FolderListing FolderListing::Read(RemoteFileSystem& client, const QString& folder,
                                   RemoteNameEncodings& encodings, qsizetype limit)
 {
     FolderListing listing;
@@ -25,30 +25,30 @@ FolderListing FolderListing::Read(FtpClient& client, const QString& folder,
 // A listing whose opening reply was preliminary still owes its closing reply, which is read
 // even after a failed attempt so that the next command gets its own answer; a negative closing
 // reply means the data may be cut short, so the attempt counts as failed.
-bool FolderListing::list(FtpClient& client, const QString& folder)
+bool FolderListing::list(RemoteFileSystem& client, const QString& folder)
 {
     for (int attempt = 0; attempt < listAttempts; ++attempt) {
         bool listed = client.ListFolder(folder);
-        if (client.replyClass == 1)
+        if (client.replyClass() == 1)
             listed = client.Command(QString()) && listed;
         if (listed)
             return true;
         // A refusal is the server's answer, and a lost connection gives no other.
-        if (!client.networkFailure || !client.connectionFault().isEmpty())
+        if (!client.networkFailure() || !client.connectionFault().isEmpty())
             return false;
     }
     return false;
 }
 
-void FolderListing::readLines(FtpClient& client, const QString& folder,
+void FolderListing::readLines(RemoteFileSystem& client, const QString& folder,
                               RemoteNameEncodings& encodings, qsizetype limit)
 {
     qsizetype position = 0;
     while (client.NextListLine(position)) {
-        if (client.listLine.startsWith(QLatin1String("total")))
+        if (client.listLine().startsWith(QLatin1String("total")))
             continue;
         CListItem entry;
-        if (!entry.Parse(client.listLine) || !IsSafeName(entry.name)) {
+        if (!entry.Parse(client.listLine()) || !IsSafeName(entry.name)) {
             complete = false;
             return;
         }
@@ -67,7 +67,7 @@ void FolderListing::readLines(FtpClient& client, const QString& folder,
 
 // A link that leads to a folder is walked as one; one that leads back to where it lies would
 // make the walk endless and is left out.
-void FolderListing::followLinks(FtpClient& client, const QString& folder,
+void FolderListing::followLinks(RemoteFileSystem& client, const QString& folder,
                                 const RemoteNameEncodings& encodings)
 {
     for (qsizetype i = entries.size() - 1; i >= 0; --i) {
@@ -88,8 +88,8 @@ void FolderListing::followLinks(FtpClient& client, const QString& folder,
     }
 }
 
-quint64 FolderListing::FileSize(FtpClient& client, const QString& path, const CListItem& entry,
-                                const RemoteNameEncodings& encodings)
+quint64 FolderListing::FileSize(RemoteFileSystem& client, const QString& path,
+                                const CListItem& entry, const RemoteNameEncodings& encodings)
 {
     if (!entry.isLink)
         return entry.bytes;

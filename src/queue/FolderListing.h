@@ -6,7 +6,7 @@
 #include <QStringList>
 #include <QVector>
 
-class FtpClient;
+class RemoteFileSystem;
 
 // One remote folder's entries as the folder transfers read them: listed with up to five
 // attempts, "total" lines skipped, names exactly as listed, "." and ".." left out, links to
@@ -21,12 +21,12 @@ public:
     // read are remembered.
     // A listing of more than limit entries is refused whole: none of its entries is kept and
     // overLimit is set, so a hostile server cannot fill the memory with names.
-    static FolderListing Read(FtpClient& client, const QString& folder,
+    static FolderListing Read(RemoteFileSystem& client, const QString& folder,
                               RemoteNameEncodings& encodings, qsizetype limit);
 
     // The size a file of this listing counts with: the listing's own figure, except for a link,
     // whose line gives the length of the link rather than of the file it leads to.
-    static quint64 FileSize(FtpClient& client, const QString& path, const CListItem& entry,
+    static quint64 FileSize(RemoteFileSystem& client, const QString& path, const CListItem& entry,
                             const RemoteNameEncodings& encodings);
     // "." and "..", also followed by blanks, which some servers drop and would take for the
     // folder itself or its parent: a walk never goes there.
@@ -43,9 +43,9 @@ public:
     bool overLimit = false;
 
 private:
-    static bool list(FtpClient& client, const QString& folder);
-    void readLines(FtpClient& client, const QString& folder, RemoteNameEncodings& encodings,
+    static bool list(RemoteFileSystem& client, const QString& folder);
+    void readLines(RemoteFileSystem& client, const QString& folder, RemoteNameEncodings& encodings,
                    qsizetype limit);
-    void followLinks(FtpClient& client, const QString& folder,
+    void followLinks(RemoteFileSystem& client, const QString& folder,
                      const RemoteNameEncodings& encodings);
 };

@@ -2,7 +2,7 @@
 
 #include <QDir>
 
-FolderProbe::FolderProbe(FtpClient& client, RemoteNameEncodings& encodings)
+FolderProbe::FolderProbe(RemoteFileSystem& client, RemoteNameEncodings& encodings)
     : unusedLock_(QStringLiteral("folder-probe"), QDir::tempPath()),
       operations_(client, remote_, encodings, unusedLock_, silent_,
                   RemoteOperations::Output{[](const QVector<CListItem>&) {}, [](const QString&) {},

@@ -8,14 +8,14 @@
 
 #include <QString>
 
-class FtpClient;
+class RemoteFileSystem;
 
 // The remote pane's existence test, run on a transfer worker's own connection for the folder
 // uploads. Only ProbeRemote is reached through it: it never asks the user anything and never
 // takes the engine lock, which guards the session connections, not this one.
 class FolderProbe {
 public:
-    FolderProbe(FtpClient& client, RemoteNameEncodings& encodings);
+    FolderProbe(RemoteFileSystem& client, RemoteNameEncodings& encodings);
 
     // 0: nothing of that name; 1 or 2: an entry of that name exists. Paths are absolute.
     int ProbeRemote(const QString& path);

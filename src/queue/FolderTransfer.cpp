@@ -1,11 +1,11 @@
 #include "queue/FolderTransfer.h"
 
-#include "ftp/FtpClient.h"
 #include "queue/FileLanes.h"
 #include "queue/FolderListing.h"
 #include "queue/FolderProbe.h"
 #include "queue/TransferJob.h"
 #include "queue/TransferOneFile.h"
+#include "session/RemoteFileSystem.h"
 #include "session/RemoteNameEncodings.h"
 
 #include <QDir>
@@ -97,7 +97,7 @@ private:
     qsizetype next_ = 0;
 };
 
-FolderTransfer::FolderTransfer(FtpClient& client, FileMover moveFile, StopTest stopRequested,
+FolderTransfer::FolderTransfer(RemoteFileSystem& client, FileMover moveFile, StopTest stopRequested,
                                std::function<void(const QString&)> log,
                                std::shared_ptr<RemoteNameEncodings> encodings)
     : client_(client), clientMode_(client.dataMode()), moveFile_(std::move(moveFile)),
@@ -124,7 +124,7 @@ bool FolderTransfer::stopNow()
     return stopped_;
 }
 
-bool FolderTransfer::MoveJob(FtpClient& client, const TransferJob& job, FileMover moveFile,
+bool FolderTransfer::MoveJob(RemoteFileSystem& client, const TransferJob& job, FileMover moveFile,
                              StopTest stopRequested, std::function<void(const QString&)> log,
                              std::shared_ptr<RemoteNameEncodings> encodings, FileLanes* lanes)
 {
@@ -174,7 +174,7 @@ bool FolderTransfer::sendFile(bool download, const QString& remote, const QStrin
     }
     const bool moved = moveFile_(download, remote, local, listedSize);
     if (!stopNow())
-        client_.folderDoneBytes += bytes;
+        client_.folderDoneBytes() += bytes;
     return moved;
 }
 
@@ -195,7 +195,7 @@ void FolderTransfer::measureLocal(const QString& folder, QStringList& ancestors)
         return;
     const LocalFolder content = LocalFolder::Read(folder);
     for (const LocalFolder::File& file : content.files)
-        client_.folderTotalBytes += file.bytes;
+        client_.folderTotalBytes() += file.bytes;
     for (const QString& name : content.folders) {
         const QString sub = withSlash(folder) + name;
         if (!enterLocal(sub, ancestors))
@@ -215,7 +215,7 @@ void FolderTransfer::measureRemote(const QString& folder, int depth)
         const FolderListing listing = readListing(folder, false);
         for (const CListItem& entry : listing.entries) {
             if (!entry.isFolder)
-                client_.folderTotalBytes += FolderListing::FileSize(
+                client_.folderTotalBytes() += FolderListing::FileSize(
                     client_, withSlash(folder) + entry.name, entry, *encodings_);
         }
         if (!listing.complete || depth >= deepestFolderLevel)
@@ -290,7 +290,7 @@ bool FolderTransfer::uploadFiles(const QString& remote, const QString& local,
                                 partAbsent ? std::optional<quint64>(0) : std::nullopt) &&
                        complete;
         else
-            client_.folderDoneBytes += file.bytes;
+            client_.folderDoneBytes() += file.bytes;
         if (stopNow())
             return false;
     }
@@ -371,7 +371,7 @@ bool FolderTransfer::downloadFiles(const QString& remote, const QString& local,
         if (replaceExisting_ || !QFileInfo::exists(target))
             complete = sendFile(true, source, target, bytes, listed) && complete;
         else
-            client_.folderDoneBytes += bytes;
+            client_.folderDoneBytes() += bytes;
         if (stopNow())
             return false;
     }

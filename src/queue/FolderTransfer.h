@@ -12,13 +12,13 @@
 #include <optional>
 
 class FileLanes;
-class FtpClient;
+class RemoteFileSystem;
 class FolderProbe;
 class RemoteNameEncodings;
 struct TransferJob;
 
 // Moves whole folder trees on a transfer worker's connection: measures a tree into
-// client.folderTotalBytes, then walks it, creating the folders on the far side and handing each
+// client.folderTotalBytes(), then walks it, creating the folders on the far side and handing each
 // file to the single-file routine. Inside a folder its files go first, then its sub-folders in
 // the order found. A file already at the destination is left alone and counted as done, so a
 // walk started again moves only what is missing. Runs on the worker thread only.
@@ -39,7 +39,7 @@ public:
     using StopTest = std::function<bool()>;
     // encodings: the encodings the session's folders were listed in, shared so that names go
     // back in the bytes the server listed; without it the walk keeps a record of its own.
-    FolderTransfer(FtpClient& client, FileMover moveFile, StopTest stopRequested,
+    FolderTransfer(RemoteFileSystem& client, FileMover moveFile, StopTest stopRequested,
                    std::function<void(const QString&)> log,
                    std::shared_ptr<RemoteNameEncodings> encodings = {});
     ~FolderTransfer();
@@ -60,13 +60,13 @@ public:
     void setLanes(FileLanes* lanes) { lanes_ = lanes; }
 
     // A folder entry as the queue runs it: its tree measured, then walked.
-    static bool MoveJob(FtpClient& client, const TransferJob& job, FileMover moveFile,
+    static bool MoveJob(RemoteFileSystem& client, const TransferJob& job, FileMover moveFile,
                         StopTest stopRequested, std::function<void(const QString&)> log,
                         std::shared_ptr<RemoteNameEncodings> encodings, FileLanes* lanes);
 
-    void LocalFolderSize(const QString& localFolder);   // adds to client.folderTotalBytes
-    void RemoteFolderSize(const QString& remoteFolder); // adds to client.folderTotalBytes
-    // Both advance client.folderDoneBytes after each file. Result: true when every file of the
+    void LocalFolderSize(const QString& localFolder);   // adds to client.folderTotalBytes()
+    void RemoteFolderSize(const QString& remoteFolder); // adds to client.folderTotalBytes()
+    // Both advance client.folderDoneBytes() after each file. Result: true when every file of the
     // tree is at the destination; false when any file failed, a folder could not be read in
     // full, or the walk was stopped. Once the stop test has answered true, this object's
     // walks end at once.
@@ -94,7 +94,7 @@ private:
     bool existsRemotely(const QString& path, const QString& name, const QSet<QString>& listed,
                         bool listingComplete);
 
-    FtpClient& client_;
+    RemoteFileSystem& client_;
     const DataConnectionMode clientMode_;
     FileMover moveFile_;
     StopTest stopRequested_;

@@ -1,27 +1,24 @@
 #include "queue/LaneConnection.h"
 
-#include "config/Configuration.h"
-#include "ftp/FtpClient.h"
 #include "queue/TransferContext.h"
 #include "queue/TransferEnvironment.h"
 #include "queue/TransferJob.h"
 #include "queue/TransferOneFile.h"
 #include "session/LogonRecord.h"
+#include "session/RemoteFileSystem.h"
 #include "session/RemoteNameEncodings.h"
 #include "session/RemoteOperations.h"
 
 LaneConnection::LaneConnection(const TransferEnvironment& environment,
                                std::shared_ptr<TransferContext> context,
+                               std::shared_ptr<RemoteFileSystem> engine,
                                std::shared_ptr<RemoteNameEncodings> encodings)
     : env_(environment), context_(std::move(context)), encodings_(std::move(encodings)),
-      client_(std::make_shared<FtpClient>(environment.prompt))
+      client_(std::move(engine))
 {
-    client_->setTimeout(env_.networkTimeout);
     // The walks go passive unless the user chose active mode; see FolderTransfer.
-    const DataConnectionMode mode = ReadTransferSettings(env_.configPath).dataMode;
-    client_->setDataMode(mode == DataConnectionMode::Automatic ? DataConnectionMode::Passive
-                                                               : mode);
-    client_->setLogSink(env_.log);
+    if (client_->dataMode() == DataConnectionMode::Automatic)
+        client_->setDataMode(DataConnectionMode::Passive);
     context_->attachHelper(client_);
     remote_ = std::make_unique<RemoteOperations>(
         *client_, browser_, *encodings_, *env_.engineLock, *env_.prompt,
@@ -37,13 +34,12 @@ LaneConnection::LaneConnection(const TransferEnvironment& environment,
 LaneConnection::~LaneConnection()
 {
     if (client_->isConnected() && !context_->stopRequested())
-        client_->SendCommand(QStringLiteral("QUIT"));
+        client_->Quit();
     client_->Disconnect();
 }
 
-bool LaneConnection::logOn(const LogonRecord& logon, std::shared_ptr<CertificateJudge> judge)
+bool LaneConnection::logOn(const LogonRecord& logon)
 {
-    client_->setCertificateJudge(std::move(judge));
     return !context_->stopRequested() && client_->Logon(logon.logonInfo());
 }
 

@@ -7,9 +7,7 @@
 #include <memory>
 #include <optional>
 
-class CertificateJudge;
-class FtpClient;
-class PartRecord;
+class RemoteFileSystem;
 class RemoteNameEncodings;
 class RemoteOperations;
 class TransferContext;
@@ -23,14 +21,16 @@ struct TransferJob;
 // files and its stop request. Made and used on one lane thread.
 class LaneConnection {
 public:
+    // engine: a new one of the session's protocol, set up as the worker's.
     LaneConnection(const TransferEnvironment& environment, std::shared_ptr<TransferContext> context,
+                   std::shared_ptr<RemoteFileSystem> engine,
                    std::shared_ptr<RemoteNameEncodings> encodings);
     // Says goodbye to the server unless the entry was stopped.
     ~LaneConnection();
     LaneConnection(const LaneConnection&) = delete;
     LaneConnection& operator=(const LaneConnection&) = delete;
 
-    bool logOn(const LogonRecord& logon, std::shared_ptr<CertificateJudge> judge);
+    bool logOn(const LogonRecord& logon);
     // The entry's settings for every file: its temporary-file record, and whether the user agreed
     // to replace existing targets.
     void prepare(const TransferJob& job);
@@ -41,7 +41,7 @@ private:
     const TransferEnvironment& env_;
     std::shared_ptr<TransferContext> context_;
     std::shared_ptr<RemoteNameEncodings> encodings_;
-    std::shared_ptr<FtpClient> client_;
+    std::shared_ptr<RemoteFileSystem> client_;
     RemoteBrowserState browser_;
     std::unique_ptr<RemoteOperations> remote_;
     std::unique_ptr<TransferOneFile> moveFile_;

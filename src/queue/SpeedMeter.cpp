@@ -3,6 +3,7 @@
 #include "queue/FormatSpeed.h"
 
 #include <chrono>
+#include <utility>
 
 namespace {
 
@@ -13,10 +14,17 @@ struct Unit {
     double factor;
 };
 
+QString withLimit(const QString& rate, quint64 limit)
+{
+    if (limit == 0)
+        return rate;
+    return rate + QStringLiteral(" (限速 %1kB/s)").arg(limit / SpeedLimits::bytesPerKilobyte);
+}
+
 } // namespace
 
-SpeedMeter::SpeedMeter(const TransferQueue& queue, Display display)
-    : queue_(queue), display_(std::move(display))
+SpeedMeter::SpeedMeter(const TransferQueue& queue, Display display, const SpeedLimits* limits)
+    : queue_(queue), display_(std::move(display)), limits_(limits)
 {
 }
 
@@ -47,7 +55,8 @@ void SpeedMeter::stop()
         thread_.join();
 }
 
-QString SpeedMeter::rateText(const QList<TransferQueue::Row>& rows)
+QString SpeedMeter::rateText(const QList<TransferQueue::Row>& rows, quint64 uploadLimit,
+                             quint64 downloadLimit)
 {
     double up = 0;
     double down = 0;
@@ -61,8 +70,8 @@ QString SpeedMeter::rateText(const QList<TransferQueue::Row>& rows)
         else if (action == QueueAction::Upload)
             up += bytesPerSecond(speed);
     }
-    return QStringLiteral("上行：") + FormatSpeed(up) + QStringLiteral("  下行：") +
-           FormatSpeed(down);
+    return QStringLiteral("上行：") + withLimit(FormatSpeed(up), uploadLimit) +
+           QStringLiteral("  下行：") + withLimit(FormatSpeed(down), downloadLimit);
 }
 
 double SpeedMeter::bytesPerSecond(const QString& speedText)
@@ -81,14 +90,19 @@ void SpeedMeter::run()
 {
     QString shown;
     quint64 seenRevision = 0;
+    std::pair<quint64, quint64> seenLimits;
     bool first = true;
     do {
         const quint64 revision = queue_.revision();
-        if (!first && revision == seenRevision)
+        const std::pair<quint64, quint64> limits =
+            limits_ ? std::make_pair(limits_->upload.rate(), limits_->download.rate())
+                    : std::make_pair(quint64(0), quint64(0));
+        if (!first && revision == seenRevision && limits == seenLimits)
             continue;
         first = false;
         seenRevision = revision;
-        const QString text = rateText(queue_.rowsWithSpeed());
+        seenLimits = limits;
+        const QString text = rateText(queue_.rowsWithSpeed(), limits.first, limits.second);
         if (text != shown) {
             shown = text;
             display_(text);

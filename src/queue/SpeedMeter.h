@@ -1,5 +1,6 @@
 #pragma once
 
+#include "ftp/SpeedLimits.h"
 #include "queue/TransferQueue.h"
 
 #include <QString>
@@ -16,7 +17,8 @@ class SpeedMeter {
 public:
     using Display = std::function<void(const QString& rateText)>;
 
-    SpeedMeter(const TransferQueue& queue, Display display);
+    // With limits, the rate line names each limit that is set.
+    SpeedMeter(const TransferQueue& queue, Display display, const SpeedLimits* limits = nullptr);
     ~SpeedMeter();
     SpeedMeter(const SpeedMeter&) = delete;
     SpeedMeter& operator=(const SpeedMeter&) = delete;
@@ -26,8 +28,10 @@ public:
     void stop();
 
     // The rate line for these rows: rows without a speed text add nothing, "Down…" actions
-    // count as downloads and "UP" as uploads.
-    static QString rateText(const QList<TransferQueue::Row>& rows);
+    // count as downloads and "UP" as uploads. A limit (bytes per second, 0: none) follows its
+    // direction's rate as " (限速 500kB/s)".
+    static QString rateText(const QList<TransferQueue::Row>& rows, quint64 uploadLimit = 0,
+                            quint64 downloadLimit = 0);
     // Bytes per second of a speed text such as "1.50kb/s"; 0 when it has no known unit.
     static double bytesPerSecond(const QString& speedText);
 
@@ -37,6 +41,7 @@ private:
 
     const TransferQueue& queue_;
     const Display display_;
+    const SpeedLimits* limits_;
     std::mutex mutex_; // guards stopping_
     std::condition_variable wake_;
     bool stopping_ = false;

@@ -1,7 +1,7 @@
 #include "queue/TransferContext.h"
 
-#include "ftp/FtpClient.h"
 #include "queue/TransferSlots.h"
+#include "session/RemoteFileSystem.h"
 
 void TransferContext::giveSlotBack()
 {
@@ -14,18 +14,18 @@ void TransferContext::requestStop()
     stopRequested_ = true;
     std::lock_guard<std::mutex> hold(clientMutex_);
     if (client_) {
-        client_->abortRequested = 1;
+        client_->abortRequested() = 1;
         client_->Interrupt();
     }
-    for (const std::weak_ptr<FtpClient>& helper : helpers_) {
-        if (const std::shared_ptr<FtpClient> client = helper.lock()) {
-            client->abortRequested = 1;
+    for (const std::weak_ptr<RemoteFileSystem>& helper : helpers_) {
+        if (const std::shared_ptr<RemoteFileSystem> client = helper.lock()) {
+            client->abortRequested() = 1;
             client->Interrupt();
         }
     }
 }
 
-void TransferContext::attachHelper(std::shared_ptr<FtpClient> client)
+void TransferContext::attachHelper(std::shared_ptr<RemoteFileSystem> client)
 {
     std::lock_guard<std::mutex> hold(clientMutex_);
     if (stopRequested_)
@@ -37,15 +37,15 @@ quint64 TransferContext::helperBytesInFlight()
 {
     std::lock_guard<std::mutex> hold(clientMutex_);
     quint64 bytes = 0;
-    for (const std::weak_ptr<FtpClient>& helper : helpers_) {
-        const std::shared_ptr<FtpClient> client = helper.lock();
-        if (client && client->transferActive)
-            bytes += client->bytesDone;
+    for (const std::weak_ptr<RemoteFileSystem>& helper : helpers_) {
+        const std::shared_ptr<RemoteFileSystem> client = helper.lock();
+        if (client && client->transferActive() != 0)
+            bytes += client->bytesDone();
     }
     return bytes;
 }
 
-void TransferContext::attachClient(std::shared_ptr<FtpClient> client)
+void TransferContext::attachClient(std::shared_ptr<RemoteFileSystem> client)
 {
     std::lock_guard<std::mutex> hold(clientMutex_);
     client_ = std::move(client);

@@ -7,7 +7,7 @@
 
 #include <QtGlobal>
 
-class FtpClient;
+class RemoteFileSystem;
 class TransferSlots;
 
 // What the start handler, the monitor and the worker of one transfer share: its slot, its
@@ -28,9 +28,9 @@ public:
     void requestStop();
     bool stopRequested() const { return stopRequested_.load(); }
     // The worker's engine, reachable by requestStop from then on.
-    void attachClient(std::shared_ptr<FtpClient> client);
+    void attachClient(std::shared_ptr<RemoteFileSystem> client);
     // An extra connection of a folder entry: stopped together with the worker's own.
-    void attachHelper(std::shared_ptr<FtpClient> client);
+    void attachHelper(std::shared_ptr<RemoteFileSystem> client);
     // The bytes the extra connections have moved of the files they are moving right now.
     quint64 helperBytesInFlight();
 
@@ -45,6 +45,6 @@ private:
     std::atomic<bool> slotReturned_{false};
     std::atomic<bool> stopRequested_{false};
     std::mutex clientMutex_; // guards client_ and helpers_
-    std::shared_ptr<FtpClient> client_;
-    std::vector<std::weak_ptr<FtpClient>> helpers_;
+    std::shared_ptr<RemoteFileSystem> client_;
+    std::vector<std::weak_ptr<RemoteFileSystem>> helpers_;
 };

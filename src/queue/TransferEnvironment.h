@@ -8,11 +8,12 @@
 #include <optional>
 
 class FileLanes;
-class FtpClient;
+class RemoteFileSystem;
 class RemoteNameEncodings;
 class NamedMutex;
 class Prompt;
 class StopAllTransfers;
+struct SpeedLimits;
 class TransferQueue;
 class TransferSlots;
 struct MailPayload;
@@ -29,7 +30,7 @@ struct TransferEnvironment {
     // Walks a folder job (measure, then move each file with moveFile, or over the lanes when
     // given, testing stopRequested after every file); false when a file failed.
     using FolderMover = std::function<bool(
-        FtpClient& client, const TransferJob& job, FileMover moveFile,
+        RemoteFileSystem& client, const TransferJob& job, FileMover moveFile,
         std::function<bool()> stopRequested, std::function<void(const QString&)> log,
         std::shared_ptr<RemoteNameEncodings> encodings, FileLanes* lanes)>;
 
@@ -39,6 +40,8 @@ struct TransferEnvironment {
     Prompt* prompt = nullptr;
     NamedMutex* engineLock = nullptr; // "mutex1", taken by a rename's refresh of a listing
     QString configPath;               // handed to the engine with every transfer
+    // The program's limits; each worker sets them from ftp.ini as it starts.
+    std::shared_ptr<SpeedLimits> speedLimits;
     std::chrono::milliseconds networkTimeout{30000};
     std::chrono::milliseconds watchCycle{999};
 

@@ -5,7 +5,7 @@
 
 #include <memory>
 
-class FtpClient;
+class RemoteFileSystem;
 struct TransferJob;
 
 // What a transfer's monitor and worker post to each other; QM_QUIT and QM_LOGON are the
@@ -29,8 +29,8 @@ struct PeerPayload : MailPayload {
 
 // QM_ENGINE_READY: the worker's engine, shared so that it outlives the monitor's last reading.
 struct EnginePayload : MailPayload {
-    explicit EnginePayload(std::shared_ptr<FtpClient> engine) : client(std::move(engine)) {}
-    std::shared_ptr<FtpClient> client;
+    explicit EnginePayload(std::shared_ptr<RemoteFileSystem> engine) : client(std::move(engine)) {}
+    std::shared_ptr<RemoteFileSystem> client;
 };
 
 // QM_JOB: the monitor keeps the job; the worker only reads it.

@@ -1,6 +1,5 @@
 #include "queue/TransferMonitor.h"
 
-#include "ftp/FtpClient.h"
 #include "queue/PartRecord.h"
 #include "queue/QueueEntry.h"
 #include "queue/StopAllTransfers.h"
@@ -8,6 +7,7 @@
 #include "queue/TransferJob.h"
 #include "queue/TransferMessages.h"
 #include "queue/TransferQueue.h"
+#include "session/RemoteFileSystem.h"
 
 #include <QDateTime>
 
@@ -103,7 +103,7 @@ TransferMonitor::Next TransferMonitor::handle(Mail& mail)
 
 // Builds the job from the row as it is now; false ends the transfer (the row is no longer
 // waiting for it, its action is unknown, or its server has no session any more).
-bool TransferMonitor::handOver(const std::shared_ptr<FtpClient>& client)
+bool TransferMonitor::handOver(const std::shared_ptr<RemoteFileSystem>& client)
 {
     client_ = client;
     const int index = locateRow();
@@ -137,9 +137,9 @@ bool TransferMonitor::handOver(const std::shared_ptr<FtpClient>& client)
         return false;
     job_ = job;
     progress_ = TransferProgress(job->folder != 0);
-    client_->totalBytes = 0;
-    client_->folderTotalBytes = 0;
-    client_->folderDoneBytes = 0;
+    client_->totalBytes() = 0;
+    client_->folderTotalBytes() = 0;
+    client_->folderDoneBytes() = 0;
     progress_.restart(clock_.elapsed());
     auto worker = worker_.lock();
     if (!worker)
@@ -178,7 +178,7 @@ void TransferMonitor::watch()
             context_->requestStop();
             return;
         }
-        if (client_->workerFinished == 1) {
+        if (client_->workerFinished() == 1) {
             finish();
             return;
         }

@@ -12,7 +12,7 @@
 #include <memory>
 #include <thread>
 
-class FtpClient;
+class RemoteFileSystem;
 class TransferContext;
 struct TransferJob;
 
@@ -42,7 +42,7 @@ private:
 
     void run();
     Next handle(Mail& mail);
-    bool handOver(const std::shared_ptr<FtpClient>& client);
+    bool handOver(const std::shared_ptr<RemoteFileSystem>& client);
     void markStarted();
     void markSkipped();
     void watch();
@@ -64,7 +64,7 @@ private:
     // Used on the monitor's thread only.
     std::weak_ptr<Mailbox> worker_;
     int rowHint_ = -1;
-    std::shared_ptr<FtpClient> client_;
+    std::shared_ptr<RemoteFileSystem> client_;
     std::shared_ptr<TransferJob> job_;
     QString action_;
     TransferProgress progress_{false};

@@ -1,7 +1,7 @@
 #include "queue/TransferOneFile.h"
 
-#include "ftp/FtpClient.h"
 #include "queue/PartRecord.h"
+#include "session/RemoteFileSystem.h"
 #include "session/RemoteNameEncodings.h"
 #include "session/RemoteOperations.h"
 
@@ -23,11 +23,12 @@ QString partCandidate(const QString& finalPath, int number)
 }
 } // namespace
 
-TransferOneFile::TransferOneFile(FtpClient& client, RemoteOperations& remote,
+TransferOneFile::TransferOneFile(RemoteFileSystem& client, RemoteOperations& remote,
                                  std::function<bool()> stopRequested, Log log, QString configPath)
     : client_(client), remote_(remote), stopRequested_(std::move(stopRequested)),
       log_(std::move(log)), configPath_(std::move(configPath)),
-      parts_(std::make_shared<PartRecord>())
+      parts_(std::make_shared<PartRecord>()), settings_(ReadTransferSettings(configPath_)),
+      digests_(client_, log_, settings_.verify), times_(client_, log_, settings_.keepTimes)
 {
 }
 
@@ -68,6 +69,8 @@ bool TransferOneFile::operator()(bool download, const QString& remotePath, const
         if (left == LeftOnServer::WholePart)
             return giveFinalName(download, remote, local, part);
     }
+    digestMismatch_ = false;
+    digests_.prepare();
     client_.setKnownRemoteSize(listedSize);
     const bool ended = client_.TransferFile(remote_.encodings().onWire(client_, remoteFile),
                                             localFile, false, download, configPath_);
@@ -78,7 +81,39 @@ bool TransferOneFile::operator()(bool download, const QString& remotePath, const
         dropOverlongPart(download, remoteFile, localFile);
         return false;
     }
-    return giveFinalName(download, remote, local, part);
+    if (!matchesServer(download, download ? remote : local, remoteFile, localFile, part) ||
+        !giveFinalName(download, remote, local, part))
+        return false;
+    keepTime(download, remote, local);
+    return true;
+}
+
+// A resume would keep the damage: the part goes (even where it cannot be removed, it is no
+// longer the entry's own), so the next attempt starts from zero.
+bool TransferOneFile::matchesServer(bool download, const QString& shownName,
+                                    const QString& remoteFile, const QString& localFile,
+                                    const QString& part)
+{
+    const QString wireName = remote_.encodings().onWire(client_, remoteFile);
+    if (digests_.check(wireName, localFile, shownName) != DigestCheck::Result::Different)
+        return true;
+    if (download)
+        QFile::remove(localFile);
+    else
+        client_.Command(QStringLiteral("DELE ") + wireName);
+    parts_->remove(part);
+    digestMismatch_ = true;
+    log_(QStringLiteral("err.....\r\n"));
+    return false;
+}
+
+void TransferOneFile::keepTime(bool download, const QString& remotePath, const QString& localPath)
+{
+    const QString wireName = remote_.encodings().onWire(client_, remotePath);
+    if (download)
+        times_.afterDownload(wireName, localPath);
+    else
+        times_.afterUpload(localPath, wireName);
 }
 
 // An earlier attempt sent RNFR/RNTO and lost the connection before the answer: the server
@@ -126,9 +161,9 @@ bool TransferOneFile::partNameTaken(bool download, const QString& path)
     if (path == absentPart_)
         return false;
     client_.QuerySize(remote_.encodings().onWire(client_, path));
-    if (client_.replyLine.startsWith(QLatin1String("213")))
+    if (client_.replyLine().startsWith(QLatin1String("213")))
         return true;
-    if (client_.replyLine.startsWith(QLatin1String("550"))) {
+    if (client_.replyLine().startsWith(QLatin1String("550"))) {
         absentPart_ = path;
         return false;
     }
@@ -139,15 +174,15 @@ bool TransferOneFile::partNameTaken(bool download, const QString& path)
 // or refused the transfer at its end leaves a part, which must keep its temporary name.
 bool TransferOneFile::complete(bool download, const QString& localFile)
 {
-    if (client_.abortRequested || !closingReplyPositive())
+    if (client_.abortRequested() || !closingReplyPositive())
         return false;
     if (download) {
-        const quint64 expected = client_.totalBytes;
+        const quint64 expected = client_.totalBytes();
         return expected == 0 || static_cast<quint64>(QFileInfo(localFile).size()) == expected;
     }
     // The engine has compared the server's own size with the local file where the server
     // answers SIZE.
-    return client_.bytesDone == static_cast<quint64>(QFileInfo(localFile).size());
+    return client_.bytesDone() == static_cast<quint64>(QFileInfo(localFile).size());
 }
 
 // A part longer than the whole file is not a part of it (the file changed, or an upload resumed
@@ -157,7 +192,7 @@ void TransferOneFile::dropOverlongPart(bool download, const QString& remoteFile,
                                        const QString& localFile)
 {
     if (download) {
-        const quint64 whole = client_.totalBytes;
+        const quint64 whole = client_.totalBytes();
         if (whole > 0 && static_cast<quint64>(QFileInfo(localFile).size()) > whole &&
             QFile::remove(localFile))
             parts_->remove(localFile);
@@ -177,11 +212,12 @@ void TransferOneFile::dropOverlongPart(bool download, const QString& remoteFile,
 bool TransferOneFile::closingReplyPositive()
 {
     // REST's answer, the preliminary reply and the closing one: no more than that is pending.
-    for (int read = 0; read < 3 && (client_.replyClass == 1 || client_.replyClass == 3); ++read) {
+    for (int read = 0; read < 3 && (client_.replyClass() == 1 || client_.replyClass() == 3);
+         ++read) {
         if (!client_.ReadReply())
             return false;
     }
-    return client_.replyClass == 2;
+    return client_.replyClass() == 2;
 }
 
 // The file is complete only under its final name. A refused rename leaves the whole part under
@@ -195,7 +231,7 @@ bool TransferOneFile::giveFinalName(bool download, const QString& remotePath,
         parts_->remove(part);
         return true;
     }
-    const QString reason = download ? qt_error_string(errno) : client_.replyLine;
+    const QString reason = download ? qt_error_string(errno) : client_.replyLine();
     if (!download && !client_.connectionFault().isEmpty())
         renameInDoubt_ = finalName;
     log_(part + QStringLiteral("改名为") + finalName + QStringLiteral("失败:") + reason +
@@ -221,7 +257,7 @@ bool TransferOneFile::nameRemote(const QString& part, const QString& finalPath)
     remote_.RenameRemote(part, finalPath,
                          checked ? RemoteOperations::RenameOrigin::CheckedTarget
                                  : RemoteOperations::RenameOrigin::InPlaceOrMove);
-    const auto renamed = [this] { return client_.replyLine.startsWith(QLatin1String("250")); };
+    const auto renamed = [this] { return client_.replyLine().startsWith(QLatin1String("250")); };
     if (renamed() || !replaceAgreed_)
         return renamed();
     remote_.DeleteRemoteFile(finalPath);

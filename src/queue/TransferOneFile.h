@@ -1,12 +1,16 @@
 #pragma once
 
+#include "config/Configuration.h"
+#include "queue/DigestCheck.h"
+#include "queue/ModificationTimes.h"
+
 #include <QString>
 
 #include <functional>
 #include <memory>
 #include <optional>
 
-class FtpClient;
+class RemoteFileSystem;
 class PartRecord;
 class RemoteOperations;
 
@@ -21,14 +25,15 @@ public:
     using Log = std::function<void(const QString&)>;
 
     // remote renames an upload's temporary file on the same connection as client.
-    TransferOneFile(FtpClient& client, RemoteOperations& remote,
+    TransferOneFile(RemoteFileSystem& client, RemoteOperations& remote,
                     std::function<bool()> stopRequested, Log log, QString configPath);
 
     // True only when the file is complete: the engine ended normally, the server's closing
-    // reply was positive, the sizes agree and the file has its final name. An interrupted file
-    // is not complete; a failed one is also logged with "err.....". The temporary file stays
-    // in both cases. One object serves all attempts at a file, so that a retry knows when the
-    // previous attempt lost the answer to its rename.
+    // reply was positive, the sizes agree, the server's digest (where it offers one and ftp.ini
+    // does not switch the check off) equals the local one, and the file has its final name. An
+    // interrupted file is not complete; a failed one is also logged with "err.....". The temporary
+    // file stays in both cases. One object serves all attempts at a file, so that a retry knows
+    // when the previous attempt lost the answer to its rename.
     // listedSize, from the folder's listing: a download's exact size, which spares the SIZE
     // command (the checks that the file is whole hold against it); for an upload 0 says that
     // no temporary part is on the server, which spares asking for one.
@@ -44,6 +49,9 @@ public:
     void setParts(std::shared_ptr<PartRecord> parts);
 
     static QString temporaryName(const QString& path);
+    // The last file differed from the server's digest: its part is gone, so a retry starts
+    // from zero.
+    bool digestMismatched() const { return digestMismatch_; }
 
 private:
     enum class LeftOnServer { Unknown, WholePart, FinalName };
@@ -54,12 +62,15 @@ private:
     bool complete(bool download, const QString& localFile);
     bool closingReplyPositive();
     void dropOverlongPart(bool download, const QString& remoteFile, const QString& localFile);
+    bool matchesServer(bool download, const QString& shownName, const QString& remoteFile,
+                       const QString& localFile, const QString& part);
+    void keepTime(bool download, const QString& remotePath, const QString& localPath);
     bool giveFinalName(bool download, const QString& remotePath, const QString& localPath,
                        const QString& part);
     bool nameLocal(const QString& part, const QString& finalPath);
     bool nameRemote(const QString& part, const QString& finalPath);
 
-    FtpClient& client_;
+    RemoteFileSystem& client_;
     RemoteOperations& remote_;
     std::function<bool()> stopRequested_;
     Log log_;
@@ -69,4 +80,8 @@ private:
     std::shared_ptr<PartRecord> parts_;
     QString renameInDoubt_; // the remote file whose rename lost its answer
     QString absentPart_;    // the upload part the server just said it does not have
+    const TransferSettings settings_;
+    DigestCheck digests_;
+    ModificationTimes times_;
+    bool digestMismatch_ = false;
 };

@@ -1,17 +1,17 @@
 #include "queue/TransferProgress.h"
 
-#include "ftp/FtpClient.h"
 #include "queue/FormatDuration.h"
 #include "queue/FormatSpeed.h"
+#include "session/RemoteFileSystem.h"
 
-EngineCounters EngineCounters::of(const FtpClient& client)
+EngineCounters EngineCounters::of(RemoteFileSystem& client)
 {
     EngineCounters counters;
-    counters.bytesDone = client.bytesDone;
-    counters.totalBytes = client.totalBytes;
-    counters.transferActive = client.transferActive != 0;
-    counters.folderTotalBytes = client.folderTotalBytes;
-    counters.folderDoneBytes = client.folderDoneBytes;
+    counters.bytesDone = client.bytesDone();
+    counters.totalBytes = client.totalBytes();
+    counters.transferActive = client.transferActive() != 0;
+    counters.folderTotalBytes = client.folderTotalBytes();
+    counters.folderDoneBytes = client.folderDoneBytes();
     return counters;
 }
 

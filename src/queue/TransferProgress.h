@@ -5,7 +5,7 @@
 
 #include <optional>
 
-class FtpClient;
+class RemoteFileSystem;
 
 // The engine counters the progress of a transfer is computed from.
 struct EngineCounters {
@@ -15,7 +15,7 @@ struct EngineCounters {
     quint64 folderTotalBytes = 0;
     quint64 folderDoneBytes = 0;
 
-    static EngineCounters of(const FtpClient& client);
+    static EngineCounters of(RemoteFileSystem& client);
 };
 
 // The texts one progress step writes into a row. An empty progress or speed text leaves its

@@ -2,6 +2,7 @@
 
 #include "config/Configuration.h"
 #include "ftp/FtpClient.h"
+#include "ftp/SpeedLimits.h"
 #include "platform/Prompt.h"
 #include "queue/FileLanes.h"
 #include "queue/LaneConnection.h"
@@ -12,8 +13,10 @@
 #include "queue/TransferOneFile.h"
 #include "queue/TransferSlots.h"
 #include "session/RemoteBrowserState.h"
+#include "session/RemoteFileSystem.h"
 #include "session/RemoteNameEncodings.h"
 #include "session/RemoteOperations.h"
+#include "sftp/SftpClient.h"
 
 #include <QFileInfo>
 
@@ -33,13 +36,12 @@ QString overwriteQuestion(const QString& path)
     return path + QStringLiteral("已存在是否覆盖");
 }
 
-QString retryLine(const TransferJob& job, int retry, int retries, milliseconds delay)
+QString retryLine(const TransferJob& job, bool mismatch, int retry, int retries, milliseconds delay)
 {
     const QString& source = job.download ? job.remotePath : job.localPath;
-    return source + QStringLiteral("网络中断,%1秒后重试(%2/%3)\r\n")
-                        .arg(QString::number(delay.count() / 1000.0))
-                        .arg(retry)
-                        .arg(retries);
+    const QString reason = mismatch ? QStringLiteral("校验不符,%1秒后从头重试(%2/%3)\r\n")
+                                    : QStringLiteral("网络中断,%1秒后重试(%2/%3)\r\n");
+    return source + reason.arg(QString::number(delay.count() / 1000.0)).arg(retry).arg(retries);
 }
 
 } // namespace
@@ -61,13 +63,44 @@ TransferWorker::~TransferWorker()
 
 void TransferWorker::start()
 {
-    client_ = std::make_shared<FtpClient>(env_.prompt);
-    client_->setTimeout(env_.networkTimeout);
-    client_->workerFinished = 0;
-    client_->setDataMode(ReadTransferSettings(env_.configPath).dataMode);
-    client_->setLogSink(env_.log);
-    context_->attachClient(client_);
+    useEngine(RemoteProtocol::Ftp);
     thread_ = std::thread([this] { run(); });
+}
+
+// The engine speaks the protocol of the session's logon; until that arrives it is an FTP one.
+void TransferWorker::useEngine(RemoteProtocol protocol)
+{
+    if (client_ && client_->protocol() == protocol)
+        return;
+    client_ = newEngine(protocol);
+    client_->workerFinished() = 0;
+    const TransferSettings settings = ReadTransferSettings(env_.configPath);
+    // An edit of ftp.ini reaches the running transfers too, from their next slice on.
+    if (env_.speedLimits)
+        env_.speedLimits->apply(settings.downloadLimit, settings.uploadLimit);
+    context_->attachClient(client_);
+}
+
+// An engine set up as the worker's: for the worker itself and for the lanes of a folder entry,
+// which also get the session's certificate and host-key decisions.
+std::shared_ptr<RemoteFileSystem> TransferWorker::newEngine(RemoteProtocol protocol) const
+{
+    std::shared_ptr<RemoteFileSystem> engine = RemoteFileSystem::create(protocol, env_.prompt);
+    engine->setTimeout(env_.networkTimeout);
+    engine->setDataMode(ReadTransferSettings(env_.configPath).dataMode);
+    if (FtpClient* ftp = engine->ftp()) {
+        ftp->setLogSink(env_.log);
+        ftp->setSpeedLimits(env_.speedLimits);
+        ftp->setCertificateJudge(judge_);
+    }
+    if (SftpClient* sftp = engine->sftp()) {
+        sftp->setSpeedLimits(env_.speedLimits);
+        if (hostKeys_) {
+            sftp->setHostKeys(hostKeys_);
+            sftp->setPassphrases(passphrases_);
+        }
+    }
+    return engine;
 }
 
 // A session that has gone never answers the logon request: after the network time-out the
@@ -97,7 +130,15 @@ bool TransferWorker::handle(Mail& mail)
             logon && !logonArrived_) {
             encodings_ = logon->encodings;
             judge_ = logon->judge;
-            client_->setCertificateJudge(logon->judge);
+            hostKeys_ = logon->hostKeys;
+            passphrases_ = logon->passphrases;
+            useEngine(logon->record.logonInfo().protocol);
+            if (FtpClient* ftp = client_->ftp())
+                ftp->setCertificateJudge(judge_);
+            if (SftpClient* sftp = client_->sftp(); sftp && hostKeys_) {
+                sftp->setHostKeys(hostKeys_);
+                sftp->setPassphrases(passphrases_);
+            }
             logOn(logon->record);
         }
         return true;
@@ -145,7 +186,7 @@ void TransferWorker::carryOut(const TransferJob& job)
     if (!encodings_)
         encodings_ = std::make_shared<RemoteNameEncodings>();
     client_->Command(QStringLiteral("CWD ") + encodings_->onWire(*client_, remoteFolder));
-    client_->folderDoneBytes = 0;
+    client_->folderDoneBytes() = 0;
     RemoteBrowserState browser;
     browser.setCurrentFolder(remoteFolder);
     RemoteOperations remote(*client_, browser, *encodings_, *env_.engineLock, *env_.prompt,
@@ -159,7 +200,7 @@ void TransferWorker::carryOut(const TransferJob& job)
     postToMonitor(QM_STARTED);
     context_->transferOk = moveWithRetries(answered, remote, remoteFolder);
     if (!env_.stopAll->isRaised())
-        client_->workerFinished = 1;
+        client_->workerFinished() = 1;
 }
 
 // The question of an entry whose target exists. Yes removes nothing: each file replaces the
@@ -194,7 +235,7 @@ bool TransferWorker::move(const TransferJob& job, TransferOneFile& moveFile)
                                 std::optional<quint64> listedSize) {
         return moveFile(download, remotePath, localPath, listedSize);
     };
-    FileLanes lanes(moveHere, stopRequested, client_->folderDoneBytes);
+    FileLanes lanes(moveHere, stopRequested, client_->folderDoneBytes());
     openLanes(lanes, job);
     return env_.moveFolder(*client_, job, moveHere, stopRequested, env_.log, encodings_, &lanes);
 }
@@ -208,8 +249,9 @@ void TransferWorker::openLanes(FileLanes& lanes, const TransferJob& job)
     for (int lane = 0; lane < maxLanes && env_.slots->tryTake(); ++lane) {
         lanes.addLane(
             [this, job] {
-                auto connection = std::make_shared<LaneConnection>(env_, context_, encodings_);
-                if (!connection->logOn(*logon_, judge_))
+                auto connection = std::make_shared<LaneConnection>(
+                    env_, context_, newEngine(logon_->logonInfo().protocol), encodings_);
+                if (!connection->logOn(*logon_))
                     return FileLanes::FileMover();
                 connection->prepare(job);
                 return FileLanes::FileMover([connection](bool download, const QString& remote,
@@ -235,13 +277,15 @@ bool TransferWorker::moveWithRetries(const TransferJob& job, RemoteOperations& r
     moveFile.setParts(job.parts);
     moveFile.setReplaceAgreed(job.replace != 0);
     bool moved = move(job, moveFile);
-    for (int retry = 0; !moved && !job.folder && retry < settings.retries && failedOnTheNetwork();
+    for (int retry = 0; !moved && !job.folder && retry < settings.retries &&
+                        (moveFile.digestMismatched() || failedOnTheNetwork());
          ++retry) {
+        const bool mismatch = moveFile.digestMismatched() && !context_->stopRequested();
         const milliseconds delay = settings.retryDelay(retry);
-        env_.log(retryLine(job, retry + 1, settings.retries, delay));
+        env_.log(retryLine(job, mismatch, retry + 1, settings.retries, delay));
         if (!waitUnlessStopped(delay))
             return false;
-        if (reconnect(remoteFolder))
+        if (mismatch || reconnect(remoteFolder))
             moved = move(job, moveFile);
     }
     return moved;
@@ -251,7 +295,7 @@ bool TransferWorker::moveWithRetries(const TransferJob& job, RemoteOperations& r
 bool TransferWorker::failedOnTheNetwork() const
 {
     return !context_->stopRequested() &&
-           (client_->networkFailure || !client_->connectionFault().isEmpty());
+           (client_->networkFailure() || !client_->connectionFault().isEmpty());
 }
 
 bool TransferWorker::waitUnlessStopped(milliseconds delay) const
@@ -265,7 +309,7 @@ bool TransferWorker::waitUnlessStopped(milliseconds delay) const
 bool TransferWorker::reconnect(const QString& remoteFolder)
 {
     client_->Disconnect();
-    client_->networkFailure = false;
+    client_->clearNetworkFailure();
     if (!logon_ || !client_->Logon(logon_->logonInfo()))
         return false;
     client_->Command(QStringLiteral("CWD ") + encodings_->onWire(*client_, remoteFolder));
@@ -282,7 +326,7 @@ void TransferWorker::end()
 {
     context_->giveSlotBack();
     if (client_->isConnected() && !context_->stopRequested())
-        client_->SendCommand(QStringLiteral("QUIT"));
+        client_->Quit();
     client_->Disconnect();
     context_->workerEnded = true;
     ended_ = true;

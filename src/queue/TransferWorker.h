@@ -1,5 +1,6 @@
 #pragma once
 
+#include "ftp/RemoteProtocol.h"
 #include "platform/Mailbox.h"
 #include "queue/TransferEnvironment.h"
 #include "session/LogonRecord.h"
@@ -12,7 +13,9 @@
 
 class CertificateJudge;
 class FileLanes;
-class FtpClient;
+class RemoteFileSystem;
+class SftpHostKeys;
+class SftpPassphrases;
 class RemoteNameEncodings;
 class RemoteOperations;
 class TransferContext;
@@ -38,6 +41,7 @@ public:
     bool hasEnded() const { return ended_.load(); }
 
 private:
+    void useEngine(RemoteProtocol protocol);
     void run();
     // False once the thread is to end.
     bool handle(Mail& mail);
@@ -47,6 +51,7 @@ private:
     bool overwriteAllowed(TransferJob& job, RemoteOperations& remote);
     bool move(const TransferJob& job, TransferOneFile& moveFile);
     void openLanes(FileLanes& lanes, const TransferJob& job);
+    std::shared_ptr<RemoteFileSystem> newEngine(RemoteProtocol protocol) const;
     bool moveWithRetries(const TransferJob& job, RemoteOperations& remote,
                          const QString& remoteFolder);
     bool failedOnTheNetwork() const;
@@ -60,11 +65,14 @@ private:
     std::shared_ptr<Mailbox> mailbox_;
     // Used on the worker's thread only.
     std::weak_ptr<Mailbox> monitor_;
-    std::shared_ptr<FtpClient> client_;
+    std::shared_ptr<RemoteFileSystem> client_; // replaced only on the worker's thread
     bool engineReportPending_ = false;
     bool logonArrived_ = false;
     std::optional<LogonRecord> logon_; // kept for the retries' and the lanes' new connections
+    // The session's decisions, lent to every connection of the entry.
     std::shared_ptr<CertificateJudge> judge_;
+    std::shared_ptr<SftpHostKeys> hostKeys_;
+    std::shared_ptr<SftpPassphrases> passphrases_;
     // The encodings the session's folders were listed in; a record of its own until the logon
     // brings the session's.
     std::shared_ptr<RemoteNameEncodings> encodings_;

@@ -1,6 +1,6 @@
 #include "session/FolderLink.h"
 
-#include "ftp/FtpClient.h"
+#include "session/RemoteFileSystem.h"
 #include "session/RemoteNameEncodings.h"
 
 namespace {
@@ -19,8 +19,8 @@ QString parentOf(const QString& path)
 // Servers that answer PWD with the resolved folder (vsftpd does) show where the link leads;
 // a server that answers with the link's own path shows no loop, and the walks' depth bound
 // stops that one.
-FolderLink::Kind FolderLink::Classify(FtpClient& client, const RemoteNameEncodings& encodings,
-                                      const QString& path)
+FolderLink::Kind FolderLink::Classify(RemoteFileSystem& client,
+                                      const RemoteNameEncodings& encodings, const QString& path)
 {
     if (!client.Command(QStringLiteral("CWD ") + encodings.onWire(client, path)))
         return Kind::NotAFolder;

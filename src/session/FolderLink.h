@@ -2,7 +2,7 @@
 
 #include <QString>
 
-class FtpClient;
+class RemoteFileSystem;
 class RemoteNameEncodings;
 
 // What a listed link leads to, found by entering it: the listing line only tells its own
@@ -13,6 +13,6 @@ public:
 
     // LoopBack: the link leads to the folder that holds it or to one above, so a walk that
     // followed it would never end.
-    static Kind Classify(FtpClient& client, const RemoteNameEncodings& encodings,
+    static Kind Classify(RemoteFileSystem& client, const RemoteNameEncodings& encodings,
                          const QString& path);
 };

@@ -14,6 +14,7 @@ struct LogonRecord {
     int port = 21;
     QString password;
 
-    // What the engine logs on with, the TLS mode included.
+    // What the engine logs on with, the TLS mode and protocol included. An "sftp://" server
+    // whose port box holds FTP's default is reached on the SSH port.
     LogonInfo logonInfo() const;
 };

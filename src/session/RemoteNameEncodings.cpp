@@ -1,6 +1,6 @@
 #include "session/RemoteNameEncodings.h"
 
-#include "ftp/FtpClient.h"
+#include "session/RemoteFileSystem.h"
 
 #include <QStringList>
 
@@ -155,13 +155,13 @@ QByteArray RemoteNameEncodings::bytesLocked(const QString& path, const QString& 
     return bytes;
 }
 
-QString RemoteNameEncodings::onWire(FtpClient& client, const QString& path,
+QString RemoteNameEncodings::onWire(RemoteFileSystem& client, const QString& path,
                                     const QString& base) const
 {
     return onWire(client, bytesOf(path, base));
 }
 
-QString RemoteNameEncodings::onWire(FtpClient& client, const QByteArray& bytes)
+QString RemoteNameEncodings::onWire(RemoteFileSystem& client, const QByteArray& bytes)
 {
     client.setNameEncoding(Encoding::Utf8);
     return TextCodec(Encoding::Utf8).decode(bytes);

@@ -8,7 +8,7 @@
 
 #include <mutex>
 
-class FtpClient;
+class RemoteFileSystem;
 
 // The bytes of every remote name listed on one server connection and every connection lent its
 // logon record (the transfer workers). Each name is read on its own (valid UTF-8 as UTF-8,
@@ -44,8 +44,9 @@ public:
     QByteArray bytesOf(const QString& path, const QString& base, Encoding unlisted) const;
     // Makes the client send the next command's text as raw UTF-8 and answers the text that
     // carries the path's bytes.
-    QString onWire(FtpClient& client, const QString& path, const QString& base = QString()) const;
-    static QString onWire(FtpClient& client, const QByteArray& bytes);
+    QString onWire(RemoteFileSystem& client, const QString& path,
+                   const QString& base = QString()) const;
+    static QString onWire(RemoteFileSystem& client, const QByteArray& bytes);
 
 private:
     struct Folder {

@@ -1,10 +1,10 @@
 #include "session/RemoteOperations.h"
 
-#include "ftp/FtpClient.h"
 #include "platform/NamedMutex.h"
 #include "platform/Prompt.h"
 #include "session/FolderLink.h"
 #include "session/RemoteBrowserState.h"
+#include "session/RemoteFileSystem.h"
 #include "session/RemoteNameEncodings.h"
 
 #include <QStringList>
@@ -104,7 +104,7 @@ PathParts splitPath(QString path)
 }
 } // namespace
 
-RemoteOperations::RemoteOperations(FtpClient& client, RemoteBrowserState& remote,
+RemoteOperations::RemoteOperations(RemoteFileSystem& client, RemoteBrowserState& remote,
                                    RemoteNameEncodings& encodings, NamedMutex& engineLock,
                                    Prompt& prompt, Output output)
     : client_(client), remote_(remote), encodings_(encodings), engineLock_(engineLock),
@@ -119,7 +119,7 @@ bool RemoteOperations::listWithRetries(const QString& argument, bool wholeFolder
     for (int attempt = 0; attempt < listAttempts; ++attempt) {
         if (wholeFolder ? client_.ListFolder(argument) : client_.List(argument))
             return true;
-        if (!client_.networkFailure || connectionLost())
+        if (!client_.networkFailure() || connectionLost())
             return false;
     }
     return false;
@@ -158,7 +158,7 @@ bool RemoteOperations::changeTree(const QString& verb, const QString& name)
         return true;
     if (!connectionLost())
         output_.log(QStringLiteral("服务器拒绝了 ") + verb + u' ' + name + QStringLiteral(":") +
-                    client_.replyLine + QStringLiteral("\r\n"));
+                    client_.replyLine() + QStringLiteral("\r\n"));
     return false;
 }
 
@@ -205,10 +205,10 @@ QVector<CListItem> RemoteOperations::listedEntries(AtUnreadableLine rule, const 
     QVector<CListItem> entries;
     qsizetype position = 0;
     while (client_.NextListLine(position)) {
-        if (isTotalLine(client_.listLine))
+        if (isTotalLine(client_.listLine()))
             continue;
         CListItem item;
-        if (!item.Parse(client_.listLine)) {
+        if (!item.Parse(client_.listLine())) {
             if (rule == AtUnreadableLine::Stop)
                 break;
             continue;
@@ -267,7 +267,7 @@ void RemoteOperations::NavigateRemote()
         remote_.setCurrentFolder(lastVisited.isEmpty() ? before : lastVisited);
         if (!connectionLost())
             output_.log(QStringLiteral("打开文件夹") + target + QStringLiteral("失败:") +
-                        client_.replyLine + QStringLiteral("\r\n"));
+                        client_.replyLine() + QStringLiteral("\r\n"));
         return;
     }
     client_.Command(QStringLiteral("PWD"));
@@ -282,8 +282,8 @@ int RemoteOperations::ProbeRemote(const QString& name)
     qsizetype position = 0;
     CListItem item;
     while (client_.NextListLine(position)) {
-        result = isTotalLine(client_.listLine) ? 2 : 1;
-        if (!item.Parse(client_.listLine))
+        result = isTotalLine(client_.listLine()) ? 2 : 1;
+        if (!item.Parse(client_.listLine()))
             break;
     }
     return result != 0 ? result : probeInParent(name);
@@ -341,27 +341,16 @@ bool RemoteOperations::RenameRemote(const QString& from, const QString& to, Rena
     return changeTree(QStringLiteral("RNFR"), from) && changeTree(QStringLiteral("RNTO"), to);
 }
 
-// Both halves go out together, sparing a round trip per file: after a refused RNFR the server
-// refuses the RNTO too (503), so a half never renames anything. The first refusal is the one
-// reported.
+// Both halves go out together where the protocol allows, sparing a round trip per file.
 bool RemoteOperations::renameInOneTrip(const QString& from, const QString& to)
 {
     const QString base = remote_.currentFolder();
-    if (!client_.SendCommand(QStringLiteral("RNFR ") + encodings_.onWire(client_, from, base)) ||
-        !client_.SendCommand(QStringLiteral("RNTO ") + encodings_.onWire(client_, to, base)) ||
-        !client_.ReadReply())
-        return false;
-    const bool sourceTaken = client_.replyClass == 3;
-    const QString sourceReply = client_.replyLine;
-    if (!client_.ReadReply())
-        return false;
-    if (!sourceTaken)
-        client_.replyLine = sourceReply;
-    if (sourceTaken && client_.replyClass == 2)
+    const QString source = encodings_.onWire(client_, from, base);
+    if (client_.Rename(source, encodings_.onWire(client_, to, base)))
         return true;
-    output_.log(QStringLiteral("服务器拒绝了 ") +
-                (sourceTaken ? QStringLiteral("RNTO ") + to : QStringLiteral("RNFR ") + from) +
-                QStringLiteral(":") + client_.replyLine + QStringLiteral("\r\n"));
+    if (!connectionLost())
+        output_.log(QStringLiteral("服务器拒绝了重命名 ") + from + QStringLiteral(" → ") + to +
+                    QStringLiteral(":") + client_.replyLine() + QStringLiteral("\r\n"));
     return false;
 }
 

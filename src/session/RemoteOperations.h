@@ -8,10 +8,10 @@
 #include <functional>
 #include <optional>
 
-class FtpClient;
 class NamedMutex;
 class Prompt;
 class RemoteBrowserState;
+class RemoteFileSystem;
 class RemoteNameEncodings;
 
 // The remote pane's work on one session's connection: listing, navigation and the commands
@@ -30,8 +30,9 @@ public:
     // server is not asked again.
     enum class RenameOrigin { InPlaceOrMove, Dialog, CheckedTarget };
 
-    RemoteOperations(FtpClient& client, RemoteBrowserState& remote, RemoteNameEncodings& encodings,
-                     NamedMutex& engineLock, Prompt& prompt, Output output);
+    RemoteOperations(RemoteFileSystem& client, RemoteBrowserState& remote,
+                     RemoteNameEncodings& encodings, NamedMutex& engineLock, Prompt& prompt,
+                     Output output);
 
     // CWD into a folder, its name sent as the bytes it was listed with.
     bool EnterFolder(const QString& folder);
@@ -82,7 +83,7 @@ private:
     int probeInParent(const QString& name);
     bool deleteTree(const QString& path, int depth);
 
-    FtpClient& client_;
+    RemoteFileSystem& client_;
     RemoteBrowserState& remote_;
     RemoteNameEncodings& encodings_;
     NamedMutex& engineLock_;

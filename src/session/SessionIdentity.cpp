@@ -7,7 +7,6 @@
 
 namespace {
 
-constexpr int defaultPort = 21;
 const QLatin1String schemeEnd("://");
 
 // The server text with user + "@" put between the scheme and the host.
@@ -24,12 +23,12 @@ QString withUser(const QString& server, const QString& user)
 SessionIdentity SessionIdentity::of(const LogonRecord& logon)
 {
     const LogonInfo info = logon.logonInfo();
-    return SessionIdentity{info.tlsMode, info.host, info.port, logon.user};
+    return SessionIdentity{info.tlsMode, info.host, info.port, logon.user, info.protocol};
 }
 
 QString SessionIdentity::text() const
 {
-    return withUser(ServerAddress{tlsMode, host, port}.text(), user);
+    return withUser(ServerAddress{tlsMode, host, port, protocol}.text(), user);
 }
 
 std::optional<SessionIdentity> SessionIdentity::fromText(const QString& text)
@@ -47,13 +46,13 @@ std::optional<SessionIdentity> SessionIdentity::fromText(const QString& text)
     if (!server || !server->port)
         return std::nullopt;
     return SessionIdentity{server->tlsMode, server->host, *server->port,
-                           schemeAndUser.mid(scheme.size())};
+                           schemeAndUser.mid(scheme.size()), server->protocol};
 }
 
 bool SessionIdentity::isNamedBy(const ServerAddress& server) const
 {
     return host.compare(server.host, Qt::CaseInsensitive) == 0 &&
-           server.port.value_or(port) == port &&
+           server.port.value_or(port) == port && server.protocol == protocol &&
            (server.tlsMode == TlsMode::Opportunistic || server.tlsMode == tlsMode);
 }
 
@@ -61,9 +60,11 @@ QStringList SessionIdentity::tabLabels(const std::vector<SessionIdentity>& sessi
 {
     QStringList labels;
     for (const SessionIdentity& session : sessions) {
-        const auto port =
-            session.port == defaultPort ? std::nullopt : std::optional<int>(session.port);
-        const QString server = ServerAddress{session.tlsMode, session.host, port}.text();
+        const auto port = session.port == defaultPortOf(session.protocol)
+                              ? std::nullopt
+                              : std::optional<int>(session.port);
+        const QString server =
+            ServerAddress{session.tlsMode, session.host, port, session.protocol}.text();
         const bool hostShared =
             std::count_if(sessions.begin(), sessions.end(),
                           [&session](const SessionIdentity& s) { return s.sameHost(session); }) > 1;
@@ -79,5 +80,6 @@ bool SessionIdentity::sameHost(const SessionIdentity& other) const
 
 bool SessionIdentity::operator==(const SessionIdentity& other) const
 {
-    return tlsMode == other.tlsMode && sameHost(other) && port == other.port && user == other.user;
+    return tlsMode == other.tlsMode && protocol == other.protocol && sameHost(other) &&
+           port == other.port && user == other.user;
 }

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "ftp/RemoteProtocol.h"
 #include "ftp/TlsMode.h"
 
 #include <QString>
@@ -19,10 +20,12 @@ struct SessionIdentity {
     QString host;
     int port = 21;
     QString user;
+    RemoteProtocol protocol = RemoteProtocol::Ftp;
 
     static SessionIdentity of(const LogonRecord& logon);
 
-    // "user@host:port" after the scheme the server was given with ("ftp://", "ftpes://" or none).
+    // "user@host:port" after the scheme the server was given with ("ftp://", "ftpes://",
+    // "sftp://" or none).
     // The "@" is there even for an empty user: it tells this text from the bare server text of
     // an entry stored before entries carried their account.
     QString text() const;
@@ -33,7 +36,8 @@ struct SessionIdentity {
     // session: the same host, and the same port and scheme where the text names them.
     bool isNamedBy(const ServerAddress& server) const;
 
-    // One label per session, in order: the server with the port when it is not 21, and with the
+    // One label per session, in order: the server with the port when it is not the protocol's
+    // own, and with the
     // user when another of the sessions is on the same host.
     static QStringList tabLabels(const std::vector<SessionIdentity>& sessions);
 

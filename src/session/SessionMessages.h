@@ -9,6 +9,8 @@
 #include <memory>
 
 class CertificateJudge;
+class SftpHostKeys;
+class SftpPassphrases;
 
 // Requests a session thread takes from its mailbox.
 enum SessionMessage : int {
@@ -57,12 +59,18 @@ struct LogonRequest : MailPayload {
 struct LogonPayload : MailPayload {
     explicit LogonPayload(LogonRecord logon,
                           std::shared_ptr<RemoteNameEncodings> nameEncodings = {},
-                          std::shared_ptr<CertificateJudge> certificateJudge = {})
+                          std::shared_ptr<CertificateJudge> certificateJudge = {},
+                          std::shared_ptr<SftpHostKeys> sessionHostKeys = {},
+                          std::shared_ptr<SftpPassphrases> keyPassphrases = {})
         : record(std::move(logon)), encodings(std::move(nameEncodings)),
-          judge(std::move(certificateJudge))
+          judge(std::move(certificateJudge)), hostKeys(std::move(sessionHostKeys)),
+          passphrases(std::move(keyPassphrases))
     {
     }
     LogonRecord record;
     std::shared_ptr<RemoteNameEncodings> encodings;
     std::shared_ptr<CertificateJudge> judge;
+    // The session's decisions about an SSH server's host key, shared with its workers.
+    std::shared_ptr<SftpHostKeys> hostKeys;
+    std::shared_ptr<SftpPassphrases> passphrases;
 };

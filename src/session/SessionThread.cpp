@@ -4,9 +4,11 @@
 #include "ftp/FtpClient.h"
 #include "platform/NamedMutex.h"
 #include "session/RemoteBrowserState.h"
+#include "session/RemoteFileSystem.h"
 #include "session/RemoteOperations.h"
 #include "session/SessionMessages.h"
 #include "session/SessionRegistry.h"
+#include "sftp/SftpClient.h"
 
 #include <algorithm>
 #include <mutex>
@@ -19,12 +21,14 @@ SessionThread::SessionThread(LogonRecord logon, SessionEnvironment environment, 
     : QObject(parent), logon_(std::move(logon)),
       encodings_(std::make_shared<RemoteNameEncodings>()), env_(environment), id_(nextSessionId++),
       mailbox_(std::make_shared<Mailbox>()),
-      client_(std::make_unique<FtpClient>(environment.prompt))
+      client_(RemoteFileSystem::create(logon_.logonInfo().protocol, environment.prompt))
 {
     client_->setTimeout(env_.networkTimeout);
     client_->setDataMode(ReadTransferSettings(env_.configPath).dataMode);
-    client_->setLogSink([this](const QString& text) { Q_EMIT logAppended(text); });
-    client_->setCertificateJudge(env_.certificateJudge);
+    if (FtpClient* ftp = client_->ftp()) {
+        ftp->setLogSink([this](const QString& text) { Q_EMIT logAppended(text); });
+        ftp->setCertificateJudge(env_.certificateJudge);
+    }
     remoteOps_ = std::make_unique<RemoteOperations>(
         *client_, *env_.remote, *encodings_, *env_.engineLock, *env_.prompt,
         RemoteOperations::Output{
@@ -94,20 +98,21 @@ bool SessionThread::logOnToServer()
     const LogonInfo info = logon_.logonInfo();
     if (!client_->Logon(info)) {
         const QString fault = client_->connectionFault();
-        const bool refusedUser = fault.isEmpty() && client_->replyLine.startsWith(u"530");
+        const bool refusedUser = fault.isEmpty() && client_->replyLine().startsWith(u"530");
         Q_EMIT logAppended(QStringLiteral("原因:") +
-                           (fault.isEmpty() ? client_->replyLine : fault) + QStringLiteral("\r\n"));
+                           (fault.isEmpty() ? client_->replyLine() : fault) +
+                           QStringLiteral("\r\n"));
         Q_EMIT logAppended(refusedUser ? QStringLiteral("连接失败,请检查用户/密码是否正确\r\n")
                                        : QStringLiteral("连接失败\r\n"));
         client_->Disconnect();
         return false;
     }
     encodings_->setFallback(client_->serverEncoding());
-    serverKind_ = client_->serverKind;
+    serverKind_ = client_->serverKind();
     Q_EMIT logAppended(QStringLiteral("连接成功\r\n"));
-    Q_EMIT logAppended(client_->logonLog);
+    Q_EMIT logAppended(client_->logonLog());
     // The engine says how TLS went; in clear by the user's choice it was never tried.
-    if (info.tlsMode == TlsMode::Plain)
+    if (info.protocol == RemoteProtocol::Ftp && info.tlsMode == TlsMode::Plain)
         Q_EMIT logAppended(QStringLiteral("未加密连接(地址以 ftp:// 开头)\r\n"));
     return true;
 }
@@ -148,7 +153,7 @@ void SessionThread::enterFolderAfterLogon()
         readSessionDirectory();
     else
         Q_EMIT logAppended(QStringLiteral("打开文件夹") + folderAfterLogon_ +
-                           QStringLiteral("失败:") + client_->replyLine + QStringLiteral("\r\n"));
+                           QStringLiteral("失败:") + client_->replyLine() + QStringLiteral("\r\n"));
 }
 
 void SessionThread::showSessionDirectory()
@@ -294,12 +299,23 @@ void SessionThread::answerLogonRequest(MailPayload* payload)
         return;
     if (auto worker = request->replyTo.lock())
         worker->post(QM_LOGON,
-                     std::make_unique<LogonPayload>(logon_, encodings_, env_.certificateJudge));
+                     std::make_unique<LogonPayload>(logon_, encodings_, env_.certificateJudge,
+                                                    hostKeys(), passphrases()));
 }
 
 void SessionThread::quit()
 {
     if (!connectionLost_)
-        client_->SendCommand(QStringLiteral("QUIT"));
+        client_->Quit();
     client_->Disconnect();
+}
+
+std::shared_ptr<SftpHostKeys> SessionThread::hostKeys() const
+{
+    return client_->sftp() ? client_->sftp()->hostKeys() : nullptr;
+}
+
+std::shared_ptr<SftpPassphrases> SessionThread::passphrases() const
+{
+    return client_->sftp() ? client_->sftp()->passphrases() : nullptr;
 }

@@ -15,7 +15,9 @@
 
 struct ActionRecord;
 class CertificateJudge;
-class FtpClient;
+class RemoteFileSystem;
+class SftpHostKeys;
+class SftpPassphrases;
 class NamedMutex;
 class Prompt;
 class RemoteBrowserState;
@@ -36,10 +38,11 @@ struct SessionEnvironment {
     std::shared_ptr<CertificateJudge> certificateJudge;
 };
 
-// One connection tab's worker: logs on with its own FtpClient, then serves the requests posted
-// to its mailbox in order, sending NOOP when idle. All use of its FtpClient happens on its own
-// thread, which is what serialises it. Results reach the view only through the signals.
-// Handling a request never makes a session the current one: that is the user's choice.
+// One connection tab's worker: logs on with its own RemoteFileSystem (FTP or SFTP, as the
+// server's scheme says), then serves the requests posted to its mailbox in order, sending NOOP
+// when idle. All use of its connection happens on its own thread, which is what serialises it.
+// Results reach the view only through the signals. Handling a request never makes a session the
+// current one: that is the user's choice.
 // When the control connection fails the session says why once, keeps what the pane shows,
 // and logs on again with the same record at the next request.
 class SessionThread : public QObject {
@@ -72,6 +75,8 @@ Q_SIGNALS:
     void finished(int sessionId);
 
 private:
+    std::shared_ptr<SftpHostKeys> hostKeys() const;
+    std::shared_ptr<SftpPassphrases> passphrases() const;
     void run();
     bool logOn();
     bool logOnToServer();
@@ -96,7 +101,7 @@ private:
     const int id_;
     std::shared_ptr<Mailbox> mailbox_;
     // Used only on the session thread, except Interrupt, which is safe from any thread.
-    std::unique_ptr<FtpClient> client_;
+    std::shared_ptr<RemoteFileSystem> client_;
     std::unique_ptr<RemoteOperations> remoteOps_; // likewise
     QString sessionDirectory_;                    // likewise
     QString folderAfterLogon_;                    // likewise, once started

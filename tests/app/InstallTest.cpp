@@ -41,7 +41,8 @@ TEST(InstallTest, InstallsAValidDesktopEntryAndUninstallsEverything)
     ASSERT_TRUE(entry.open(QIODevice::ReadOnly));
     const QStringList lines = QString::fromUtf8(entry.readAll()).split(QLatin1Char('\n'));
     for (const char* line :
-         {"Exec=kevra %u", "Icon=kevra", "MimeType=x-scheme-handler/ftp;x-scheme-handler/ftpes;",
+         {"Exec=kevra %u", "Icon=kevra",
+          "MimeType=x-scheme-handler/ftp;x-scheme-handler/ftpes;x-scheme-handler/sftp;",
           "Categories=Network;FileTransfer;"})
         EXPECT_TRUE(lines.contains(QString::fromUtf8(line))) << line;
 

@@ -392,3 +392,42 @@ TEST_F(ConfigurationTest, EmptyChoiceKeepsTheWorkPath)
 }
 
 } // namespace
+
+// ---------------------------------------------------------------------------------------------
+// Verification, speed limits and kept times in the "Transfer" section
+
+struct TransferCase {
+    const char* name;
+    QByteArray file;
+    bool verify;
+    int downloadLimit;
+    int uploadLimit;
+    bool keepTimes;
+};
+
+class ConfigurationTransfer : public ConfigurationTest,
+                              public ::testing::WithParamInterface<TransferCase> {};
+
+TEST_P(ConfigurationTransfer, IsReadWithItsDefaults)
+{
+    writeIni(GetParam().file);
+    const TransferSettings settings = ReadTransferSettings(iniPath());
+    EXPECT_EQ(settings.verify, GetParam().verify);
+    EXPECT_EQ(settings.downloadLimit, GetParam().downloadLimit);
+    EXPECT_EQ(settings.uploadLimit, GetParam().uploadLimit);
+    EXPECT_EQ(settings.keepTimes, GetParam().keepTimes);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Cases, ConfigurationTransfer,
+    ::testing::Values(
+        TransferCase{"Defaults", "", true, 0, 0, false},
+        TransferCase{"Set",
+                     "[Transfer]\nVerify=Off\nDownloadLimit=500\nUploadLimit=20\nKeepTimes=1\n",
+                     false, 500, 20, true},
+        TransferCase{"UnreadableIsDefault",
+                     "[Transfer]\nVerify=maybe\nDownloadLimit=-5\nUploadLimit=x\n", true, 0, 0,
+                     false},
+        TransferCase{"HugeIsTheLargest", "[Transfer]\nDownloadLimit=999999999\nKeepTimes=2\n", true,
+                     MaxSpeedLimit, 0, false}),
+    caseName);

@@ -1,9 +1,11 @@
 #include "IntegrationSupport.h"
 
+#include "ftp/SpeedLimits.h"
 #include "platform/TextCodec.h"
 #include "support/PyFtpdServer.h"
 
 #include <QTemporaryDir>
+#include <QTest>
 
 #include <gmock/gmock.h>
 
@@ -97,6 +99,33 @@ TEST_P(PyFtpdDirectionTest, ResumesFromThePartTheReceivingSideHas)
               download ? QStringLiteral("3000005") : QStringLiteral("1000000"));
     EXPECT_EQ(QFile(part).size(), 3000005);
     EXPECT_EQ(sha256Of(part), sha256Of(source));
+}
+
+// A transfer waiting for its share of the program's limit still stops at once when asked to:
+// it has moved only a little of the file, and all of that is in place for a resume.
+TEST_P(PyFtpdDirectionTest, LimitedTransferMovesSlowlyAndStopsOnRequest)
+{
+    logOn();
+    const bool download = GetParam();
+    auto limits = std::make_shared<SpeedLimits>();
+    limits->apply(64, 64);
+    client.setSpeedLimits(limits);
+    const QString source =
+        download ? serverPath(QStringLiteral("f.bin")) : localPath(QStringLiteral("f.bin"));
+    const QString target =
+        download ? localPath(QStringLiteral("f.td")) : serverPath(QStringLiteral("f.td"));
+    ASSERT_TRUE(writeFile(source, randomBytes(4000000)));
+    std::thread stopper([this] {
+        for (int i = 0; i < 2000 && client.bytesDone == 0; ++i)
+            std::this_thread::sleep_for(milliseconds(5));
+        client.abortRequested = 1;
+    });
+    EXPECT_TRUE(client.TransferFile(download ? QStringLiteral("f.bin") : QStringLiteral("f.td"),
+                                    download ? target : source, false, download, QString()));
+    stopper.join();
+    EXPECT_EQ(client.abortRequested, 1);
+    EXPECT_LT(client.bytesDone, 1000000u);
+    EXPECT_TRUE(QTest::qWaitFor([&] { return QFile(target).size() == qint64(client.bytesDone); }));
 }
 
 INSTANTIATE_TEST_SUITE_P(Directions, PyFtpdDirectionTest, ::testing::Values(false, true),

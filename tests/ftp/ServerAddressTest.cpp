@@ -28,6 +28,8 @@ TEST_P(UsableAddressTest, GivesModeHostAndPortAndShowsItBack)
     EXPECT_EQ(address->tlsMode, GetParam().mode);
     EXPECT_EQ(address->host, QString::fromUtf8(GetParam().host));
     EXPECT_EQ(address->port.value_or(0), GetParam().port);
+    EXPECT_EQ(address->protocol == RemoteProtocol::Sftp,
+              QString::fromUtf8(GetParam().text).contains(QLatin1String("sftp://")));
     EXPECT_EQ(address->text(), QString::fromUtf8(GetParam().shown));
     const auto again = ServerAddress::parse(address->text(), error);
     ASSERT_TRUE(again) << error.toStdString();
@@ -58,7 +60,9 @@ INSTANTIATE_TEST_SUITE_P(
         AddressCase{"Ipv6WithScheme", "ftpes://[2001:db8::7]", TlsMode::Required, "2001:db8::7", 0,
                     "ftpes://[2001:db8::7]"},
         AddressCase{"ChineseName", "ftp://文件.中国", TlsMode::Plain, "文件.中国", 0,
-                    "ftp://文件.中国"}),
+                    "ftp://文件.中国"},
+        AddressCase{"Sftp", "sftp://[::1]:2222/", TlsMode::Plain, "::1", 2222,
+                    "sftp://[::1]:2222"}),
     caseName);
 
 struct JunkCase {
@@ -83,7 +87,6 @@ INSTANTIATE_TEST_SUITE_P(
                       JunkCase{"Blanks", QStringLiteral("   "), "请填入服务器地址"},
                       JunkCase{"SchemeOnly", QStringLiteral("ftpes://"), "请填入服务器地址"},
                       JunkCase{"ImplicitTls", QStringLiteral("ftps://h"), "ftpes://"},
-                      JunkCase{"Sftp", QStringLiteral("sftp://h"), "ftpes://"},
                       JunkCase{"Http", QStringLiteral("http://h"), "ftpes://"},
                       JunkCase{"UserInside", QStringLiteral("ftp://alice@h"), "用户名"},
                       JunkCase{"Path", QStringLiteral("ftp://h/pub"), "路径"},

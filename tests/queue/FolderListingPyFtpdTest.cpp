@@ -1,5 +1,6 @@
 #include "ftp/FtpClient.h"
 #include "queue/FolderListing.h"
+#include "session/FtpFileSystem.h"
 #include "session/RemoteNameEncodings.h"
 #include "support/FileBytes.h"
 #include "support/PyFtpdServer.h"
@@ -27,7 +28,8 @@ TEST(FolderListingPyFtpd, MachineListingGivesExactSizesAndNames)
         ASSERT_TRUE(out.open(QIODevice::WriteOnly));
         ASSERT_EQ(out.write(QByteArray(file.second, 'x')), file.second);
     }
-    FtpClient client;
+    FtpFileSystem connection(nullptr);
+    FtpClient& client = *connection.ftp();
     LogonInfo logon;
     logon.host = server.host();
     logon.port = server.port();
@@ -37,7 +39,7 @@ TEST(FolderListingPyFtpd, MachineListingGivesExactSizesAndNames)
 
     RemoteNameEncodings encodings;
     const FolderListing listing =
-        FolderListing::Read(client, QStringLiteral("/tree"), encodings, 100);
+        FolderListing::Read(connection, QStringLiteral("/tree"), encodings, 100);
     ASSERT_TRUE(listing.complete);
     EXPECT_TRUE(client.listBuffer.contains(";type=file;"))
         << client.listBuffer.left(80).constData();

@@ -2,6 +2,7 @@
 
 #include "ftp/FtpClient.h"
 #include "queue/FolderListing.h"
+#include "session/FtpFileSystem.h"
 #include "support/PyFtpdServer.h"
 #include "support/TcpRelay.h"
 
@@ -16,7 +17,8 @@ TEST(FolderProbeTest, MissingTargetIsListedOncePerQuestion)
     ASSERT_TRUE(server.start()) << server.errorText().toStdString();
     TcpRelay relay(server.host(), server.port());
     ASSERT_TRUE(relay.start());
-    FtpClient client;
+    FtpFileSystem connection(nullptr);
+    FtpClient& client = *connection.ftp();
     LogonInfo logon;
     logon.host = server.host();
     logon.port = relay.port();
@@ -24,9 +26,9 @@ TEST(FolderProbeTest, MissingTargetIsListedOncePerQuestion)
     logon.password = server.password();
     ASSERT_TRUE(client.Logon(logon)) << client.replyLine.toStdString();
     RemoteNameEncodings encodings;
-    EXPECT_EQ(FolderProbe(client, encodings).ProbeRemote(QStringLiteral("/missing")), 0);
-    EXPECT_TRUE(
-        FolderListing::Read(client, QStringLiteral("/missing"), encodings, 1000).entries.isEmpty());
+    EXPECT_EQ(FolderProbe(connection, encodings).ProbeRemote(QStringLiteral("/missing")), 0);
+    EXPECT_TRUE(FolderListing::Read(connection, QStringLiteral("/missing"), encodings, 1000)
+                    .entries.isEmpty());
     client.Disconnect();
     relay.stop();
     EXPECT_EQ(relay.clientBytes().count("LIST /missing\r\n"), 2);

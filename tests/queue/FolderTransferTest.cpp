@@ -3,6 +3,7 @@
 // "total" lines, hostile names, unreadable lines, 3 GB sizes and refused listings.
 
 #include "queue/FolderTransfer.h"
+#include "session/FtpFileSystem.h"
 
 #include "FolderTransferMover.h"
 #include "ftp/IntegrationSupport.h"
@@ -176,7 +177,7 @@ protected:
     FolderTransfer recordingWalk()
     {
         return FolderTransfer(
-            client,
+            connection,
             [this](bool download, const QString& remote, const QString& target,
                    std::optional<quint64>) {
                 moves.push_back({remote, target, client.folderDoneBytes});
@@ -202,7 +203,8 @@ protected:
     std::unique_ptr<VsftpdServer> vsftpd;
     FakeFtpServer fake;
     bool fakeStarted = false;
-    FtpClient client;
+    FtpFileSystem connection{nullptr};
+    FtpClient& client = *connection.ftp();
     std::vector<Move> moves;
     QStringList failing;
     std::function<bool(const QString&)> stopAfter = [](const QString&) { return false; };
@@ -222,7 +224,7 @@ TEST_F(FolderTransferTest, SmallTreeGoesUpAndComesBackIdentical)
     ASSERT_TRUE(writeTree(localPath("up"), smallTree));
     ASSERT_TRUE(QDir().mkpath(localPath("up/empty")));
     FolderTransfer walk(
-        client, FolderTransferMover(client), [] { return false; },
+        connection, FolderTransferMover(client), [] { return false; },
         [this](const QString& line) { logLines.append(line); });
 
     walk.LocalFolderSize(localPath("up"));
@@ -257,7 +259,7 @@ TEST_F(FolderTransferTest, DownloadFollowsLinksToFoldersButNeverBackUpAndKeepsBl
     ASSERT_TRUE(QFile::link(QStringLiteral("../real"), pub + QStringLiteral("/tree/inner")));
     ASSERT_TRUE(QFile::link(QStringLiteral(".."), pub + QStringLiteral("/tree/up")));
     FolderTransfer walk(
-        client, FolderTransferMover(client), [] { return false; },
+        connection, FolderTransferMover(client), [] { return false; },
         [this](const QString& line) { logLines.append(line); });
 
     EXPECT_TRUE(walk.DownloadFolder(QStringLiteral("/pub/tree"), localPath("down")));
@@ -280,7 +282,7 @@ TEST_F(FolderTransferTest, WalksGoPassiveUnlessActiveWasChosenAndGiveTheModeBack
         client.setDataMode(mode);
         const bool automatic = mode == DataConnectionMode::Automatic;
         const QString remote = automatic ? QStringLiteral("/pub/auto") : QStringLiteral("/pub/act");
-        EXPECT_EQ(FolderTransfer(client, FolderTransferMover(client), [] { return false; }, {})
+        EXPECT_EQ(FolderTransfer(connection, FolderTransferMover(client), [] { return false; }, {})
                       .UploadFolder(remote, localPath("up")),
                   automatic);
         EXPECT_EQ(client.dataMode(), mode);
@@ -516,11 +518,11 @@ TEST_F(FolderTransferTest, ServersTdFileIsNotTakenForAPart)
     RemoteNameEncodings encodings;
     NamedMutex lock(QStringLiteral("parts"), local.path());
     ScriptedPrompt prompt;
-    RemoteOperations remote(client, browser, encodings, lock, prompt, {});
+    RemoteOperations remote(connection, browser, encodings, lock, prompt, {});
     TransferOneFile move(
-        client, remote, [] { return false; }, [](const QString&) {}, QString());
+        connection, remote, [] { return false; }, [](const QString&) {}, QString());
     move.setTargetsChecked(true);
-    FolderTransfer walk(client, std::ref(move), [] { return false; }, {});
+    FolderTransfer walk(connection, std::ref(move), [] { return false; }, {});
 
     EXPECT_TRUE(walk.DownloadFolder(QStringLiteral("/d"), localPath("d")));
     EXPECT_EQ(readTree(localPath("d")),

@@ -90,7 +90,7 @@ TEST(SessionForAddress, MatchesTheWholeHostOfATabbedSession)
     EXPECT_EQ(SessionForAddress(registry, QString()), -1);
 }
 
-// Two of three tabs share a host: the labels tell them apart, and an entry finds the tab of its
+// Two of four tabs share a host: the labels tell them apart, and an entry finds the tab of its
 // own server and account; an older entry's bare server only a tab it cannot be mistaken for.
 TEST(SessionForAddress, FindsTheTabOfTheEntrysServerAndAccount)
 {
@@ -98,17 +98,19 @@ TEST(SessionForAddress, FindsTheTabOfTheEntrysServerAndAccount)
     const LogonRecord logons[] = {
         {QStringLiteral("127.0.0.1"), QStringLiteral("anonymous"), 2121, QString()},
         {QStringLiteral("127.0.0.1"), QStringLiteral("tester"), 2122, QString()},
-        {QStringLiteral("ftpes://Example.com"), QStringLiteral("me@mail"), 21, QString()}};
+        {QStringLiteral("ftpes://Example.com"), QStringLiteral("me@mail"), 21, QString()},
+        {QStringLiteral("sftp://files.example.org"), QStringLiteral("me"), 21, QString()}};
     std::vector<SessionIdentity> identities;
-    for (int id = 0; id < 3; ++id) {
+    for (int id = 0; id < 4; ++id) {
         registry.add(logons[id], id);
         registry.attachTab(id);
         identities.push_back(SessionIdentity::of(logons[id]));
     }
-    EXPECT_EQ(SessionIdentity::tabLabels(identities),
-              (QStringList{QStringLiteral("anonymous@127.0.0.1:2121"),
-                           QStringLiteral("tester@127.0.0.1:2122"),
-                           QStringLiteral("ftpes://Example.com")}));
+    EXPECT_EQ(
+        SessionIdentity::tabLabels(identities),
+        (QStringList{QStringLiteral("anonymous@127.0.0.1:2121"),
+                     QStringLiteral("tester@127.0.0.1:2122"), QStringLiteral("ftpes://Example.com"),
+                     QStringLiteral("sftp://files.example.org")}));
     const std::pair<const char*, int> cases[] = {{"tester@127.0.0.1:2122", 1},
                                                  {"anonymous@127.0.0.1:2121", 0},
                                                  {"tester@127.0.0.1:2121", -1},
@@ -117,7 +119,10 @@ TEST(SessionForAddress, FindsTheTabOfTheEntrysServerAndAccount)
                                                  {"127.0.0.1", -1},
                                                  {"127.0.0.1:2122", 1},
                                                  {"EXAMPLE.com", 2},
-                                                 {"ftp://example.com", -1}};
+                                                 {"ftp://example.com", -1},
+                                                 {"sftp://me@files.example.org:22", 3},
+                                                 {"sftp://files.example.org", 3},
+                                                 {"files.example.org", -1}};
     for (const auto& [address, session] : cases)
         EXPECT_EQ(SessionForAddress(registry, QString::fromUtf8(address)), session) << address;
 }

@@ -30,6 +30,14 @@ TEST_P(RateTextTest, AddsUpTheRows)
     EXPECT_EQ(SpeedMeter::rateText(GetParam().rows), QString::fromUtf8(GetParam().expected));
 }
 
+TEST(RateText, NamesEachLimitThatIsSet)
+{
+    EXPECT_EQ(SpeedMeter::rateText({rowWith("Down", "2.00mb/s")}, 0, 2048 * 1024),
+              QString::fromUtf8("上行：0.00b/s  下行：2.00mb/s (限速 2048kB/s)"));
+    EXPECT_EQ(SpeedMeter::rateText({}, 500 * 1024, 0),
+              QString::fromUtf8("上行：0.00b/s (限速 500kB/s)  下行：0.00b/s"));
+}
+
 INSTANTIATE_TEST_SUITE_P(
     Rows, RateTextTest,
     testing::Values(

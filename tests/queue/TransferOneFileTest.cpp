@@ -3,6 +3,7 @@
 #include "ftp/FtpClient.h"
 #include "ftp/IntegrationSupport.h"
 #include "platform/NamedMutex.h"
+#include "session/FtpFileSystem.h"
 #include "session/RemoteBrowserState.h"
 #include "session/RemoteNameEncodings.h"
 #include "session/RemoteOperations.h"
@@ -24,7 +25,8 @@ TEST(TransferOneFileTest, FilesMoveBothWaysOnAServerWithoutSize)
     PyFtpdServer server(options);
     ASSERT_TRUE(server.start()) << server.errorText().toStdString();
     TemporaryFolder local(QStringLiteral("one-file"));
-    FtpClient client;
+    FtpFileSystem connection(nullptr);
+    FtpClient& client = *connection.ftp();
     LogonInfo logon;
     logon.host = server.host();
     logon.port = server.port();
@@ -37,9 +39,9 @@ TEST(TransferOneFileTest, FilesMoveBothWaysOnAServerWithoutSize)
     ScriptedPrompt prompt;
     QStringList logged;
     auto log = [&logged](const QString& line) { logged.append(line); };
-    RemoteOperations remote(client, browser, encodings, engineLock, prompt, {{}, log, {}});
+    RemoteOperations remote(connection, browser, encodings, engineLock, prompt, {{}, log, {}});
     TransferOneFile moveFile(
-        client, remote, [] { return false; }, log, QString());
+        connection, remote, [] { return false; }, log, QString());
 
     const QString source = local.filePath(QStringLiteral("up.bin"));
     ASSERT_TRUE(writeFile(source, randomBytes(300000)));

@@ -2,6 +2,7 @@
 #include "ftp/FtpClient.h"
 #include "queue/TransferContext.h"
 #include "queue/TransferOneFile.h"
+#include "session/FtpFileSystem.h"
 #include "session/RemoteNameEncodings.h"
 #include "session/RemoteOperations.h"
 #include "session/SessionMessages.h"
@@ -289,20 +290,21 @@ TEST_F(TransferTest, ServerKilledMidTransferFailsKeepsThePartAndResumesLater)
 TEST_F(TransferTest, StopRequestedBeforeTheNextFileIsNotLost)
 {
     makeFile(remoteFile(QStringLiteral("next.bin")), smallFile);
-    auto client = std::make_shared<FtpClient>(&prompt);
+    auto connection = std::make_shared<FtpFileSystem>(&prompt);
+    FtpClient* client = connection->ftp();
     LogonInfo info;
     info.host = server.host();
     info.port = server.port();
     info.user = QStringLiteral("anonymous");
     ASSERT_TRUE(client->Logon(info));
     TransferContext context(slots);
-    context.attachClient(client);
+    context.attachClient(connection);
     context.requestStop();
     RemoteBrowserState browser;
     RemoteNameEncodings encodings;
-    RemoteOperations remoteOps(*client, browser, encodings, engineLock, prompt, {});
+    RemoteOperations remoteOps(*connection, browser, encodings, engineLock, prompt, {});
     TransferOneFile moveFile(
-        *client, remoteOps, [&] { return context.stopRequested(); },
+        *connection, remoteOps, [&] { return context.stopRequested(); },
         [this](const QString& text) { logLines << text; }, QString());
 
     EXPECT_FALSE(

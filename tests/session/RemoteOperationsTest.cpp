@@ -7,6 +7,7 @@
 #include "ftp/FtpClient.h"
 #include "ftp/IntegrationSupport.h"
 #include "platform/NamedMutex.h"
+#include "session/FtpFileSystem.h"
 #include "session/RemoteBrowserState.h"
 #include "session/RemoteNameEncodings.h"
 #include "support/FakeFtpServer.h"
@@ -77,7 +78,7 @@ protected:
 
     RemoteOperations operations()
     {
-        return RemoteOperations(client, remote, encodings, engineLock, prompt,
+        return RemoteOperations(connection, remote, encodings, engineLock, prompt,
                                 RemoteOperations::Output{[](const QVector<CListItem>&) {},
                                                          [](const QString&) {},
                                                          [](const QString&) {}});
@@ -88,7 +89,8 @@ protected:
     ScriptedPrompt prompt;
     RemoteBrowserState remote;
     RemoteNameEncodings encodings;
-    FtpClient client{&prompt};
+    FtpFileSystem connection{&prompt};
+    FtpClient& client = *connection.ftp();
 };
 
 struct ProbeCase {

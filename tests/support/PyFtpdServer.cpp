@@ -23,6 +23,7 @@ from pyftpdlib.ioloop import RetryError
 from pyftpdlib.servers import FTPServer
 user, password, home, permissions, port_file = sys.argv[1:6]
 rate, keep, size, reverse = (int(a) for a in sys.argv[6:10])
+hash_mode, wrong_digests = sys.argv[10], int(sys.argv[11])
 authorizer = DummyAuthorizer()
 authorizer.add_user(user, password, home, perm=permissions)
 handler = FTPHandler
@@ -36,6 +37,46 @@ if reverse:
         def listdir(self, path):
             return sorted(super().listdir(path), reverse=True)
     handler.abstracted_fs = ReversedFS
+if hash_mode != "none":
+    import hashlib
+    algorithms = {"SHA-256": hashlib.sha256, "SHA-1": hashlib.sha1, "MD5": hashlib.md5}
+    syntax = dict(perm="r", auth=True, arg=True, help="Syntax: HASH <SP> path.")
+    class HashingHandler(handler):
+        proto_cmds = dict(handler.proto_cmds, HASH=syntax, XSHA256=syntax)
+        wrong_left = [wrong_digests]
+        algorithm = "SHA-1"
+        def digest(self, path, name):
+            if hash_mode == "refused" or not self.fs.isfile(path):
+                self.respond("550 Cannot hash %s." % self.fs.fs2ftp(path))
+                return None
+            with open(path, "rb") as source:
+                value = algorithms[name](source.read()).hexdigest()
+            if self.wrong_left[0] != 0:
+                self.wrong_left[0] -= 1
+                value = ("1" if value[0] == "0" else "0") + value[1:]
+            return value, os.path.getsize(path)
+        def ftp_HASH(self, line):
+            answer = self.digest(line, self.algorithm)
+            if answer:
+                self.respond("213 %s 0-%d %s %s" % (self.algorithm, answer[1], answer[0],
+                                                     self.fs.fs2ftp(line)))
+        def ftp_XSHA256(self, line):
+            answer = self.digest(line, "SHA-256")
+            if answer:
+                self.respond("250 " + answer[0])
+        def ftp_OPTS(self, line):
+            words = line.split(" ")
+            if words[0].upper() != "HASH":
+                return super().ftp_OPTS(line)
+            if len(words) == 2 and words[1].upper() in algorithms:
+                self.algorithm = words[1].upper()
+                return self.respond("200 " + self.algorithm)
+            self.respond("501 Unknown algorithm.")
+        def __init__(self, *args, **kwargs):
+            super().__init__(*args, **kwargs)
+            self._extra_feats = self._extra_feats + (
+                ["XSHA256"] if hash_mode == "xsha256" else ["HASH SHA-256;SHA-1*;MD5"])
+    handler = HashingHandler
 dtp = DTPHandler
 if rate:
     dtp = ThrottledDTPHandler
@@ -104,7 +145,9 @@ bool PyFtpdServer::start()
                                 QString::number(options_.rateLimit),
                                 QString::number(options_.firstUploadKeeps),
                                 QString::number(options_.sizeCommand ? 1 : 0),
-                                QString::number(options_.reverseListing ? 1 : 0)};
+                                QString::number(options_.reverseListing ? 1 : 0),
+                                options_.hashCommands,
+                                QString::number(options_.wrongDigests)};
     if (!process_.start(QStringLiteral("/usr/bin/python3"), arguments,
                         folder_->filePath(QStringLiteral("server.log")))) {
         error_ = QStringLiteral("cannot start /usr/bin/python3");

@@ -24,6 +24,11 @@ struct PyFtpdOptions {
     bool sizeCommand = true;
     // Listings name the entries in reverse order of their names ("a.td" before "a").
     bool reverseListing = false;
+    // Digest commands: "none"; "hash": HASH with SHA-1 current and SHA-256 or MD5 after
+    // "OPTS HASH"; "xsha256": XSHA256 only; "refused": HASH announced, every request refused.
+    QString hashCommands = QStringLiteral("none");
+    // How many digests are answered wrong (one digit changed) before the right ones; -1: all.
+    int wrongDigests = 0;
 };
 
 // pyftpdlib (/usr/bin/python3, Debian's python3-pyftpdlib) on 127.0.0.1 at a port it picks

@@ -32,6 +32,30 @@ public:
         return answer;
     }
 
+    // Secrets come from their own script; nothing (a cancel) when it has run out.
+    std::optional<QString> askSecret(const QString& text, const QString&) override
+    {
+        std::lock_guard<std::mutex> hold(mutex_);
+        secretQuestions_ << text;
+        if (secrets_.empty())
+            return std::nullopt;
+        const QString secret = secrets_.front();
+        secrets_.pop_front();
+        return secret;
+    }
+
+    void answerSecret(const QString& secret)
+    {
+        std::lock_guard<std::mutex> hold(mutex_);
+        secrets_.push_back(secret);
+    }
+
+    QStringList secretQuestions() const
+    {
+        std::lock_guard<std::mutex> hold(mutex_);
+        return secretQuestions_;
+    }
+
     void answerNext(PromptAnswer answer)
     {
         std::lock_guard<std::mutex> hold(mutex_);
@@ -67,7 +91,9 @@ private:
         return PromptAnswer::Yes;
     }
 
-    mutable std::mutex mutex_; // guards answers_ and asked_
+    mutable std::mutex mutex_; // guards answers_, asked_, secrets_ and secretQuestions_
     std::deque<PromptAnswer> answers_;
     std::vector<Question> asked_;
+    std::deque<QString> secrets_;
+    QStringList secretQuestions_;
 };

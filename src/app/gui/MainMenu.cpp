@@ -49,7 +49,8 @@ MenuItem MainMenu::settingsPopup()
 {
     return MenuItem::popup(QStringLiteral("设置(&S)"),
                            {MenuItem::command(QStringLiteral("工作路径(&R)"), WorkPath),
-                            MenuItem::command(QStringLiteral("更新设置(&U)"), UpdateSettings)});
+                            MenuItem::command(QStringLiteral("更新设置(&U)"), UpdateSettings),
+                            MenuItem::command(QStringLiteral("限速设置(&L)"), SpeedLimitSettings)});
 }
 
 MenuItem MainMenu::viewPopup()

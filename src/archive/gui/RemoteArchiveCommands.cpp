@@ -73,6 +73,11 @@ void RemoteArchiveCommands::OnExtractOnServer()
 // A name the request cannot carry is refused here, before anything goes out, with the reason.
 bool RemoteArchiveCommands::mayCarry(const QStringList& paths)
 {
+    // The service finds files by the FTP user's folder; an SFTP tab has no such folder.
+    if (ServerAddress::of(view_.host()).protocol == RemoteProtocol::Sftp) {
+        view_.AppendLog(QStringLiteral("远程压缩和解压只能用于 FTP 连接,SFTP 连接不支持\r\n"));
+        return false;
+    }
     const QString why = ArchiveRequest::whyUnsendable(view_.user(), paths);
     if (why.isEmpty())
         return true;

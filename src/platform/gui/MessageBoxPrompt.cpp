@@ -1,6 +1,8 @@
 #include "platform/gui/MessageBoxPrompt.h"
 
 #include <QApplication>
+#include <QInputDialog>
+#include <QLineEdit>
 #include <QMessageBox>
 #include <QPushButton>
 #include <QThread>
@@ -54,11 +56,19 @@ PromptAnswer unanswered(PromptButtons buttons)
     return buttons == PromptButtons::Ok ? PromptAnswer::Ok : PromptAnswer::No;
 }
 
+std::optional<QString> showSecretInput(QWidget* parent, const QString& text, const QString& caption)
+{
+    bool accepted = false;
+    const QString answer = QInputDialog::getText(parent, captionOrName(caption), text,
+                                                 QLineEdit::Password, QString(), &accepted);
+    return accepted ? std::optional<QString>(answer) : std::nullopt;
+}
+
 // The answer a worker waits for; shared with the queued call, which may outlive the wait.
-struct PendingAnswer {
+template <typename Answer> struct PendingAnswer {
     std::mutex mutex; // guards answer
     std::condition_variable ready;
-    std::optional<PromptAnswer> answer;
+    std::optional<Answer> answer;
 };
 
 } // namespace
@@ -70,26 +80,16 @@ MessageBoxPrompt::MessageBoxPrompt(QWidget* parentWindow)
                      [ended = eventLoopEnded_] { *ended = true; });
 }
 
-PromptAnswer MessageBoxPrompt::ask(const QString& text, const QString& caption,
-                                   PromptButtons buttons)
-{
-    if (QThread::currentThread() == qApp->thread())
-        return showBox(parentWindow_, text, caption, buttons);
-    return askFromWorker(text, caption, buttons);
-}
-
 // The box is shown by a queued call on the GUI thread; it touches only copies, so the prompt
 // object may go away while a question is pending.
-PromptAnswer MessageBoxPrompt::askFromWorker(const QString& text, const QString& caption,
-                                             PromptButtons buttons)
+template <typename Answer, typename Show>
+Answer MessageBoxPrompt::askFromWorker(Show show, Answer unansweredValue)
 {
-    auto pending = std::make_shared<PendingAnswer>();
-    const QPointer<QWidget> parent = parentWindow_;
+    auto pending = std::make_shared<PendingAnswer<Answer>>();
     QMetaObject::invokeMethod(
         qApp,
-        [pending, parent, text, caption, buttons, ended = eventLoopEnded_] {
-            const PromptAnswer answer =
-                *ended ? unanswered(buttons) : showBox(parent, text, caption, buttons);
+        [pending, show, unansweredValue, ended = eventLoopEnded_] {
+            const Answer answer = *ended ? unansweredValue : show();
             std::lock_guard<std::mutex> hold(pending->mutex);
             pending->answer = answer;
             pending->ready.notify_all();
@@ -98,8 +98,29 @@ PromptAnswer MessageBoxPrompt::askFromWorker(const QString& text, const QString&
     std::unique_lock<std::mutex> hold(pending->mutex);
     while (!pending->answer) {
         if (*eventLoopEnded_)
-            return unanswered(buttons);
+            return unansweredValue;
         pending->ready.wait_for(hold, std::chrono::milliseconds(100));
     }
     return *pending->answer;
+}
+
+PromptAnswer MessageBoxPrompt::ask(const QString& text, const QString& caption,
+                                   PromptButtons buttons)
+{
+    const QPointer<QWidget> parent = parentWindow_;
+    auto show = [parent, text, caption, buttons] {
+        return showBox(parent, text, caption, buttons);
+    };
+    if (QThread::currentThread() == qApp->thread())
+        return show();
+    return askFromWorker(show, unanswered(buttons));
+}
+
+std::optional<QString> MessageBoxPrompt::askSecret(const QString& text, const QString& caption)
+{
+    const QPointer<QWidget> parent = parentWindow_;
+    auto show = [parent, text, caption] { return showSecretInput(parent, text, caption); };
+    if (QThread::currentThread() == qApp->thread())
+        return show();
+    return askFromWorker<std::optional<QString>>(show, std::nullopt);
 }

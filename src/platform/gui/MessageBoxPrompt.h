@@ -18,9 +18,10 @@ public:
     explicit MessageBoxPrompt(QWidget* parentWindow = nullptr);
 
     PromptAnswer ask(const QString& text, const QString& caption, PromptButtons buttons) override;
+    std::optional<QString> askSecret(const QString& text, const QString& caption) override;
 
 private:
-    PromptAnswer askFromWorker(const QString& text, const QString& caption, PromptButtons buttons);
+    template <typename Answer, typename Show> Answer askFromWorker(Show show, Answer unanswered);
 
     QPointer<QWidget> parentWindow_;
     std::shared_ptr<std::atomic<bool>> eventLoopEnded_;

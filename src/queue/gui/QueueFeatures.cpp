@@ -1,9 +1,12 @@
 #include "queue/gui/QueueFeatures.h"
 
+#include "config/Configuration.h"
 #include "queue/FolderTransfer.h"
+#include "queue/gui/SpeedLimitDialog.h"
 #include "queue/gui/TransferController.h"
 #include "view/gui/CMyListCtrl.h"
 #include "view/gui/CftpView.h"
+#include "view/gui/CommandIds.h"
 #include "view/gui/SessionController.h"
 
 #include <QPointer>
@@ -22,14 +25,19 @@ QString visible(QString path)
 
 QueueFeatures::QueueFeatures(CftpView& view, Prompt& prompt, const QString& workFolder,
                              SessionController& sessions, LocalPaneController& localPane)
-    : rowLock_(QStringLiteral("mutex2"), workFolder), model_(queue_),
+    : view_(view), rowLock_(QStringLiteral("mutex2"), workFolder), model_(queue_),
       store_(view, queue_, sessions.engineLock()),
       commands_({view, prompt, queue_, model_, store_, stopAll_, sessions, localPane}),
-      speedMeter_(queue_, [&view](const QString& text) {
-          QMetaObject::invokeMethod(
-              &view, [&view, text] { view.setRateText(text); }, Qt::QueuedConnection);
-      })
+      speedLimits_(std::make_shared<SpeedLimits>()),
+      speedMeter_(
+          queue_,
+          [&view](const QString& text) {
+              QMetaObject::invokeMethod(
+                  &view, [&view, text] { view.setRateText(text); }, Qt::QueuedConnection);
+          },
+          speedLimits_.get())
 {
+    view.commands().setHandler(CommandId::SpeedLimitSettings, [this] { OnSpeedLimitSettings(); });
     view.setQueueModel(&model_);
     // The view outlives these features: a drop after they are gone queues nothing.
     view.remoteList()->setDropUploader(
@@ -51,6 +59,18 @@ void QueueFeatures::attachTransfers(CftpView& view, Prompt& prompt, SessionContr
     transfers_ = std::make_unique<TransferController>(view, prompt, sessions, localPane, queue_,
                                                       slots_, stopAll_, store_);
     transfers_->setFolderMover(&FolderTransfer::MoveJob);
+    transfers_->setSpeedLimits(speedLimits_);
+}
+
+void QueueFeatures::OnSpeedLimitSettings()
+{
+    SpeedLimitDialog dialog(
+        view_.configuration().configPath,
+        [this](int downloadLimit, int uploadLimit) {
+            speedLimits_->apply(downloadLimit, uploadLimit);
+        },
+        &view_);
+    dialog.exec();
 }
 
 void QueueFeatures::reportRefusals(CftpView& view)
@@ -64,7 +84,9 @@ void QueueFeatures::reportRefusals(CftpView& view)
 void QueueFeatures::addStartupSteps(CftpView& view)
 {
     view.addStartupStep(&CftpView::StartupHooks::loadQueue, [this] { store_.LoadQueue(); });
-    view.addStartupStep(&CftpView::StartupHooks::startWorkers, [this] {
+    view.addStartupStep(&CftpView::StartupHooks::startWorkers, [this, &view] {
+        const TransferSettings settings = ReadTransferSettings(view.configuration().configPath);
+        speedLimits_->apply(settings.downloadLimit, settings.uploadLimit);
         speedMeter_.start();
         transfers_->start();
     });

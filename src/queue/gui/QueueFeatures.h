@@ -40,6 +40,9 @@ public:
     TransferQueueModel& model() { return model_; }
     SpeedMeter& speedMeter() { return speedMeter_; }
     TransferController& transfers() { return *transfers_; }
+    SpeedLimits& speedLimits() { return *speedLimits_; }
+    // "限速设置": shows the dialog; after OK the limits apply at once.
+    void OnSpeedLimitSettings();
 
 private:
     void attachTransfers(CftpView& view, Prompt& prompt, SessionController& sessions,
@@ -47,6 +50,7 @@ private:
     void reportRefusals(CftpView& view);
     void addStartupSteps(CftpView& view);
 
+    CftpView& view_;
     TransferQueue queue_;
     TransferSlots slots_;
     StopAllTransfers stopAll_;
@@ -54,7 +58,9 @@ private:
     TransferQueueModel model_;
     QueueStore store_;
     QueueCommands commands_;
-    SpeedMeter speedMeter_; // reads queue_ from its thread
+    // Shared with every transfer's engine; each bucket has its own lock.
+    std::shared_ptr<SpeedLimits> speedLimits_;
+    SpeedMeter speedMeter_; // reads queue_ and speedLimits_ from its thread
     // Its transfer threads use everything above: declared last, stopped first.
     std::unique_ptr<TransferController> transfers_;
 };

@@ -60,6 +60,7 @@ TransferEnvironment TransferController::environment()
     env.engineLock = &sessions_.engineLock();
     env.configPath = view_.configuration().configPath;
     env.networkTimeout = networkTimeout_;
+    env.speedLimits = speedLimits_;
     env.moveFolder = folderMover_;
     env.log = [this](const QString& text) { view_.AppendLog(text); };
     env.saveQueue = [this] { store_.SaveQueue(); };

@@ -34,6 +34,7 @@ public:
     // Before start: how folder entries are walked, and the engine's network time-out.
     void setFolderMover(TransferEnvironment::FolderMover mover);
     void setNetworkTimeout(std::chrono::milliseconds timeout);
+    void setSpeedLimits(std::shared_ptr<SpeedLimits> limits) { speedLimits_ = std::move(limits); }
     // Starts the scheduler; once the stored queue has been loaded, so nothing starts twice.
     void start();
 
@@ -51,6 +52,7 @@ private:
     StopAllTransfers& stopAll_;
     TransferEnvironment::FolderMover folderMover_;
     std::chrono::milliseconds networkTimeout_{30000};
+    std::shared_ptr<SpeedLimits> speedLimits_;
     QueueStore& store_;
     std::unique_ptr<QueueStartHandler> startHandler_;
     std::unique_ptr<QueueScheduler> scheduler_; // uses startHandler_: declared after it

@@ -25,6 +25,7 @@ constexpr int SearchFiles = 32815;
 // Main menu: "设置(&S)"
 constexpr int WorkPath = 32802;
 constexpr int UpdateSettings = 32833;
+constexpr int SpeedLimitSettings = 32839;
 // Main menu: "视图(&V)" and "帮助(&H)"
 constexpr int StatusBar = 59393;
 constexpr int About = 57664;

@@ -136,8 +136,8 @@ const Refusal Refusals[] = {
      "服务器、用户名和密码不能包含换行符或空字符"},
     {"NulInPassword", QStringLiteral("h"), "21", "u", QStringLiteral("p") + QChar(0),
      "服务器、用户名和密码不能包含换行符或空字符"},
-    {"UnsupportedScheme", QStringLiteral("sftp://h"), "22", "u", QStringLiteral("p"),
-     "不支持的地址类型,请使用 ftp:// 或 ftpes://"},
+    {"UnsupportedScheme", QStringLiteral("http://h"), "21", "u", QStringLiteral("p"),
+     "不支持的地址类型,请使用 ftp://、ftpes:// 或 sftp://"},
     {"BlankInServer", QStringLiteral("h h"), "21", "u", QStringLiteral("p"),
      "服务器地址中含有不允许的字符"},
 };

@@ -42,6 +42,7 @@ TEST_F(MainMenuTest, HoldsEveryPopupItemAndSeparatorInOrder)
         QStringLiteral("文件(&F)/搜索文件(&F)=32815"),
         QStringLiteral("设置(&S)/工作路径(&R)=32802"),
         QStringLiteral("设置(&S)/更新设置(&U)=32833"),
+        QStringLiteral("设置(&S)/限速设置(&L)=32839"),
         QStringLiteral("视图(&V)/状态栏(&S)=59393"),
         QStringLiteral("视图(&V)/皮肤/Windows 2000(&2)=205"),
         QStringLiteral("视图(&V)/皮肤/Office XP(&X)=206"),

@@ -96,7 +96,8 @@ TEST_F(UrlOpenerTest, HandedOverAddressOpensASecondTab)
     ASSERT_TRUE(handOverFromAnotherStart(socket, QStringLiteral("ftp://127.0.0.1:99999/")));
     QTest::qWait(300);
     EXPECT_EQ(view.sessionTabs()->count(), 2);
-    EXPECT_TRUE(view.logText().endsWith(QStringLiteral("不是有效的 ftp:// 或 ftpes:// 地址\r\n")));
+    EXPECT_TRUE(
+        view.logText().endsWith(QStringLiteral("不是有效的 ftp://、ftpes:// 或 sftp:// 地址\r\n")));
 }
 
 } // namespace

@@ -152,7 +152,7 @@ TEST_F(SessionControllerTest, MessagesForAnEmptyServerAndForDisconnectWithoutASe
 // A server text that cannot be connected to is refused before any session starts.
 TEST_F(SessionControllerTest, UnusableServerTextIsRefusedWithItsReason)
 {
-    for (const QString& host : {QStringLiteral("sftp://example.com"),
+    for (const QString& host : {QStringLiteral("http://example.com"),
                                 QStringLiteral("example.com:ftp"), QStringLiteral("ftp://a@b")}) {
         view.setHost(host);
         controller.OnConnect();
