@@ -1,16 +1,6 @@
-#include "platform/NamedMutex.h"
 #include "queue/FolderTransfer.h"
 #include "queue/QueueEntry.h"
-#include "queue/QueueScheduler.h"
-#include "queue/QueueStartHandler.h"
-#include "queue/SessionForAddress.h"
-#include "queue/StopAllTransfers.h"
-#include "queue/TransferEnvironment.h"
-#include "queue/TransferQueue.h"
-#include "queue/TransferSlots.h"
-#include "session/RemoteBrowserState.h"
-#include "session/SessionRegistry.h"
-#include "session/SessionThread.h"
+#include "queue/QueueRig.h"
 #include "support/SftpSandbox.h"
 
 #include <QDirIterator>
@@ -19,7 +9,7 @@
 namespace {
 
 // The queue against an SFTP session: the same rows, states and temporary names as for FTP.
-class SftpQueueTest : public SftpSandbox {
+class SftpQueueTest : public SftpSandbox, protected QueueRig {
 protected:
     void SetUp() override
     {
@@ -33,56 +23,24 @@ protected:
                     settings.write("[Transfer]\r\nRetries=0\r\nKeepTimes=1\r\n") > 0);
         SessionEnvironment env;
         env.registry = &registry;
-        env.remote = &remote;
+        env.remote = &browserState;
         env.engineLock = &engineLock;
         env.prompt = &prompt;
         env.networkTimeout = std::chrono::milliseconds(10000);
-        session = std::make_unique<SessionThread>(
-            LogonRecord{address, server.user(), server.port(), QString()}, env);
-        QObject::connect(session.get(), &SessionThread::loggedOn, &receiver,
-                         [this](int id) { registry.attachTab(id); });
-        session->start();
+        startSession(LogonRecord{address, server.user(), server.port(), QString()}, env);
         ASSERT_TRUE(QTest::qWaitFor([this] { return registry.tabCount() == 1; }, 20000));
-        handler = std::make_unique<QueueStartHandler>(environment());
-        scheduler = std::make_unique<QueueScheduler>(queue, [this](int row) {
-            QMetaObject::invokeMethod(
-                &receiver, [this, row] { handler->OnQueueStart(row); }, Qt::QueuedConnection);
-        });
-        scheduler->start();
+        startScheduler(environment());
     }
 
-    void TearDown() override
-    {
-        scheduler.reset();
-        QCoreApplication::processEvents();
-        handler.reset();
-        session.reset();
-    }
+    void TearDown() override { stopQueue(); }
 
     TransferEnvironment environment()
     {
-        TransferEnvironment env;
-        env.queue = &queue;
-        env.slots = &slots;
-        env.stopAll = &stopAll;
-        env.prompt = &prompt;
-        env.engineLock = &engineLock;
-        env.networkTimeout = std::chrono::milliseconds(10000);
+        TransferEnvironment env =
+            queueEnvironment(prompt, engineLock, std::chrono::milliseconds(10000));
         env.configPath = local.filePath(QStringLiteral("work/ftp.ini"));
-        env.log = [](const QString&) {};
-        env.saveQueue = [] {};
         env.currentRemoteFolder = [this] { return server.files(); };
-        env.refreshLocalPane = [] {};
-        env.refreshRemotePane = [] {};
-        env.openFile = [](const QString&) {};
         env.moveFolder = &FolderTransfer::MoveJob;
-        env.findSession = [this](const QString& text) { return SessionForAddress(registry, text); };
-        env.postToSession = [this](int id, int message, std::unique_ptr<MailPayload> payload) {
-            if (session->id() != id)
-                return false;
-            session->post(message, std::move(payload));
-            return true;
-        };
         return env;
     }
 
@@ -121,15 +79,6 @@ protected:
 
     const QString address = QStringLiteral("sftp://127.0.0.1");
     NamedMutex engineLock{QStringLiteral("mutex1"), local.path()};
-    SessionRegistry registry;
-    RemoteBrowserState remote;
-    TransferQueue queue;
-    TransferSlots slots;
-    StopAllTransfers stopAll;
-    QObject receiver;
-    std::unique_ptr<SessionThread> session;
-    std::unique_ptr<QueueStartHandler> handler;
-    std::unique_ptr<QueueScheduler> scheduler;
 };
 
 } // namespace

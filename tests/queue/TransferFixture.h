@@ -1,19 +1,9 @@
 #pragma once
 
 #include "ftp/CertificateJudge.h"
-#include "platform/NamedMutex.h"
 #include "queue/QueueEntry.h"
 #include "queue/QueueFile.h"
-#include "queue/QueueScheduler.h"
-#include "queue/QueueStartHandler.h"
-#include "queue/SessionForAddress.h"
-#include "queue/StopAllTransfers.h"
-#include "queue/TransferEnvironment.h"
-#include "queue/TransferQueue.h"
-#include "queue/TransferSlots.h"
-#include "session/RemoteBrowserState.h"
-#include "session/SessionRegistry.h"
-#include "session/SessionThread.h"
+#include "queue/QueueRig.h"
 #include "support/ScriptedPrompt.h"
 #include "support/TemporaryFolder.h"
 #include "support/VsftpdServer.h"
@@ -33,7 +23,7 @@
 
 // A throttled vsftpd with one logged-on session, a queue with its scheduler and start handler,
 // and ways to wait for a row's state: each transfer scenario is a few lines on top.
-class TransferFixture : public ::testing::Test {
+class TransferFixture : public ::testing::Test, protected QueueRig {
 protected:
     static constexpr qint64 serverRate = 512 * 1024;
     static constexpr int waitMs = 20000;
@@ -62,32 +52,19 @@ protected:
         // A failed entry ends "err" at once unless a test asks for retries.
         writeConfiguration("[Transfer]\r\nRetries=0\r\n");
         connectSession();
-        handler = std::make_unique<QueueStartHandler>(environment());
-        scheduler = std::make_unique<QueueScheduler>(queue, [this](int row) {
-            QMetaObject::invokeMethod(
-                &receiver, [this, row] { handler->OnQueueStart(row); }, Qt::QueuedConnection);
-        });
-        scheduler->start();
+        startScheduler(environment());
     }
 
     void TearDown() override
     {
-        scheduler.reset();
-        QCoreApplication::processEvents();
-        handler.reset();
-        session.reset();
+        stopQueue();
         server.stop();
     }
 
     TransferEnvironment environment()
     {
-        TransferEnvironment env;
-        env.queue = &queue;
-        env.slots = &slots;
-        env.stopAll = &stopAll;
-        env.prompt = &prompt;
-        env.engineLock = &engineLock;
-        env.networkTimeout = std::chrono::milliseconds(5000);
+        TransferEnvironment env =
+            queueEnvironment(prompt, engineLock, std::chrono::milliseconds(5000));
         env.configPath = configPath();
         env.log = [this](const QString& text) {
             std::lock_guard<std::mutex> hold(logMutex);
@@ -95,18 +72,6 @@ protected:
         };
         env.saveQueue = [this] { QueueFile(workPath(), engineLock).SaveQueue(queue); };
         env.currentRemoteFolder = [] { return QStringLiteral("/pub"); };
-        env.refreshLocalPane = [] {};
-        env.refreshRemotePane = [] {};
-        env.openFile = [](const QString&) {};
-        env.findSession = [this](const QString& address) {
-            return SessionForAddress(registry, address);
-        };
-        env.postToSession = [this](int id, int message, std::unique_ptr<MailPayload> payload) {
-            if (!session || session->id() != id)
-                return false;
-            session->post(message, std::move(payload));
-            return true;
-        };
         return env;
     }
 
@@ -117,18 +82,14 @@ protected:
             registry.remove(session->id());
         SessionEnvironment env;
         env.registry = &registry;
-        env.remote = &remote;
+        env.remote = &browserState;
         env.engineLock = &engineLock;
         env.prompt = &prompt;
         env.networkTimeout = std::chrono::milliseconds(5000);
         env.certificateJudge = judge;
-        session =
-            std::make_unique<SessionThread>(LogonRecord{server.host(), QStringLiteral("anonymous"),
-                                                        serverPort, QStringLiteral("guest")},
-                                            env);
-        QObject::connect(session.get(), &SessionThread::loggedOn, &receiver,
-                         [this](int id) { registry.attachTab(id); });
-        session->start();
+        startSession(LogonRecord{server.host(), QStringLiteral("anonymous"), serverPort,
+                                 QStringLiteral("guest")},
+                     env);
         ASSERT_TRUE(waitUntil([this] { return registry.tabCount() == 1; }));
     }
 
@@ -234,17 +195,8 @@ protected:
     QString localRoot;
     quint16 serverPort = 0;
     NamedMutex engineLock{QStringLiteral("mutex1"), local.path()};
-    SessionRegistry registry;
-    RemoteBrowserState remote;
     ScriptedPrompt prompt;
     std::shared_ptr<CertificateJudge> judge; // the session's, handed to its workers
-    TransferQueue queue;
-    TransferSlots slots;
-    StopAllTransfers stopAll;
-    QObject receiver;
-    std::unique_ptr<SessionThread> session;
-    std::unique_ptr<QueueStartHandler> handler;
-    std::unique_ptr<QueueScheduler> scheduler;
-    mutable std::mutex logMutex; // guards logLines
+    mutable std::mutex logMutex;             // guards logLines
     QStringList logLines;
 };

@@ -414,7 +414,7 @@ TEST_F(TransferTest, NamesOfAMixedFolderArriveUnderTheNamesShown)
     const QStringList names{QStringLiteral("资料.txt"), QStringLiteral("notes ")};
     for (const QString& name : names)
         makeFile(remoteFile(name), smallFile);
-    remote.setPathBoxText(QStringLiteral("/pub"));
+    browserState.setPathBoxText(QStringLiteral("/pub"));
     session->post(QM_NAVIGATE);
     auto listed = std::make_shared<Mailbox>();
     session->post(QM_LOGON_REQUEST, std::make_unique<LogonRequest>(listed));
