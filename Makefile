@@ -43,6 +43,7 @@ bench: build
 	bash bench/queue-list.sh $(BUILD)
 	bash bench/queue-transfers.sh $(BUILD)
 	bash bench/folder-transfer.sh $(BUILD)
+	bash bench/wan-folder.sh $(BUILD)
 	bash bench/tls-transfer.sh $(BUILD)
 
 fuzz:

@@ -75,8 +75,9 @@ int main(int argc, char** argv)
     moveFile.setTargetsChecked(true);
     FolderTransfer folder(
         connection,
-        [&moveFile](bool fetch, const QString& remotePath, const QString& localPath) {
-            return moveFile(fetch, remotePath, localPath);
+        [&moveFile](bool fetch, const QString& remotePath, const QString& localPath,
+                    std::optional<quint64> listedSize) {
+            return moveFile(fetch, remotePath, localPath, listedSize);
         },
         [] { return false; }, log);
     bool complete = false;

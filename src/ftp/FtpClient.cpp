@@ -65,6 +65,7 @@ bool FtpClient::Logon(const LogonInfo& info)
     port = info.port;
     user = info.user;
     password = info.password;
+    machineListingRefused_ = false;
     return logon_.run(info);
 }
 
@@ -90,6 +91,35 @@ QString FtpClient::QuerySize(const QString& name)
 bool FtpClient::List(const QString& argument)
 {
     return listing_.receive(QStringLiteral("LIST ") + argument);
+}
+
+bool FtpClient::Rename(const QString& from, const QString& to)
+{
+    if (!SendCommand(QStringLiteral("RNFR ") + from) ||
+        !SendCommand(QStringLiteral("RNTO ") + to) || !ReadReply())
+        return false;
+    const bool sourceTaken = replyClass == 3;
+    const QString sourceReply = replyLine;
+    if (!ReadReply())
+        return false;
+    if (!sourceTaken)
+        replyLine = sourceReply;
+    return sourceTaken && replyClass == 2;
+}
+
+bool FtpClient::ListFolder(const QString& folder)
+{
+    if (!features().has(QStringLiteral("MLST")) || machineListingRefused_)
+        return List(folder);
+    if (listing_.receive(folder.isEmpty() ? QStringLiteral("MLSD")
+                                          : QStringLiteral("MLSD ") + folder))
+        return true;
+    if (!isConnected() || (replyClass != 4 && replyClass != 5))
+        return false;
+    // 500, 502 and 504: the command itself is unknown, whatever the folder.
+    const int code = replyLine.left(3).toInt();
+    machineListingRefused_ = code == 500 || code == 502 || code == 504;
+    return List(folder);
 }
 
 bool FtpClient::NextListLine(qsizetype& position)

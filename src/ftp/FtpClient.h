@@ -39,12 +39,23 @@ public:
     bool ReadLine();
     bool ReadReply();
     bool Command(const QString& text);
+    // RNFR and RNTO sent together, answered in one round trip: after a refused RNFR the server
+    // refuses the RNTO too (503), so a half never renames anything. True when renamed;
+    // otherwise replyLine holds the first refusal.
+    bool Rename(const QString& from, const QString& to);
     bool Logon(const LogonInfo& info);
     QString QueryPwd();
     QString QuerySize(const QString& name);
 
     bool List(const QString& argument);
+    // The entries of a folder: a machine listing (MLSD, exact sizes and UTC times) where the
+    // server announced one, else LIST; a refused MLSD is followed by LIST at once, and one the
+    // server does not know is not sent again on this connection. The lines read as List's do.
+    bool ListFolder(const QString& folder);
     bool NextListLine(qsizetype& position);
+    // The next TransferFile takes this as the server's size of the file (from an exact listing)
+    // and asks no SIZE. The checks that the file is whole still hold against it.
+    void setKnownRemoteSize(std::optional<quint64> size) { transfers_.setKnownSize(size); }
     // Moves one file: a download continues the local file from its size (REST), an upload
     // appends to the remote file from the size the server reports (APPE). The result is
     //  - true and abortRequested still 0: the file is complete. The server's closing reply to
@@ -165,4 +176,5 @@ private:
     LogonSequence logon_{*this, control_, tls_};
     ListingReceiver listing_{*this, control_, opener_};
     TransferRoutine transfers_;
+    bool machineListingRefused_ = false; // the server does not know MLSD after all
 };

@@ -9,6 +9,8 @@
 
 #include <QFile>
 
+#include <utility>
+
 namespace {
 
 using enginetext::errorText;
@@ -38,7 +40,9 @@ TransferRoutine::TransferRoutine(FtpClient& client, ControlChannel& control,
 bool TransferRoutine::transfer(const QString& remote, const QString& local, bool passive,
                                bool download)
 {
+    const std::optional<quint64> known = std::exchange(knownSize_, std::nullopt);
     return opener_.runAttempts(passive, [&](bool passiveAttempt) {
+        remoteSize_ = known;
         return transferOnce(remote, local, passiveAttempt, download);
     });
 }
@@ -52,7 +56,7 @@ bool TransferRoutine::transferOnce(const QString& remote, const QString& local, 
     digest_.reset();
     // Binary mode first: several servers answer SIZE only in binary mode, and without the size
     // neither a resume nor a completeness check is possible.
-    if (!control_.enterBinaryMode() || !askSize(remote, remoteSize_))
+    if (!control_.enterBinaryMode() || (!remoteSize_ && !askSize(remote, remoteSize_)))
         return false;
     client_.remoteSizeText = QString::number(remoteSize_.value_or(0));
     if (!measure(local, download))
@@ -153,8 +157,12 @@ bool TransferRoutine::uploadFrom(const QString& remote, const QString& local, Da
     if (!control_.sendCommand(QStringLiteral("APPE ") + remote))
         return false;
     beginDigest(local, start);
-    const TransferPhase phase =
-        runDataPhase(file, channel, [&] { return loop_.send(file, channel, start, length); });
+    // A passive connection is already open: the data follows the command at once instead of
+    // after the server's mark, which spares a round trip per file. A refusal still ends the
+    // transfer, read while the data waits or after it.
+    const bool sendAtOnce = channel.passive && !control_.dataProtected();
+    const TransferPhase phase = runDataPhase(
+        file, channel, [&] { return loop_.send(file, channel, start, length); }, sendAtOnce);
     if (phase != TransferPhase::Done)
         return phase == TransferPhase::Aborted;
     if (!uploadIsWhole(remote, length))
@@ -166,9 +174,10 @@ bool TransferRoutine::uploadFrom(const QString& remote, const QString& local, Da
 // From the server's connection to its closing reply, with the bytes moved in between. An
 // interrupted transfer is settled here.
 TransferPhase TransferRoutine::runDataPhase(QFile& file, DataChannel& channel,
-                                            const std::function<TransferPhase()>& moveBytes)
+                                            const std::function<TransferPhase()>& moveBytes,
+                                            bool connected)
 {
-    TransferPhase phase = opener_.awaitConnection(channel);
+    TransferPhase phase = connected ? TransferPhase::Done : opener_.awaitConnection(channel);
     if (phase == TransferPhase::Done)
         phase = opener_.secure(channel);
     if (phase == TransferPhase::Done)

@@ -26,6 +26,8 @@ public:
                     Prompt* prompt);
 
     bool transfer(const QString& remote, const QString& local, bool passive, bool download);
+    // The next transfer takes this as the server's size instead of asking SIZE.
+    void setKnownSize(std::optional<quint64> size) { knownSize_ = size; }
 
     void setSpeedLimits(std::shared_ptr<SpeedLimits> limits)
     {
@@ -44,8 +46,10 @@ private:
     bool downloadInto(const QString& remote, const QString& local, DataChannel& channel);
     bool requestDownload(const QString& remote, quint64 start);
     bool uploadFrom(const QString& remote, const QString& local, DataChannel& channel);
+    // connected: the data may move without waiting for the server's mark.
     TransferPhase runDataPhase(QFile& file, DataChannel& channel,
-                               const std::function<TransferPhase()>& moveBytes);
+                               const std::function<TransferPhase()>& moveBytes,
+                               bool connected = false);
     TransferPhase closeDataPhase(TransferPhase phase, DataChannel& channel);
     TransferPhase awaitClosingReply(DataChannel& channel);
     void endInterrupted(DataChannel& channel);
@@ -62,6 +66,7 @@ private:
     TransferLoop loop_;
     // The size the server reported for the running transfer, if it answered SIZE.
     std::optional<quint64> remoteSize_;
+    std::optional<quint64> knownSize_; // for the next transfer only
     std::optional<StreamHash::Algorithm> digestAlgorithm_;
     std::optional<StreamHash> digest_; // of the running transfer's local file
     QString digestHex_;                // of the last complete transfer's local file

@@ -1,6 +1,7 @@
 #include "listing/CListItem.h"
 
 #include "listing/FormatSize.h"
+#include "listing/MlsdFacts.h"
 
 #include <algorithm>
 #include <array>
@@ -526,6 +527,8 @@ bool CListItem::Parse(const QString& line)
     const QStringView text = withoutLineEnd(line);
     if (text.isEmpty())
         return false;
+    if (MlsdFacts::LooksLikeFacts(text))
+        return MlsdFacts::Read(text, *this);
     const QChar type = text.front();
     if (type == u'-' || type == u'd' || type == u'D' || type == u'l')
         return ParseUnix(text);
@@ -556,6 +559,7 @@ bool CListItem::ParseUnix(QStringView text)
     name = entryName.toString();
     bytes = isFolder ? 0 : found.bytes;
     size = isFolder ? QString() : FormatSize(bytes);
+    exactSize = !isFolder && !isLink;
     return true;
 }
 
@@ -589,5 +593,6 @@ bool CListItem::ParseDos(QStringView text)
     name = entryName.toString();
     bytes = count;
     size = folder ? QString() : FormatSize(count);
+    exactSize = !folder;
     return true;
 }

@@ -4,7 +4,8 @@
 #include <QStringView>
 #include <QtGlobal>
 
-// One entry of a LIST reply. Parse reads the two layouts servers print: Unix style, as ls -l
+// One entry of a LIST reply, or of a machine listing (MLSD, read by MlsdFacts). Parse reads the two
+// layouts servers print: Unix style, as ls -l
 // ("drwxr-xr-x 2 ftp ftp 4096 Mar 05 14:22 pub"), and DOS style, as IIS and dir
 // ("03-05-14  02:22PM       <DIR>          docs", "2010-03-14  08:15  1,234,567 big.bin").
 // Both are read field by field, so the widths of the link count, owner, group and size columns
@@ -39,6 +40,9 @@ public:
     // FormatSize of bytes; empty for a folder.
     QString size;
     quint64 bytes = 0;
+    // bytes is the file's length as the server stores it: a machine listing's size fact, or a
+    // LIST line's byte count; not a link's, which gives the length of the link.
+    bool exactSize = false;
 
 private:
     bool ParseUnix(QStringView text);

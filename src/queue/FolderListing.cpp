@@ -28,7 +28,7 @@ FolderListing FolderListing::Read(RemoteFileSystem& client, const QString& folde
 bool FolderListing::list(RemoteFileSystem& client, const QString& folder)
 {
     for (int attempt = 0; attempt < listAttempts; ++attempt) {
-        bool listed = client.List(folder);
+        bool listed = client.ListFolder(folder);
         if (client.replyClass() == 1)
             listed = client.Command(QString()) && listed;
         if (listed)

@@ -1,8 +1,10 @@
 #include "queue/FolderTransfer.h"
 
+#include "queue/FileLanes.h"
 #include "queue/FolderListing.h"
 #include "queue/FolderProbe.h"
 #include "queue/TransferJob.h"
+#include "queue/TransferOneFile.h"
 #include "session/RemoteFileSystem.h"
 #include "session/RemoteNameEncodings.h"
 
@@ -124,11 +126,12 @@ bool FolderTransfer::stopNow()
 
 bool FolderTransfer::MoveJob(RemoteFileSystem& client, const TransferJob& job, FileMover moveFile,
                              StopTest stopRequested, std::function<void(const QString&)> log,
-                             std::shared_ptr<RemoteNameEncodings> encodings)
+                             std::shared_ptr<RemoteNameEncodings> encodings, FileLanes* lanes)
 {
     FolderTransfer walk(client, std::move(moveFile), std::move(stopRequested), std::move(log),
                         std::move(encodings));
     walk.setReplaceExisting(job.replace != 0);
+    walk.setLanes(lanes);
     if (job.download) {
         walk.RemoteFolderSize(job.remotePath);
         return walk.DownloadFolder(job.remotePath, job.localPath);
@@ -151,12 +154,28 @@ void FolderTransfer::RemoteFolderSize(const QString& remoteFolder)
 bool FolderTransfer::UploadFolder(const QString& remoteFolder, const QString& localFolder)
 {
     QStringList ancestors{canonicalOf(localFolder)};
-    return uploadTree(remoteFolder, localFolder, ancestors);
+    const bool walked = uploadTree(remoteFolder, localFolder, ancestors);
+    return lanes_ ? lanes_->finish() && walked : walked;
 }
 
 bool FolderTransfer::DownloadFolder(const QString& remoteFolder, const QString& localFolder)
 {
-    return downloadTree(remoteFolder, localFolder, 0);
+    const bool walked = downloadTree(remoteFolder, localFolder, 0);
+    return lanes_ ? lanes_->finish() && walked : walked;
+}
+
+// With lanes the file is only handed over: its result counts when the lanes finish.
+bool FolderTransfer::sendFile(bool download, const QString& remote, const QString& local,
+                              quint64 bytes, std::optional<quint64> listedSize)
+{
+    if (lanes_) {
+        lanes_->send({download, remote, local, bytes, listedSize});
+        return true;
+    }
+    const bool moved = moveFile_(download, remote, local, listedSize);
+    if (!stopNow())
+        client_.folderDoneBytes() += bytes;
+    return moved;
 }
 
 // A link back to a folder the walk is already inside would lead round in a circle; every other
@@ -258,14 +277,22 @@ bool FolderTransfer::uploadFiles(const QString& remote, const QString& local,
     const bool moveAll = folderIsNew || replaceExisting_;
     if (!moveAll && !content.files.isEmpty())
         listed = remoteNames(remote, listingComplete);
+    // Where the folder is new, or was listed in full, its parts are known too.
+    const bool partsKnown = folderIsNew || (!moveAll && listingComplete);
     bool complete = true;
     for (const LocalFolder::File& file : content.files) {
         const QString target = withSlash(remote) + file.name;
+        const QString part = TransferOneFile::temporaryName(file.name);
+        const bool partAbsent =
+            partsKnown && !listed.contains(part) && (folderIsNew || !part.startsWith(u'.'));
         if (moveAll || !existsRemotely(target, file.name, listed, listingComplete))
-            complete = moveFile_(false, target, withSlash(local) + file.name) && complete;
+            complete = sendFile(false, target, withSlash(local) + file.name, file.bytes,
+                                partAbsent ? std::optional<quint64>(0) : std::nullopt) &&
+                       complete;
+        else
+            client_.folderDoneBytes() += file.bytes;
         if (stopNow())
             return false;
-        client_.folderDoneBytes() += file.bytes;
     }
     return complete;
 }
@@ -339,11 +366,14 @@ bool FolderTransfer::downloadFiles(const QString& remote, const QString& local,
             continue;
         const QString source = withSlash(remote) + entry.name;
         const QString target = withSlash(local) + entry.name;
+        const quint64 bytes = FolderListing::FileSize(client_, source, entry, *encodings_);
+        const auto listed = entry.exactSize ? std::optional<quint64>(entry.bytes) : std::nullopt;
         if (replaceExisting_ || !QFileInfo::exists(target))
-            complete = moveFile_(true, source, target) && complete;
+            complete = sendFile(true, source, target, bytes, listed) && complete;
+        else
+            client_.folderDoneBytes() += bytes;
         if (stopNow())
             return false;
-        client_.folderDoneBytes() += FolderListing::FileSize(client_, source, entry, *encodings_);
     }
     return complete;
 }

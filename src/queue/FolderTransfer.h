@@ -9,7 +9,9 @@
 
 #include <functional>
 #include <memory>
+#include <optional>
 
+class FileLanes;
 class RemoteFileSystem;
 class FolderProbe;
 class RemoteNameEncodings;
@@ -28,8 +30,11 @@ struct TransferJob;
 class FolderTransfer {
 public:
     // Moves one file through the ".td" routine (TransferOneFile); false when the transfer failed.
+    // listedSize, from the folder's listing where it tells: a download's exact size; for an
+    // upload 0 when no temporary part of the file is on the server.
     using FileMover =
-        std::function<bool(bool download, const QString& remotePath, const QString& localPath)>;
+        std::function<bool(bool download, const QString& remotePath, const QString& localPath,
+                           std::optional<quint64> listedSize)>;
     // Tested after every file: true once the transfer is to stop (pause, stop, clear).
     using StopTest = std::function<bool()>;
     // encodings: the encodings the session's folders were listed in, shared so that names go
@@ -50,10 +55,14 @@ public:
     // replacing the old one once it is complete, instead of being left alone.
     void setReplaceExisting(bool replace) { replaceExisting_ = replace; }
 
+    // Files go to the lanes instead of moveFile; the walks then end when the lanes have
+    // finished.
+    void setLanes(FileLanes* lanes) { lanes_ = lanes; }
+
     // A folder entry as the queue runs it: its tree measured, then walked.
     static bool MoveJob(RemoteFileSystem& client, const TransferJob& job, FileMover moveFile,
                         StopTest stopRequested, std::function<void(const QString&)> log,
-                        std::shared_ptr<RemoteNameEncodings> encodings);
+                        std::shared_ptr<RemoteNameEncodings> encodings, FileLanes* lanes);
 
     void LocalFolderSize(const QString& localFolder);   // adds to client.folderTotalBytes()
     void RemoteFolderSize(const QString& remoteFolder); // adds to client.folderTotalBytes()
@@ -69,6 +78,8 @@ private:
     class PendingFolders;
 
     bool stopNow();
+    bool sendFile(bool download, const QString& remote, const QString& local, quint64 bytes,
+                  std::optional<quint64> listedSize = std::nullopt);
     void measureLocal(const QString& folder, QStringList& ancestors);
     void measureRemote(const QString& folder, int depth);
     bool uploadTree(const QString& remote, const QString& local, QStringList& ancestors);
@@ -94,4 +105,5 @@ private:
     qsizetype entryLimit_ = DefaultEntryLimit;
     qsizetype heldNames_ = 0; // sub-folder names kept for a later visit, all levels together
     bool replaceExisting_ = false;
+    FileLanes* lanes_ = nullptr;
 };

@@ -3,6 +3,9 @@
 #include <atomic>
 #include <memory>
 #include <mutex>
+#include <vector>
+
+#include <QtGlobal>
 
 class RemoteFileSystem;
 class TransferSlots;
@@ -26,6 +29,10 @@ public:
     bool stopRequested() const { return stopRequested_.load(); }
     // The worker's engine, reachable by requestStop from then on.
     void attachClient(std::shared_ptr<RemoteFileSystem> client);
+    // An extra connection of a folder entry: stopped together with the worker's own.
+    void attachHelper(std::shared_ptr<RemoteFileSystem> client);
+    // The bytes the extra connections have moved of the files they are moving right now.
+    quint64 helperBytesInFlight();
 
     // The result of the latest engine transfer of this transfer, read by the monitor once the
     // worker has finished.
@@ -37,6 +44,7 @@ private:
     TransferSlots& slots_;
     std::atomic<bool> slotReturned_{false};
     std::atomic<bool> stopRequested_{false};
-    std::mutex clientMutex_; // guards client_
+    std::mutex clientMutex_; // guards client_ and helpers_
     std::shared_ptr<RemoteFileSystem> client_;
+    std::vector<std::weak_ptr<RemoteFileSystem>> helpers_;
 };

@@ -5,7 +5,9 @@
 #include <chrono>
 #include <functional>
 #include <memory>
+#include <optional>
 
+class FileLanes;
 class RemoteFileSystem;
 class RemoteNameEncodings;
 class NamedMutex;
@@ -23,13 +25,14 @@ struct TransferJob;
 struct TransferEnvironment {
     // Moves one file of a folder job; false when it failed.
     using FileMover =
-        std::function<bool(bool download, const QString& remotePath, const QString& localPath)>;
-    // Walks a folder job (measure, then move each file with moveFile, testing stopRequested
-    // after every file); false when a file failed.
-    using FolderMover = std::function<bool(RemoteFileSystem& client, const TransferJob& job,
-                                           FileMover moveFile, std::function<bool()> stopRequested,
-                                           std::function<void(const QString&)> log,
-                                           std::shared_ptr<RemoteNameEncodings> encodings)>;
+        std::function<bool(bool download, const QString& remotePath, const QString& localPath,
+                           std::optional<quint64> listedSize)>;
+    // Walks a folder job (measure, then move each file with moveFile, or over the lanes when
+    // given, testing stopRequested after every file); false when a file failed.
+    using FolderMover = std::function<bool(
+        RemoteFileSystem& client, const TransferJob& job, FileMover moveFile,
+        std::function<bool()> stopRequested, std::function<void(const QString&)> log,
+        std::shared_ptr<RemoteNameEncodings> encodings, FileLanes* lanes)>;
 
     TransferQueue* queue = nullptr;
     TransferSlots* slots = nullptr;

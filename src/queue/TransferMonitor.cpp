@@ -189,7 +189,9 @@ void TransferMonitor::watch()
             interrupt(index);
             return;
         }
-        if (const auto texts = progress_.step(EngineCounters::of(*client_), clock_.elapsed())) {
+        EngineCounters counters = EngineCounters::of(*client_);
+        counters.folderDoneBytes += context_->helperBytesInFlight();
+        if (const auto texts = progress_.step(counters, clock_.elapsed())) {
             QList<QPair<TransferQueue::Column, QString>> columns{
                 {TransferQueue::ElapsedColumn, texts->elapsed},
                 {TransferQueue::RemainingColumn, texts->remaining}};

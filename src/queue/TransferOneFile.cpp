@@ -43,16 +43,23 @@ QString TransferOneFile::temporaryName(const QString& path)
     return path + QStringLiteral(".td");
 }
 
-bool TransferOneFile::operator()(bool download, const QString& remotePath, const QString& localPath)
+bool TransferOneFile::operator()(bool download, const QString& remotePath, const QString& localPath,
+                                 std::optional<quint64> listedSize)
 {
     // A blank at either end is part of the name: "notes " is another file than "notes".
     const QString& remote = remotePath;
     const QString& local = localPath;
     if (stopRequested_())
         return false;
+    // For an upload the walk may know from the folder's listing that no part is there yet.
+    absentPart_ =
+        !download && listedSize == quint64(0) ? TransferOneFile::temporaryName(remote) : QString();
     const QString part = partFor(download, download ? local : remote);
     if (part.isEmpty())
         return false;
+    // A new part on the server has nothing to continue: its size needs no asking.
+    if (!download)
+        listedSize = absentPart_ == part ? std::optional<quint64>(0) : std::nullopt;
     const QString remoteFile = download ? remote : part;
     const QString localFile = download ? part : local;
     if (!download && std::exchange(renameInDoubt_, QString()) == remote) {
@@ -64,6 +71,7 @@ bool TransferOneFile::operator()(bool download, const QString& remotePath, const
     }
     digestMismatch_ = false;
     digests_.prepare();
+    client_.setKnownRemoteSize(listedSize);
     const bool ended = client_.TransferFile(remote_.encodings().onWire(client_, remoteFile),
                                             localFile, false, download, configPath_);
     if (stopRequested_())
@@ -150,11 +158,15 @@ bool TransferOneFile::partNameTaken(bool download, const QString& path)
         const QFileInfo local(path);
         return local.exists() || local.isSymLink();
     }
+    if (path == absentPart_)
+        return false;
     client_.QuerySize(remote_.encodings().onWire(client_, path));
     if (client_.replyLine().startsWith(QLatin1String("213")))
         return true;
-    if (client_.replyLine().startsWith(QLatin1String("550")))
+    if (client_.replyLine().startsWith(QLatin1String("550"))) {
+        absentPart_ = path;
         return false;
+    }
     return remote_.ProbeRemote(path) > 0;
 }
 

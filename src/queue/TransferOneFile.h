@@ -8,6 +8,7 @@
 
 #include <functional>
 #include <memory>
+#include <optional>
 
 class RemoteFileSystem;
 class PartRecord;
@@ -33,7 +34,11 @@ public:
     // interrupted file is not complete; a failed one is also logged with "err.....". The temporary
     // file stays in both cases. One object serves all attempts at a file, so that a retry knows
     // when the previous attempt lost the answer to its rename.
-    bool operator()(bool download, const QString& remotePath, const QString& localPath);
+    // listedSize, from the folder's listing: a download's exact size, which spares the SIZE
+    // command (the checks that the file is whole hold against it); for an upload 0 says that
+    // no temporary part is on the server, which spares asking for one.
+    bool operator()(bool download, const QString& remotePath, const QString& localPath,
+                    std::optional<quint64> listedSize = std::nullopt);
 
     // The folder walks move only files whose target they found missing: the final rename then
     // does not ask the server about the target once more.
@@ -74,6 +79,7 @@ private:
     bool replaceAgreed_ = false;
     std::shared_ptr<PartRecord> parts_;
     QString renameInDoubt_; // the remote file whose rename lost its answer
+    QString absentPart_;    // the upload part the server just said it does not have
     const TransferSettings settings_;
     DigestCheck digests_;
     ModificationTimes times_;

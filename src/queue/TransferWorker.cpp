@@ -4,11 +4,14 @@
 #include "ftp/FtpClient.h"
 #include "ftp/SpeedLimits.h"
 #include "platform/Prompt.h"
+#include "queue/FileLanes.h"
+#include "queue/LaneConnection.h"
 #include "queue/StopAllTransfers.h"
 #include "queue/TransferContext.h"
 #include "queue/TransferJob.h"
 #include "queue/TransferMessages.h"
 #include "queue/TransferOneFile.h"
+#include "queue/TransferSlots.h"
 #include "session/RemoteBrowserState.h"
 #include "session/RemoteFileSystem.h"
 #include "session/RemoteNameEncodings.h"
@@ -25,6 +28,8 @@ using std::chrono::steady_clock;
 constexpr milliseconds mailWait{100};
 // How often a retry's wait looks for a pause or a removal of its entry.
 constexpr milliseconds stopPollInterval{50};
+// The extra connections of one folder entry: the queue's other slots at the most.
+constexpr int maxLanes = TransferSlots::InitialCount;
 
 QString overwriteQuestion(const QString& path)
 {
@@ -67,21 +72,35 @@ void TransferWorker::useEngine(RemoteProtocol protocol)
 {
     if (client_ && client_->protocol() == protocol)
         return;
-    client_ = RemoteFileSystem::create(protocol, env_.prompt);
-    client_->setTimeout(env_.networkTimeout);
+    client_ = newEngine(protocol);
     client_->workerFinished() = 0;
     const TransferSettings settings = ReadTransferSettings(env_.configPath);
-    client_->setDataMode(settings.dataMode);
     // An edit of ftp.ini reaches the running transfers too, from their next slice on.
     if (env_.speedLimits)
         env_.speedLimits->apply(settings.downloadLimit, settings.uploadLimit);
-    if (FtpClient* ftp = client_->ftp()) {
+    context_->attachClient(client_);
+}
+
+// An engine set up as the worker's: for the worker itself and for the lanes of a folder entry,
+// which also get the session's certificate and host-key decisions.
+std::shared_ptr<RemoteFileSystem> TransferWorker::newEngine(RemoteProtocol protocol) const
+{
+    std::shared_ptr<RemoteFileSystem> engine = RemoteFileSystem::create(protocol, env_.prompt);
+    engine->setTimeout(env_.networkTimeout);
+    engine->setDataMode(ReadTransferSettings(env_.configPath).dataMode);
+    if (FtpClient* ftp = engine->ftp()) {
         ftp->setLogSink(env_.log);
         ftp->setSpeedLimits(env_.speedLimits);
+        ftp->setCertificateJudge(judge_);
     }
-    if (SftpClient* sftp = client_->sftp())
+    if (SftpClient* sftp = engine->sftp()) {
         sftp->setSpeedLimits(env_.speedLimits);
-    context_->attachClient(client_);
+        if (hostKeys_) {
+            sftp->setHostKeys(hostKeys_);
+            sftp->setPassphrases(passphrases_);
+        }
+    }
+    return engine;
 }
 
 // A session that has gone never answers the logon request: after the network time-out the
@@ -110,12 +129,15 @@ bool TransferWorker::handle(Mail& mail)
         if (auto* logon = dynamic_cast<LogonPayload*>(mail.payload.get());
             logon && !logonArrived_) {
             encodings_ = logon->encodings;
+            judge_ = logon->judge;
+            hostKeys_ = logon->hostKeys;
+            passphrases_ = logon->passphrases;
             useEngine(logon->record.logonInfo().protocol);
             if (FtpClient* ftp = client_->ftp())
-                ftp->setCertificateJudge(logon->judge);
-            if (SftpClient* sftp = client_->sftp(); sftp && logon->hostKeys) {
-                sftp->setHostKeys(logon->hostKeys);
-                sftp->setPassphrases(logon->passphrases);
+                ftp->setCertificateJudge(judge_);
+            if (SftpClient* sftp = client_->sftp(); sftp && hostKeys_) {
+                sftp->setHostKeys(hostKeys_);
+                sftp->setPassphrases(passphrases_);
             }
             logOn(logon->record);
         }
@@ -209,12 +231,37 @@ bool TransferWorker::move(const TransferJob& job, TransferOneFile& moveFile)
         env_.log(QStringLiteral("err\r\n"));
         return false;
     }
-    return env_.moveFolder(
-        *client_, job,
-        [&moveFile](bool download, const QString& remotePath, const QString& localPath) {
-            return moveFile(download, remotePath, localPath);
-        },
-        stopRequested, env_.log, encodings_);
+    auto moveHere = [&moveFile](bool download, const QString& remotePath, const QString& localPath,
+                                std::optional<quint64> listedSize) {
+        return moveFile(download, remotePath, localPath, listedSize);
+    };
+    FileLanes lanes(moveHere, stopRequested, client_->folderDoneBytes());
+    openLanes(lanes, job);
+    return env_.moveFolder(*client_, job, moveHere, stopRequested, env_.log, encodings_, &lanes);
+}
+
+// One more connection for every transfer slot that is free now; each gives its slot back when
+// its lane ends.
+void TransferWorker::openLanes(FileLanes& lanes, const TransferJob& job)
+{
+    if (!logon_ || !env_.slots)
+        return;
+    for (int lane = 0; lane < maxLanes && env_.slots->tryTake(); ++lane) {
+        lanes.addLane(
+            [this, job] {
+                auto connection = std::make_shared<LaneConnection>(
+                    env_, context_, newEngine(logon_->logonInfo().protocol), encodings_);
+                if (!connection->logOn(*logon_))
+                    return FileLanes::FileMover();
+                connection->prepare(job);
+                return FileLanes::FileMover([connection](bool download, const QString& remote,
+                                                         const QString& local,
+                                                         std::optional<quint64> listedSize) {
+                    return connection->move(download, remote, local, listedSize);
+                });
+            },
+            [slots = env_.slots] { slots->giveBack(); });
+    }
 }
 
 // Each retry resumes from the temporary file. A folder is not walked again: its files that

@@ -11,7 +11,11 @@
 #include <optional>
 #include <thread>
 
+class CertificateJudge;
+class FileLanes;
 class RemoteFileSystem;
+class SftpHostKeys;
+class SftpPassphrases;
 class RemoteNameEncodings;
 class RemoteOperations;
 class TransferContext;
@@ -46,6 +50,8 @@ private:
     void carryOut(const TransferJob& job);
     bool overwriteAllowed(TransferJob& job, RemoteOperations& remote);
     bool move(const TransferJob& job, TransferOneFile& moveFile);
+    void openLanes(FileLanes& lanes, const TransferJob& job);
+    std::shared_ptr<RemoteFileSystem> newEngine(RemoteProtocol protocol) const;
     bool moveWithRetries(const TransferJob& job, RemoteOperations& remote,
                          const QString& remoteFolder);
     bool failedOnTheNetwork() const;
@@ -62,7 +68,11 @@ private:
     std::shared_ptr<RemoteFileSystem> client_; // replaced only on the worker's thread
     bool engineReportPending_ = false;
     bool logonArrived_ = false;
-    std::optional<LogonRecord> logon_; // kept for the retries' new connections
+    std::optional<LogonRecord> logon_; // kept for the retries' and the lanes' new connections
+    // The session's decisions, lent to every connection of the entry.
+    std::shared_ptr<CertificateJudge> judge_;
+    std::shared_ptr<SftpHostKeys> hostKeys_;
+    std::shared_ptr<SftpPassphrases> passphrases_;
     // The encodings the session's folders were listed in; a record of its own until the logon
     // brings the session's.
     std::shared_ptr<RemoteNameEncodings> encodings_;

@@ -22,11 +22,20 @@ public:
     DataConnectionMode dataMode() const override { return client_.dataMode(); }
 
     bool Command(const QString& text) override { return client_.Command(text); }
+    bool Rename(const QString& from, const QString& to) override
+    {
+        return client_.Rename(from, to);
+    }
     bool offers(const QString& command) const override { return client_.features().has(command); }
     bool ReadReply() override { return client_.ReadReply(); }
     QString QueryPwd() override { return client_.QueryPwd(); }
     QString QuerySize(const QString& name) override { return client_.QuerySize(name); }
     bool List(const QString& argument) override { return client_.List(argument); }
+    bool ListFolder(const QString& folder) override { return client_.ListFolder(folder); }
+    void setKnownRemoteSize(std::optional<quint64> size) override
+    {
+        client_.setKnownRemoteSize(size);
+    }
     bool NextListLine(qsizetype& position) override { return client_.NextListLine(position); }
     bool TransferFile(const QString& remote, const QString& local, bool passive, bool download,
                       const QString& extra) override

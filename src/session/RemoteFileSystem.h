@@ -10,6 +10,7 @@
 #include <atomic>
 #include <chrono>
 #include <memory>
+#include <optional>
 
 class FtpClient;
 class Prompt;
@@ -54,15 +55,27 @@ public:
     virtual DataConnectionMode dataMode() const { return DataConnectionMode::Automatic; }
 
     virtual bool Command(const QString& text) = 0;
+    // RNFR and RNTO with names as they go on the wire. True when renamed; otherwise replyLine
+    // holds the refusal of whichever half refused first.
+    virtual bool Rename(const QString& from, const QString& to)
+    {
+        return Command(QStringLiteral("RNFR ") + from) && Command(QStringLiteral("RNTO ") + to);
+    }
     // Whether the server takes a command beyond the common ones (MFMT, ...).
     virtual bool offers(const QString& command) const = 0;
     virtual bool ReadReply() = 0;
     virtual QString QueryPwd() = 0;
     virtual QString QuerySize(const QString& name) = 0;
     virtual bool List(const QString& argument) = 0;
+    // The entries of a folder, with exact sizes where the protocol gives them (FTP: MLSD where
+    // the server offers it); the lines read as List's do.
+    virtual bool ListFolder(const QString& folder) { return List(folder); }
     virtual bool NextListLine(qsizetype& position) = 0;
     virtual bool TransferFile(const QString& remote, const QString& local, bool passive,
                               bool download, const QString& extra) = 0;
+    // The next TransferFile takes this as the server's size of the file (from an exact listing)
+    // instead of asking; the checks that the file is whole hold against it.
+    virtual void setKnownRemoteSize(std::optional<quint64> /*size*/) {}
 
     virtual QString replyLine() const = 0;
     virtual int replyClass() const = 0;

@@ -114,10 +114,10 @@ RemoteOperations::RemoteOperations(RemoteFileSystem& client, RemoteBrowserState&
 
 // A refusal (450/550 to a missing path) is an answer, and a connection that lost its place
 // answers nothing more: only a listing cut on the network is asked for again.
-bool RemoteOperations::listWithRetries(const QString& argument)
+bool RemoteOperations::listWithRetries(const QString& argument, bool wholeFolder)
 {
     for (int attempt = 0; attempt < listAttempts; ++attempt) {
-        if (client_.List(argument))
+        if (wholeFolder ? client_.ListFolder(argument) : client_.List(argument))
             return true;
         if (!client_.networkFailure() || connectionLost())
             return false;
@@ -126,12 +126,12 @@ bool RemoteOperations::listWithRetries(const QString& argument)
 }
 
 // Lists and reads the listing's final reply; a failed listing leaves no reply to wait for.
-void RemoteOperations::fetchListing(const QString& argument)
+void RemoteOperations::fetchListing(const QString& argument, bool wholeFolder)
 {
     const QString wire = argument.isEmpty()
                              ? QString()
                              : encodings_.onWire(client_, argument, remote_.currentFolder());
-    if (listWithRetries(wire))
+    if (listWithRetries(wire, wholeFolder))
         client_.Command(QString());
 }
 
@@ -139,7 +139,7 @@ void RemoteOperations::fetchListing(const QString& argument)
 // remembered as they are read.
 QString RemoteOperations::fetchFolder(const QString& folder)
 {
-    fetchListing(folder);
+    fetchListing(folder, true);
     const QString path = folder.isEmpty() ? remote_.currentFolder() : remotePath(folder);
     encodings_.startListing(path);
     return path;
@@ -336,7 +336,22 @@ bool RemoteOperations::RenameRemote(const QString& from, const QString& to, Rena
         if (kind == RenameTarget::OtherEntry)
             removeRenameTarget(to);
     }
+    if (origin == RenameOrigin::CheckedTarget)
+        return renameInOneTrip(from, to);
     return changeTree(QStringLiteral("RNFR"), from) && changeTree(QStringLiteral("RNTO"), to);
+}
+
+// Both halves go out together where the protocol allows, sparing a round trip per file.
+bool RemoteOperations::renameInOneTrip(const QString& from, const QString& to)
+{
+    const QString base = remote_.currentFolder();
+    const QString source = encodings_.onWire(client_, from, base);
+    if (client_.Rename(source, encodings_.onWire(client_, to, base)))
+        return true;
+    if (!connectionLost())
+        output_.log(QStringLiteral("服务器拒绝了重命名 ") + from + QStringLiteral(" → ") + to +
+                    QStringLiteral(":") + client_.replyLine() + QStringLiteral("\r\n"));
+    return false;
 }
 
 // A server that ignores letter case finds the source itself under a new spelling of its name;

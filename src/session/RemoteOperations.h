@@ -63,11 +63,14 @@ private:
     // What an existing rename target is, when it may be the source spelt in other letter case.
     enum class RenameTarget { OtherEntry, SourceItself, Undecided };
 
-    bool listWithRetries(const QString& argument);
-    void fetchListing(const QString& argument);
+    bool listWithRetries(const QString& argument, bool wholeFolder);
+    // wholeFolder: the argument names a folder, whose machine listing is asked for where the
+    // server offers one.
+    void fetchListing(const QString& argument, bool wholeFolder = false);
     QString fetchFolder(const QString& folder);
     bool commandAbout(const QString& verb, const QString& name);
     bool changeTree(const QString& verb, const QString& name);
+    bool renameInOneTrip(const QString& from, const QString& to);
     bool enterTypedFolder(const QString& folder, const QString& base);
     void markFolderLinks(QVector<CListItem>& entries, const QString& folder);
     bool connectionLost() const;

@@ -304,3 +304,45 @@ TEST_F(ListTest, ClosingReplyReadBeforeTheDataConnectionIsHandedToItsCollector)
 }
 
 } // namespace
+
+namespace {
+
+// A server that announces MLST but does not know MLSD after all: the folder is listed with LIST
+// at once, and the connection does not ask for MLSD again.
+TEST_F(ListTest, RefusedMachineListingFallsBackToList)
+{
+    const QByteArray listing = "-rw-r--r-- 1 ftp ftp 12 Jan 01 00:00 a.txt\r\n";
+    ASSERT_TRUE(server.isListening());
+    server.start([&listing](FakeFtpSession& s) {
+        s.send("220 fake server ready");
+        s.exchange("USER tester", "331 Please specify the password.");
+        s.exchange("PASS secret", "230 Login successful.");
+        s.expect("FEAT");
+        s.send("211-Features:");
+        s.send(" MLST type*;size*;modify*;");
+        s.send("211 End");
+        s.exchange("TYPE I", "200 Switching to Binary mode.");
+        s.expectPrefix("PORT ");
+        s.send("200 PORT command successful.");
+        s.exchange("MLSD /pub", "500 Unknown command.");
+        for (int listed = 0; listed < 2; ++listed) {
+            const QByteArray port = s.expectPrefix("PORT ");
+            s.send("200 PORT command successful.");
+            s.expect("LIST /pub");
+            s.send("150 Here comes the directory listing.");
+            s.connectActive(port);
+            s.sendData(listing);
+            s.closeData();
+            s.send("226 Directory send OK.");
+        }
+    });
+    ASSERT_TRUE(client.Logon(fakeServerLogon(server))) << client.replyLine.toStdString();
+    for (int listed = 0; listed < 2; ++listed) {
+        ASSERT_TRUE(client.ListFolder(QStringLiteral("/pub"))) << client.replyLine.toStdString();
+        EXPECT_EQ(client.listBuffer, listing);
+        EXPECT_TRUE(client.Command(QString()));
+    }
+    expectScriptDone();
+}
+
+} // namespace

@@ -5,13 +5,16 @@
 #include <QFile>
 #include <QString>
 
+#include <optional>
+
 // Moves one file the way the queue does, for the folder tests and the benchmark: the data goes
 // to the target name + ".td" and the file takes its final name only after a complete transfer.
 class FolderTransferMover {
 public:
     explicit FolderTransferMover(FtpClient& client) : client_(client) {}
 
-    bool operator()(bool download, const QString& remote, const QString& local)
+    bool operator()(bool download, const QString& remote, const QString& local,
+                    std::optional<quint64> = std::nullopt)
     {
         const QString suffix = QStringLiteral(".td");
         const QString remoteData = download ? remote : remote + suffix;

@@ -178,7 +178,8 @@ protected:
     {
         return FolderTransfer(
             connection,
-            [this](bool download, const QString& remote, const QString& target) {
+            [this](bool download, const QString& remote, const QString& target,
+                   std::optional<quint64>) {
                 moves.push_back({remote, target, client.folderDoneBytes});
                 if (download)
                     writeFile(target, "written");
