@@ -18,12 +18,6 @@ source "$source_dir/bench/lib.sh"
 build_bench "$builddir" kevra_folder_bench
 bench="$builddir/bench/kevra_folder_bench"
 
-
-# SHA-256 over every file's path and content, so a missing, extra or damaged file shows.
-tree_sum() {
-  (cd "$1" && find . -type f -print0 | LC_ALL=C sort -z | xargs -0 sha256sum | sha256sum | cut -c1-64)
-}
-
 download_kevra() { "$bench" download 127.0.0.1 "$port" /pub/tree "$1"; }
 download_lftp() {
   lftp -e "set cmd:fail-exit yes; mirror --parallel=1 pub/tree $1; quit" "ftp://anonymous:@127.0.0.1:$port"
@@ -32,22 +26,6 @@ upload_kevra() { "$bench" upload 127.0.0.1 "$port" "/pub/$1" "$work/local/tree";
 upload_lftp() {
   lftp -e "set cmd:fail-exit yes; mirror -R --parallel=1 $work/local/tree pub/$1; quit" \
     "ftp://anonymous:@127.0.0.1:$port"
-}
-
-# Runs one client once in one direction into a fresh target, checks the copy, removes it and
-# prints the seconds taken.
-run_once() {
-  local direction=$1 client=$2 round=$3 name="$2-$3" target started ended
-  if [ "$direction" = download ]; then target="$work/local/$name"; else target="$work/root/pub/$name"; fi
-  started=$(now)
-  if [ "$direction" = download ]; then "download_$client" "$target" >/dev/null; else "upload_$client" "$name" >/dev/null; fi
-  ended=$(now)
-  if [ "$(tree_sum "$target")" != "$expected" ]; then
-    echo "$client $direction round $round: the copy differs from the source" >&2
-    exit 1
-  fi
-  rm -rf "$target"
-  echo "$started $ended" | awk '{ printf "%.3f\n", $2 - $1 }'
 }
 
 summary() { sort -n "$1" | awk '{ v[NR] = $1 } END { m = (NR % 2) ? v[(NR + 1) / 2] : (v[NR / 2] + v[NR / 2 + 1]) / 2; printf "%.3f %.3f %.3f\n", m, v[1], v[NR] }'; }
@@ -69,7 +47,7 @@ for round in $(seq 1 "$rounds"); do
   if [ $((round % 2)) -eq 1 ]; then order="kevra lftp"; else order="lftp kevra"; fi
   for direction in download upload; do
     for client in $order; do
-      run_once "$direction" "$client" "$round" >>"$work/$direction-$client.times"
+      run_tree_once "$direction" "$client" "$round" >>"$work/$direction-$client.times"
     done
   done
 done

@@ -94,3 +94,25 @@ summary() {
     END { m = (NR % 2) ? v[(NR + 1) / 2] : (v[NR / 2] + v[NR / 2 + 1]) / 2; print m, v[1], v[NR] }'
 }
 median() { summary | cut -d' ' -f1; }
+
+# SHA-256 over every file's path and content, so a missing, extra or damaged file shows.
+tree_sum() {
+  (cd "$1" && find . -type f -print0 | LC_ALL=C sort -z | xargs -0 sha256sum | sha256sum | cut -c1-64)
+}
+
+# Runs one client once in one direction into a fresh target ($work/local/NAME for a download,
+# $work/root/pub/NAME for an upload, through the script's download_CLIENT / upload_CLIENT),
+# checks the copy against $expected, removes it and prints the seconds taken.
+run_tree_once() {
+  local direction=$1 client=$2 round=$3 name="$2-$3" target started ended
+  if [ "$direction" = download ]; then target="$work/local/$name"; else target="$work/root/pub/$name"; fi
+  started=$(now)
+  if [ "$direction" = download ]; then "download_$client" "$target" >/dev/null; else "upload_$client" "$name" >/dev/null; fi
+  ended=$(now)
+  if [ "$(tree_sum "$target")" != "$expected" ]; then
+    echo "$client $direction round $round: the copy differs from the source" >&2
+    exit 1
+  fi
+  rm -rf "$target"
+  echo "$started $ended" | awk '{ printf "%.3f\n", $2 - $1 }'
+}

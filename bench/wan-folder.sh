@@ -39,11 +39,6 @@ stop_relay() {
 }
 trap stop_relay EXIT
 
-# SHA-256 over every file's path and content, so a missing, extra or damaged file shows.
-tree_sum() {
-  (cd "$1" && find . -type f -print0 | LC_ALL=C sort -z | xargs -0 sha256sum | sha256sum | cut -c1-64)
-}
-
 mirror() { # parallel, then mirror's own arguments
   local parallel=$1
   shift
@@ -57,22 +52,6 @@ upload_kevra() { QT_QPA_PLATFORM=offscreen "$bench" upload 127.0.0.1 "$relay" "/
 upload_kevra1() { QT_QPA_PLATFORM=offscreen "$bench" upload 127.0.0.1 "$relay" "/pub/$1" "$work/local/tree" one; }
 upload_lftp1() { mirror 1 -R "$work/local/tree" "pub/$1"; }
 upload_lftp5() { mirror 5 -R "$work/local/tree" "pub/$1"; }
-
-# Runs one client once in one direction into a fresh target, checks the copy, removes it and
-# prints the seconds taken.
-run_once() {
-  local direction=$1 client=$2 round=$3 name="$2-$3" target started ended
-  if [ "$direction" = download ]; then target="$work/local/$name"; else target="$work/root/pub/$name"; fi
-  started=$(now)
-  if [ "$direction" = download ]; then "download_$client" "$target" >/dev/null; else "upload_$client" "$name" >/dev/null; fi
-  ended=$(now)
-  if [ "$(tree_sum "$target")" != "$expected" ]; then
-    echo "$client $direction round $round: the copy differs from the source" >&2
-    exit 1
-  fi
-  rm -rf "$target"
-  echo "$started $ended" | awk '{ printf "%.3f\n", $2 - $1 }'
-}
 
 seconds_of() { # command...
   local started ended
@@ -104,7 +83,7 @@ for round in $(seq 1 "$rounds"); do
   order=$(echo $clients | tr ' ' '\n' | awk -v r="$round" '{ a[NR] = $0 } END { for (i = 0; i < NR; i++) print a[(i + r - 1) % NR + 1] }')
   for direction in download upload; do
     for client in $order; do
-      run_once "$direction" "$client" "$round" >>"$work/$direction-$client.times"
+      run_tree_once "$direction" "$client" "$round" >>"$work/$direction-$client.times"
     done
   done
 done
