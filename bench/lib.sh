@@ -116,3 +116,19 @@ run_tree_once() {
   rm -rf "$target"
   echo "$started $ended" | awk '{ printf "%.3f\n", $2 - $1 }'
 }
+
+# Fails loudly unless every downloaded $work/local/PREFIX<i>.bin (i = 1..$count) has the
+# SHA-256 in sums[i]; then removes them.
+check_and_clear() {
+  local prefix=$1
+  for i in $(seq 1 "$count"); do
+    local got
+    got=$(sha256sum "$work/local/$prefix$i.bin" | cut -d' ' -f1)
+    if [ "$got" != "${sums[$i]}" ]; then
+      echo "file $prefix$i.bin differs from its source" >&2
+      exit 1
+    fi
+  done
+  rm -f "$work/local/"*.bin
+  sync
+}

@@ -32,24 +32,12 @@ for i in $(seq 1 "$count"); do
 done
 total_bytes=$((count * size_mib * 1024 * 1024))
 
-check_and_clear() {
-  for i in $(seq 1 "$count"); do
-    local got
-    got=$(sha256sum "$work/local/file-$i.bin" | cut -d' ' -f1)
-    if [ "$got" != "${sums[$i]}" ]; then
-      echo "file-$i.bin differs from its source" >&2
-      exit 1
-    fi
-  done
-  rm -f "$work/local/"*.bin
-  sync
-}
 
 # Each run prints "<seconds to the first finished file> <seconds to the last>".
 run_kevra() {
   local result
   result=$("$bench" 127.0.0.1 "$port" "$work/local" "$count" "$limit_kb")
-  check_and_clear
+  check_and_clear file-
   echo "$result"
 }
 
@@ -58,7 +46,7 @@ run_queue() {
   local result
   result=$(QT_QPA_PLATFORM=offscreen "$queue_bench" 127.0.0.1 "$port" "$work/local" "$count" \
     "$limit_kb")
-  check_and_clear
+  check_and_clear file-
   echo "${result#* }" >>"$work/stalls"
   echo "${result% *} ${result% *}"
 }
@@ -75,7 +63,7 @@ run_curl() {
   cat "$work"/curl-end-* | awk -v s="$started" 'NR == 1 { lo = hi = $1 }
     { if ($1 < lo) lo = $1; if ($1 > hi) hi = $1 } END { printf "%.3f %.3f\n", lo - s, hi - s }'
   rm -f "$work"/curl-end-*
-  check_and_clear
+  check_and_clear file-
 }
 
 run_lftp() {
@@ -84,7 +72,7 @@ run_lftp() {
   (cd "$work/local" && lftp -c "set net:limit-total-rate $((limit_kb * 1024)); \
     open -p $port 127.0.0.1; user anonymous x; cd pub; mget -P $count file-*.bin") >/dev/null
   ended=$(now)
-  check_and_clear
+  check_and_clear file-
   echo "$started $ended" | awk '{ printf "%.3f %.3f\n", $2 - $1, $2 - $1 }'
 }
 

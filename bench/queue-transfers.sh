@@ -26,20 +26,6 @@ for i in $(seq 1 "$count"); do
   sums[$i]=$(sha256sum "$work/root/pub/file-$i.bin" | cut -d' ' -f1)
 done
 
-# Fails loudly unless every downloaded file is identical to its source; then removes them.
-check_and_clear() {
-  local prefix=$1
-  for i in $(seq 1 "$count"); do
-    local got
-    got=$(sha256sum "$work/local/$prefix$i.bin" | cut -d' ' -f1)
-    if [ "$got" != "${sums[$i]}" ]; then
-      echo "file $prefix$i.bin differs from its source" >&2
-      exit 1
-    fi
-  done
-  rm -f "$work/local/"*.bin
-  sync
-}
 
 # Prints the seconds of one queue run; its stall goes to $work/stalls.
 run_queue() {
