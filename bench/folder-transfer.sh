@@ -31,13 +31,7 @@ upload_lftp() {
 summary() { sort -n "$1" | awk '{ v[NR] = $1 } END { m = (NR % 2) ? v[(NR + 1) / 2] : (v[NR / 2] + v[NR / 2 + 1]) / 2; printf "%.3f %.3f %.3f\n", m, v[1], v[NR] }'; }
 
 start_server
-mkdir -p "$work/local/tree"
-for i in $(seq 1 "$files"); do
-  sub="$work/local/tree/d$((i % folders))"
-  mkdir -p "$sub"
-  head -c 4096 /dev/urandom >"$sub/f$i.dat"
-done
-cp -r "$work/local/tree" "$work/root/pub/tree"
+make_tree "$files" "$folders"
 chmod -R a+rX "$work/root/pub/tree"
 expected=$(tree_sum "$work/local/tree")
 

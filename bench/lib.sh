@@ -132,3 +132,14 @@ check_and_clear() {
   rm -f "$work/local/"*.bin
   sync
 }
+
+# The same tree of FILES files of 4 KiB in FOLDERS sub-folders in $work/local/tree and in the
+# server's /pub/tree.
+make_tree() { # files folders
+  mkdir -p "$work/local/tree"
+  for i in $(seq 1 "$1"); do
+    mkdir -p "$work/local/tree/d$((i % $2))"
+    head -c 4096 /dev/urandom >"$work/local/tree/d$((i % $2))/f$i.dat"
+  done
+  cp -r "$work/local/tree" "$work/root/pub/tree"
+}

@@ -62,13 +62,7 @@ seconds_of() { # command...
 }
 
 start_server
-mkdir -p "$work/local/tree"
-for i in $(seq 1 "$files"); do
-  sub="$work/local/tree/d$((i % folders))"
-  mkdir -p "$sub"
-  head -c 4096 /dev/urandom >"$sub/f$i.dat"
-done
-cp -r "$work/local/tree" "$work/root/pub/tree"
+make_tree "$files" "$folders"
 head -c "$((big_mib * 1024 * 1024))" /dev/urandom >"$work/root/pub/big.bin"
 chmod -R a+rX "$work/root/pub/tree" "$work/root/pub/big.bin"
 expected=$(tree_sum "$work/local/tree")
